@@ -1,0 +1,83 @@
+#include "engines/player_maker/player_maker.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace rm::player_maker {
+
+namespace {
+std::mutex g_prefixMutex;
+std::string g_prefix;
+thread_local std::string t_lastError;
+} // namespace
+
+void setFilePrefixPath(const char* path)
+{
+    std::lock_guard lock(g_prefixMutex);
+    g_prefix = path ? path : "";
+}
+
+std::string filePrefixPath()
+{
+    std::lock_guard lock(g_prefixMutex);
+    return g_prefix;
+}
+
+void copyFPMText(char* dst, std::size_t capacity, const std::string& text)
+{
+    if (!dst || capacity == 0)
+        return;
+    std::size_t n = std::min(text.size(), capacity - 1);
+    std::memcpy(dst, text.data(), n);
+    dst[n] = 0;
+}
+
+FPMUIGroupOption* createFPMUIGroupOption() { return new FPMUIGroupOption(); }
+FPMUIGenerateOption* createFPMUIGenerateOption() { return new FPMUIGenerateOption(); }
+FPMUIPlayerOption* createFPMUIPlayerOption() { return new FPMUIPlayerOption(); }
+FPMUIInsertAdOption* createFPMUIInsertAdOption() { return new FPMUIInsertAdOption(); }
+FPMUIOverlayADOption* createFPMUIOverlayADOption() { return new FPMUIOverlayADOption(); }
+
+int createFPMUIMediaOption(FPMUIGroupOption* group, FPMUIMediaOption** media)
+{
+    if (!group)
+        return -1;
+    auto* m = new FPMUIMediaOption();
+    FPMUIMediaOption** tail = &group->MediaList;
+    while (*tail)
+        tail = &(*tail)->Next;
+    *tail = m;
+    ++group->MediaCount;
+    if (media)
+        *media = m;
+    return 0;
+}
+
+void freeFPMUIGroupOption(FPMUIGroupOption** group)
+{
+    if (!group || !*group)
+        return;
+    FPMUIGroupOption* g = *group;
+    for (FPMUIMediaOption* m = g->MediaList; m;) {
+        FPMUIMediaOption* next = m->Next;
+        delete m;
+        m = next;
+    }
+    delete g->Generate;
+    delete g->Player;
+    delete g->Overlay;
+    delete g->HeadCredit;
+    delete g->TailCredit;
+    delete g;
+    *group = nullptr;
+}
+
+std::string lastGenerateError() { return t_lastError; }
+
+int generateFLVPlayer(FPMUIGroupOption* group)
+{
+    t_lastError = "not implemented yet";
+    return FPM_ERR_RUNTIME;
+}
+
+} // namespace rm::player_maker
