@@ -1,0 +1,121 @@
+#include "model/app_settings.h"
+
+#include "model/registry_key.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace rm {
+
+namespace {
+QString g_programFolder; // user-interface thread only; empty = the executable's folder
+
+QString withSeparator(QString folder)
+{
+    if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QLatin1Char('\\')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+} // namespace
+
+AppSettings& TheAppSettings()
+{
+    static AppSettings settings;
+    return settings;
+}
+
+QString ProgramFolder()
+{
+    if (!g_programFolder.isEmpty())
+        return withSeparator(g_programFolder);
+    return withSeparator(QCoreApplication::applicationDirPath());
+}
+
+void SetProgramFolder(const QString& folder) { g_programFolder = folder; }
+
+QString DefaultOutputFolder()
+{
+    return withSeparator(QDir::homePath()) + QStringLiteral("Orvane Product OutPut/");
+}
+
+QString DefaultSnapshotFolder()
+{
+    return withSeparator(QDir::homePath()) + QStringLiteral("Orvane Product Snapshot/");
+}
+
+QString DefaultThemeFile(const QString& programFolder)
+{
+    return withSeparator(programFolder) + QStringLiteral("Images/DefaultImage.xml");
+}
+
+bool IsUnsetValue(const QString& value)
+{
+    return value.isEmpty() || value == QLatin1String("0");
+}
+
+AppSettings LoadAppSettings(const QString& programFolder)
+{
+    AppSettings s;
+    {
+        RegistryKey key;
+        if (!key.OpenKey(RegistryKey::kBaseKey, false))
+            key.CreateKey(RegistryKey::kBaseKey);
+        key.CloseKey();
+        if (!key.OpenKey(RegistryKey::kSettingKey, false))
+            key.CreateKey(RegistryKey::kSettingKey);
+        key.CloseKey();
+    }
+
+    RegistryKey key;
+    const bool open = key.OpenKey(RegistryKey::kSettingKey, false);
+    if (open) {
+        const QString output = key.ReadString(QStringLiteral("media_output_dir"));
+        s.outputFolder = IsUnsetValue(output) ? DefaultOutputFolder() : output;
+
+        const QString snapshot = key.ReadString(QStringLiteral("snapshot_output_dir"));
+        s.snapshotFolder = IsUnsetValue(snapshot) ? DefaultSnapshotFolder() : snapshot;
+
+        const QString autoUpdate = key.ReadString(QStringLiteral("AutoUpdate"));
+        if (IsUnsetValue(autoUpdate)) {
+            key.WriteString(QStringLiteral("AutoUpdate"), QStringLiteral("0"));
+            s.autoUpdate = 0;
+        } else {
+            // Any other text is read as a whole number; a text that is no number counts as on,
+            // since only empty and "0" mean off.
+            bool ok = false;
+            const int v = autoUpdate.trimmed().toInt(&ok);
+            s.autoUpdate = ok ? v : 1;
+        }
+    }
+
+    const QString skin = open ? key.ReadString(QStringLiteral("Skin")) : QString();
+    if (IsUnsetValue(skin) || !QFileInfo(skin).isFile()) {
+        s.themeFile = DefaultThemeFile(programFolder);
+        if (open)
+            key.WriteString(QStringLiteral("Skin"), s.themeFile);
+    } else {
+        s.themeFile = skin;
+    }
+    key.CloseKey();
+    return s;
+}
+
+void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString& themeFile)
+{
+    RegistryKey key;
+    if (!key.OpenKey(RegistryKey::kBaseKey, false))
+        key.CreateKey(RegistryKey::kBaseKey);
+    key.CloseKey();
+    if (!key.OpenKey(RegistryKey::kSettingKey, false))
+        key.CreateKey(RegistryKey::kSettingKey);
+    settings.autoUpdate = autoUpdateTicked ? 1 : 0;
+    settings.themeFile = themeFile;
+    if (key.OpenKey(RegistryKey::kSettingKey, true)) {
+        key.WriteString(QStringLiteral("AutoUpdate"), autoUpdateTicked ? QStringLiteral("1") : QStringLiteral("0"));
+        key.WriteString(QStringLiteral("Skin"), themeFile);
+    }
+    key.CloseKey();
+}
+
+} // namespace rm
