@@ -1,0 +1,184 @@
+#include "engines/converter/filter_graph.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdarg>
+#include <cstring>
+
+#include "engines/converter/converter.h"
+
+namespace rm::converter {
+
+namespace {
+
+int EvenDown(int v) { return std::max(2, v & ~1); }
+
+std::string Fmt(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Fmt(const char* fmt, ...)
+{
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+void Append(std::string& chain, const std::string& filter)
+{
+    if (filter.empty())
+        return;
+    if (!chain.empty())
+        chain += ',';
+    chain += filter;
+}
+
+double SampleAspect(const PictureSource& src)
+{
+    if (src.SarNum <= 0 || src.SarDen <= 0)
+        return 1.0;
+    return double(src.SarNum) / src.SarDen;
+}
+
+} // namespace
+
+PictureSettings PictureSettingsOf(const ConvertInput& in)
+{
+    PictureSettings s;
+    s.CropTop = in.CropTop;
+    s.CropBottom = in.CropBottom;
+    s.CropLeft = in.CropLeft;
+    s.CropRight = in.CropRight;
+    s.Zoom = (in.Zoom && *in.Zoom) ? in.Zoom : "original";
+    s.Brightness = in.Brightness;
+    s.Contrast = in.Contrast;
+    s.Saturation = in.Saturation;
+    s.VerticalFlip = in.VerticalFlip != 0;
+    s.HorizontalFlip = in.HorizontalFlip != 0;
+    s.Effect = in.ColorEffect;
+    return s;
+}
+
+CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& src)
+{
+    // Negative margins count as none; margins that would leave less than 2 pixels are shrunk
+    // so the picture never vanishes.
+    int w = std::max(src.Width, 2), h = std::max(src.Height, 2);
+    int top = std::max(0, s.CropTop), bottom = std::max(0, s.CropBottom);
+    int left = std::max(0, s.CropLeft), right = std::max(0, s.CropRight);
+    if (left + right > w - 2) {
+        double k = double(w - 2) / (left + right);
+        left = int(left * k);
+        right = int(right * k);
+    }
+    if (top + bottom > h - 2) {
+        double k = double(h - 2) / (top + bottom);
+        top = int(top * k);
+        bottom = int(bottom * k);
+    }
+    CropRect r;
+    r.X = left;
+    r.Y = top;
+    r.W = EvenDown(w - left - right);
+    r.H = EvenDown(h - top - bottom);
+    return r;
+}
+
+PlacedRect PlacePicture(const PictureSettings& s, const PictureSource& src, int frameW, int frameH)
+{
+    CropRect c = EffectiveCrop(s, src);
+    if (frameW <= 0 || frameH <= 0) {
+        frameW = c.W;
+        frameH = c.H;
+    }
+    PlacedRect p{0, 0, frameW, frameH};
+    double aspect;
+    if (s.Zoom == "full")
+        return p;
+    if (s.Zoom == "16:9")
+        aspect = 16.0 / 9.0;
+    else if (s.Zoom == "4:3")
+        aspect = 4.0 / 3.0;
+    else
+        aspect = c.W * SampleAspect(src) / c.H;
+    double frameAspect = double(frameW) / frameH;
+    if (std::fabs(frameAspect - aspect) < 0.005)
+        return p;
+    if (frameAspect > aspect) {
+        p.H = frameH;
+        p.W = std::min(frameW, EvenDown(int(std::lround(frameH * aspect))));
+    } else {
+        p.W = frameW;
+        p.H = std::min(frameH, EvenDown(int(std::lround(frameW / aspect))));
+    }
+    p.X = ((frameW - p.W) / 2) & ~1;
+    p.Y = ((frameH - p.H) / 2) & ~1;
+    return p;
+}
+
+std::string PictureEffectsDescription(const PictureSettings& s)
+{
+    std::string chain;
+    if (s.VerticalFlip)
+        Append(chain, "vflip");
+    if (s.HorizontalFlip)
+        Append(chain, "hflip");
+    if (s.Brightness != 0 || s.Contrast != 0 || s.Saturation != 0) {
+        auto clamp = [](int v) { return std::clamp(v, -100, 100); };
+        Append(chain, Fmt("eq=brightness=%.3f:contrast=%.3f:saturation=%.3f",
+                          clamp(s.Brightness) / 200.0, 1.0 + clamp(s.Contrast) / 100.0,
+                          1.0 + clamp(s.Saturation) / 100.0));
+    }
+    switch (s.Effect) {
+    case kEffectGray:
+        Append(chain, "hue=s=0");
+        break;
+    case kEffectEmboss:
+        // A relief of the luma around mid gray; colour removed first.
+        Append(chain, "hue=s=0,convolution=0m='-1 -1 0 -1 0 1 0 1 1':0rdiv=1:0bias=128");
+        break;
+    case kEffectOldFilm:
+        // Sepia tone, fine moving grain and a soft vignette.
+        Append(chain, "colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131,"
+                      "noise=alls=8:allf=t,vignette=a=PI/5");
+        break;
+    default:
+        break;
+    }
+    return chain.empty() ? "null" : chain;
+}
+
+std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& src,
+                                   const PictureTarget& target)
+{
+    std::string chain;
+    // The rate first: frames that will be dropped are never cropped or scaled.
+    if (target.FrameRate > 0)
+        Append(chain, Fmt("fps=fps=%.6g", target.FrameRate));
+    CropRect c = EffectiveCrop(s, src);
+    if (c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height)
+        Append(chain, Fmt("crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
+    std::string fx = PictureEffectsDescription(s);
+    if (fx != "null")
+        Append(chain, fx);
+    int frameW = target.Width > 0 ? target.Width : c.W;
+    int frameH = target.Height > 0 ? target.Height : c.H;
+    PlacedRect p = PlacePicture(s, src, frameW, frameH);
+    if (p.W != c.W || p.H != c.H || SampleAspect(src) != 1.0)
+        Append(chain, Fmt("scale=%d:%d", p.W, p.H));
+    if (p.W != frameW || p.H != frameH)
+        Append(chain, Fmt("pad=%d:%d:%d:%d:black", frameW, frameH, p.X, p.Y));
+    Append(chain, "setsar=1");
+    return chain;
+}
+
+std::string AudioFilterDescription(int volume)
+{
+    volume = std::clamp(volume, 0, 510);
+    if (volume == 255)
+        return "anull";
+    return Fmt("volume=%.6f", volume / 255.0);
+}
+
+} // namespace rm::converter

@@ -1,0 +1,78 @@
+#pragma once
+// The picture and sound processing of one input, as libavfilter graph descriptions.
+//
+// The converter builds exactly these chains between its decoder and encoder; the preview engine
+// builds the same chains from the same settings to show what will be written. Only plain data
+// goes in and out: a chain is a filter description string for avfilter_graph_parse_ptr, to be
+// placed between a buffer (abuffer) source and a buffersink (abuffersink); pixel and sample
+// format conversions the encoder needs are added by the caller after the chain.
+
+#include <string>
+
+namespace rm::converter {
+
+struct ConvertInput;
+
+enum ColorEffect : int {
+    kEffectNone = 0,
+    kEffectGray = 1,
+    kEffectEmboss = 2,
+    kEffectOldFilm = 3,
+};
+
+// How one input's picture is changed, in the order applied: crop margins, flips, brightness /
+// contrast / saturation, colour effect, then scaling into the output frame by zoom mode.
+struct PictureSettings {
+    int CropTop = 0;
+    int CropBottom = 0;
+    int CropLeft = 0;
+    int CropRight = 0;
+    std::string Zoom = "original";  // "original", "full", "16:9", "4:3" (unknown: "original")
+    int Brightness = 0;             // -100..100
+    int Contrast = 0;               // -100..100
+    int Saturation = 0;             // -100..100
+    bool VerticalFlip = false;
+    bool HorizontalFlip = false;
+    int Effect = kEffectNone;       // ColorEffect
+};
+
+// The source picture as decoded.
+struct PictureSource {
+    int Width = 0;
+    int Height = 0;
+    int SarNum = 1;                 // sample (pixel) aspect ratio; 0/0 or 0/x counts as square
+    int SarDen = 1;
+};
+
+// The frame the picture is placed in. Width/Height 0: the cropped picture's own size (the
+// zoom mode then only changes the aspect). FrameRate 0: timestamps are left as they come.
+struct PictureTarget {
+    int Width = 0;
+    int Height = 0;
+    double FrameRate = 0;
+};
+
+PictureSettings PictureSettingsOf(const ConvertInput& input);
+
+// The crop rectangle actually used for a source (margins clamped so at least 2x2 pixels stay;
+// width and height even). Returned as x, y, w, h.
+struct CropRect { int X = 0, Y = 0, W = 0, H = 0; };
+CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& src);
+
+// Where the picture lands inside the target frame for a zoom mode (the rest is black bars).
+struct PlacedRect { int X = 0, Y = 0, W = 0, H = 0; };
+PlacedRect PlacePicture(const PictureSettings& s, const PictureSource& src, int frameW, int frameH);
+
+// Only the picture effects (flips, eq, colour effect): no crop, no scaling. For a preview pane
+// that crops and scales by itself. "null" when nothing is to be done.
+std::string PictureEffectsDescription(const PictureSettings& s);
+
+// The whole video chain: crop, effects, scaling and padding to the target, square pixels,
+// constant frame rate when asked for. Never empty.
+std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& src,
+                                   const PictureTarget& target);
+
+// The sound chain for a volume of 0..510 (255 unchanged). Never empty ("anull" when unchanged).
+std::string AudioFilterDescription(int volume);
+
+} // namespace rm::converter

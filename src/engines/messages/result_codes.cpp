@@ -1,0 +1,23 @@
+#include "engines/messages/result_codes.h"
+
+namespace rm::messages {
+
+const char* getErrorInfo(int32_t code, int32_t, int32_t)
+{
+    switch (code) {
+    case kResultOk: return "Convert Successful!";
+    case kResultSourceOpenFailed: return "The source file cannot be opened or is damaged.";
+    case kResultNoVideo: return "The source file contains no video.";
+    case kResultCodecUnsupported: return "The video or audio format of the source file is not supported.";
+    case kResultOutputCreateFailed: return "The output file cannot be created.";
+    case kResultEncoderUnavailable: return "The chosen video or audio encoder is not available.";
+    case kResultInvalidSettings: return "The output settings are not valid (check frame size, frame rate and bit rates).";
+    case kResultEncodeFailed: return "The conversion failed while encoding.";
+    case kResultCancelled: return "The conversion was cancelled by the user.";
+    case kResultNoInput: return "There is nothing to convert.";
+    case kResultDiskFull: return "The output disk is full. Free some space and convert again.";
+    default: return "The conversion failed for an unknown reason.";
+    }
+}
+
+} // namespace rm::messages

@@ -1,0 +1,26 @@
+#pragma once
+// Result codes of the converter engine and the sentences shown for them.
+
+#include <cstdint>
+
+namespace rm::messages {
+
+enum ResultCode : int32_t {
+    kResultOk = 0,
+    kResultSourceOpenFailed = 10001,   // the source cannot be opened or read
+    kResultNoVideo = 10002,            // the source holds no video
+    kResultCodecUnsupported = 10003,   // the source's codec cannot be decoded
+    kResultOutputCreateFailed = 10004, // the output file cannot be created
+    kResultEncoderUnavailable = 10005, // the output's encoder or format is not available
+    kResultInvalidSettings = 10006,    // a size, rate or other setting is not usable
+    kResultEncodeFailed = 10007,       // decoding, processing or encoding failed on the way
+    kResultCancelled = 10008,          // the user cancelled the conversion
+    kResultNoInput = 10009,            // the job has no input
+    kResultDiskFull = 10053,           // the output disk is full (the run gives up its window)
+};
+
+// The sentence for a result code (a generic sentence for codes it does not know). The two
+// further arguments are kept for callers that pass them (0, 1); they change nothing.
+const char* getErrorInfo(int32_t code, int32_t reserved1 = 0, int32_t reserved2 = 1);
+
+} // namespace rm::messages
