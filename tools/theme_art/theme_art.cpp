@@ -642,9 +642,9 @@ Section mainSection(const Style& st)
 
     // Destination bar.
     const int by = bottomBar + 14;
+    const int convW = 160;
     s.decor.push_back({0, QRect(m, by + 4, W - 2 * m - convW - 14, 58)});
     s.els.push_back(el("labOutput", KNone, QRect(m + 14, by + 23, 92, 22)));
-    const int convW = 160;
     const int fx = m + 108;
     const int browseW = 92, findW = 104;
     const int fieldW = W - m - convW - 14 - 12 - findW - 8 - browseW - 8 - fx;
