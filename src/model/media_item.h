@@ -134,6 +134,9 @@ std::unique_ptr<MediaItem> CreateFileItem(const std::string& path,
 // new MediaInfo. Segment counter and check bytes are left 0.
 std::unique_ptr<MediaItem> DeepCopyItem(const MediaItem& src);
 
+// A full independent copy of everything, check bytes, counters and marks included (run snapshots).
+std::unique_ptr<MediaItem> CloneItem(const MediaItem& src);
+
 // Makes target a member view of source: initialised, then sharing source's MediaInfo, crop and
 // effects, with source's trim and kind and a row from source (display name kept, lengths from
 // the duration, destination = target's base name + ".flv"). No settings.

@@ -1,0 +1,244 @@
+// Media probe: what a source file holds, read from its headers with bounded reading.
+//
+// Both operations open the file with the local-file protocol only (a playlist or concat file can
+// not pull in network or other protocols), cap how much is read while the streams are analysed,
+// and give up after a wall-clock deadline, so a damaged or hostile file costs little and never
+// hangs the caller.
+
+#include "engines/converter/media_info.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libavutil/rational.h>
+}
+
+namespace rm::converter {
+
+namespace {
+
+// Bounds of one probe. Stream analysis reads at most this much and for at most this long.
+constexpr int64_t kProbeBytes = 5'000'000;
+constexpr int64_t kAnalyzeMicroseconds = 5'000'000;
+constexpr auto kDeadline = std::chrono::seconds(10);
+
+struct Deadline {
+    std::chrono::steady_clock::time_point until;
+};
+
+int interruptCallback(void* opaque)
+{
+    auto* d = static_cast<Deadline*>(opaque);
+    return std::chrono::steady_clock::now() > d->until ? 1 : 0;
+}
+
+// An opened, analysed input; closes itself.
+class ProbeInput {
+public:
+    ~ProbeInput()
+    {
+        if (m_ctx)
+            avformat_close_input(&m_ctx);
+    }
+
+    int32_t open(const char* path)
+    {
+        if (!path || !*path)
+            return kProbeNoPath;
+        // Only regular files: a FIFO or device would block in open() before any deadline applies.
+        struct stat st {};
+        if (::stat(path, &st) != 0)
+            return kProbeNoPath;
+        if (!S_ISREG(st.st_mode) || st.st_size == 0)
+            return kProbeCannotOpen;
+
+        m_deadline.until = std::chrono::steady_clock::now() + kDeadline;
+        m_ctx = avformat_alloc_context();
+        if (!m_ctx)
+            return kProbeCannotOpen;
+        m_ctx->interrupt_callback.callback = interruptCallback;
+        m_ctx->interrupt_callback.opaque = &m_deadline;
+
+        AVDictionary* opts = nullptr;
+        av_dict_set(&opts, "protocol_whitelist", "file", 0);
+        av_dict_set_int(&opts, "probesize", kProbeBytes, 0);
+        av_dict_set_int(&opts, "analyzeduration", kAnalyzeMicroseconds, 0);
+        int rc = avformat_open_input(&m_ctx, path, nullptr, &opts);
+        av_dict_free(&opts);
+        if (rc < 0) {
+            m_ctx = nullptr;  // freed by avformat_open_input on failure
+            return kProbeCannotOpen;
+        }
+        if (avformat_find_stream_info(m_ctx, nullptr) < 0)
+            return kProbeNoStreams;
+        return kProbeOk;
+    }
+
+    AVFormatContext* ctx() const { return m_ctx; }
+
+    // The main video stream: a real picture stream (not cover art) with a decoder and a size.
+    int videoStream(bool* hasDecoder) const
+    {
+        *hasDecoder = false;
+        int best = -1;
+        for (unsigned i = 0; i < m_ctx->nb_streams; ++i) {
+            const AVStream* s = m_ctx->streams[i];
+            if (s->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
+                continue;
+            if (s->disposition & AV_DISPOSITION_ATTACHED_PIC)
+                continue;
+            if (best < 0)
+                best = int(i);
+            if (avcodec_find_decoder(s->codecpar->codec_id) && s->codecpar->width > 0 &&
+                s->codecpar->height > 0) {
+                *hasDecoder = true;
+                return int(i);
+            }
+        }
+        return best;
+    }
+
+    int audioStream() const
+    {
+        int idx = av_find_best_stream(m_ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        return idx >= 0 ? idx : -1;
+    }
+
+private:
+    AVFormatContext* m_ctx = nullptr;
+    Deadline m_deadline;
+};
+
+void copyName(char* dst, size_t cap, const char* src)
+{
+    if (!src)
+        return;
+    size_t n = strnlen(src, cap - 1);
+    memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+double streamSeconds(const AVStream* s)
+{
+    if (s->duration == AV_NOPTS_VALUE || s->duration <= 0 || s->time_base.den == 0)
+        return 0.0;
+    return double(s->duration) * av_q2d(s->time_base);
+}
+
+int32_t clampToInt(double v)
+{
+    if (!std::isfinite(v) || v <= 0)
+        return 0;
+    if (v > 2147483647.0)
+        return 2147483647;
+    return int32_t(v);
+}
+
+} // namespace
+
+int32_t isSupportFormat(const char* path)
+{
+    ProbeInput in;
+    int32_t rc = in.open(path);
+    if (rc != kProbeOk)
+        return rc;
+    bool hasDecoder = false;
+    int v = in.videoStream(&hasDecoder);
+    if (v < 0)
+        return kProbeNoVideo;
+    return hasDecoder ? kProbeOk : kProbeNoDecoder;
+}
+
+int32_t getFileInfo(MediaInfo* info)
+{
+    if (!info)
+        return kProbeNoPath;
+    info->path[sizeof(info->path) - 1] = 0;  // whatever the caller did, the path ends in the record
+    info->probed = 1;
+    info->videoStream = -1;
+    info->audioStream = -1;
+
+    ProbeInput in;
+    int32_t rc = in.open(info->path);
+    if (rc == kProbeNoPath || rc == kProbeCannotOpen)
+        return rc;
+    // Even when the stream analysis failed, report what the headers gave.
+    AVFormatContext* ctx = in.ctx();
+    copyName(info->formatName, sizeof info->formatName, ctx->iformat ? ctx->iformat->name : nullptr);
+    if (ctx->start_time != AV_NOPTS_VALUE)
+        info->startTimeUs = ctx->start_time;
+
+    bool hasDecoder = false;
+    int v = in.videoStream(&hasDecoder);
+    int a = in.audioStream();
+
+    double duration = 0.0;
+    if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0)
+        duration = double(ctx->duration) / AV_TIME_BASE;
+    if (duration <= 0.0 && v >= 0)
+        duration = streamSeconds(ctx->streams[v]);
+    if (duration <= 0.0 && a >= 0)
+        duration = streamSeconds(ctx->streams[a]);
+    if (!std::isfinite(duration) || duration < 0.0)
+        duration = 0.0;
+    info->duration = duration;
+    info->durationSeconds = clampToInt(std::floor(duration));
+
+    int64_t audioBits = 0;
+    if (a >= 0) {
+        const AVStream* s = ctx->streams[a];
+        const AVCodecParameters* p = s->codecpar;
+        info->audioStream = a;
+        audioBits = p->bit_rate > 0 ? p->bit_rate : 0;
+        info->audioBitrate = clampToInt(double(audioBits) / 1000.0);
+        info->channels = p->ch_layout.nb_channels > 0 ? p->ch_layout.nb_channels : 0;
+        info->sampleRate = p->sample_rate > 0 ? p->sample_rate : 0;
+        copyName(info->audioCodec, sizeof info->audioCodec, avcodec_get_name(p->codec_id));
+    }
+
+    if (v >= 0) {
+        const AVStream* s = ctx->streams[v];
+        const AVCodecParameters* p = s->codecpar;
+        info->videoStream = v;
+        info->width = p->width > 0 ? p->width : 0;
+        info->height = p->height > 0 ? p->height : 0;
+        int64_t videoBits = p->bit_rate;
+        if (videoBits <= 0 && ctx->bit_rate > audioBits)
+            videoBits = ctx->bit_rate - audioBits;  // containers that only know the overall rate
+        info->videoBitrate = clampToInt(double(videoBits) / 1000.0);
+
+        AVRational fr = s->avg_frame_rate;
+        if (fr.num <= 0 || fr.den <= 0)
+            fr = s->r_frame_rate;
+        if (fr.num > 0 && fr.den > 0) {
+            double fps = av_q2d(fr);
+            // Timestamps of damaged files can give absurd rates; a real source stays below this.
+            info->frameRate = (std::isfinite(fps) && fps <= 1000.0) ? float(fps) : 0.0f;
+        }
+        if (p->sample_aspect_ratio.num > 0 && p->sample_aspect_ratio.den > 0) {
+            info->sarNum = p->sample_aspect_ratio.num;
+            info->sarDen = p->sample_aspect_ratio.den;
+        }
+        const uint8_t* matrix = av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+        if (matrix) {
+            double r = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+            if (std::isfinite(r)) {
+                int deg = int(std::lround(r)) % 360;
+                if (deg < 0)
+                    deg += 360;
+                info->rotation = deg;
+            }
+        }
+        copyName(info->videoCodec, sizeof info->videoCodec, avcodec_get_name(p->codec_id));
+    }
+    return kProbeOk;
+}
+
+} // namespace rm::converter
