@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 extern "C" {
@@ -132,6 +133,20 @@ double streamSeconds(const AVStream* s)
     return double(s->duration) * av_q2d(s->time_base);
 }
 
+// A stream's own rate, or the "BPS" statistics tag that Matroska writers leave.
+int64_t streamBits(const AVStream* s)
+{
+    if (s->codecpar->bit_rate > 0)
+        return s->codecpar->bit_rate;
+    if (const AVDictionaryEntry* e = av_dict_get(s->metadata, "BPS", nullptr, 0)) {
+        char* end = nullptr;
+        long long v = strtoll(e->value, &end, 10);
+        if (end != e->value && v > 0)
+            return v;
+    }
+    return 0;
+}
+
 int32_t clampToInt(double v)
 {
     if (!std::isfinite(v) || v <= 0)
@@ -196,7 +211,7 @@ int32_t getFileInfo(MediaInfo* info)
         const AVStream* s = ctx->streams[a];
         const AVCodecParameters* p = s->codecpar;
         info->audioStream = a;
-        audioBits = p->bit_rate > 0 ? p->bit_rate : 0;
+        audioBits = streamBits(s);
         info->audioBitrate = clampToInt(double(audioBits) / 1000.0);
         info->channels = p->ch_layout.nb_channels > 0 ? p->ch_layout.nb_channels : 0;
         info->sampleRate = p->sample_rate > 0 ? p->sample_rate : 0;
@@ -209,7 +224,7 @@ int32_t getFileInfo(MediaInfo* info)
         info->videoStream = v;
         info->width = p->width > 0 ? p->width : 0;
         info->height = p->height > 0 ? p->height : 0;
-        int64_t videoBits = p->bit_rate;
+        int64_t videoBits = streamBits(s);
         if (videoBits <= 0 && ctx->bit_rate > audioBits)
             videoBits = ctx->bit_rate - audioBits;  // containers that only know the overall rate
         info->videoBitrate = clampToInt(double(videoBits) / 1000.0);
