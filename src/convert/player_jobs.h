@@ -34,6 +34,7 @@ void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QSt
                    player_maker::FPMUIGroupOption* group);
 // The worker's last step for a slide group: total length into the decoration, then generate
 // when the settings ask for an SWF. Returns generateFLVPlayer's result (0 also when skipped).
+// The group stays the caller's: release it with player_maker::freeFPMUIGroupOption(&group).
 int FinishSlidePlayer(const CustomSettings& s, player_maker::FPMUIGroupOption* group,
                       int totalLengthSeconds);
 

@@ -1,5 +1,6 @@
 #include "engines/player_maker/player_maker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -74,10 +75,6 @@ void freeFPMUIGroupOption(FPMUIGroupOption** group)
 
 std::string lastGenerateError() { return t_lastError; }
 
-int generateFLVPlayer(FPMUIGroupOption* group)
-{
-    t_lastError = "not implemented yet";
-    return FPM_ERR_RUNTIME;
-}
+void setLastGenerateError(const std::string& text) { t_lastError = text; }
 
 } // namespace rm::player_maker

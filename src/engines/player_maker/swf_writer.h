@@ -1,0 +1,72 @@
+#pragma once
+// SWF building blocks: tag framing, the few records the player needs, reading the runtime SWF
+// the Haxe compiler made, and writing the finished file (zlib-compressed, "CWS").
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rm::player_maker::swf {
+
+using Bytes = std::vector<uint8_t>;
+
+enum TagCode : uint16_t {
+    End = 0,
+    ShowFrame = 1,
+    SetBackgroundColor = 9,
+    SoundStreamHead = 18,
+    SoundStreamBlock = 19,
+    PlaceObject2 = 26,
+    DefineSprite = 39,
+    DefineVideoStream = 60,
+    VideoFrame = 61,
+    FileAttributes = 69,
+    SymbolClass = 76,
+    Metadata = 77,
+    DoABC = 82,
+    DefineSceneAndFrameLabelData = 86,
+    DefineBinaryData = 87,
+};
+
+struct Tag {
+    uint16_t code = 0;
+    Bytes body;
+};
+
+struct SymbolEntry {
+    uint16_t id = 0;
+    std::string name;
+};
+
+// Little-endian byte sink with the SWF's integer forms.
+class Writer {
+public:
+    void u8(uint8_t v) { m_b.push_back(v); }
+    void u16(uint16_t v);
+    void u32(uint32_t v);
+    void bytes(const uint8_t* p, std::size_t n) { m_b.insert(m_b.end(), p, p + n); }
+    void bytes(const Bytes& b) { m_b.insert(m_b.end(), b.begin(), b.end()); }
+    void str(const std::string& s);  // zero-terminated
+    void tag(uint16_t code, const Bytes& body);
+    void rect(int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax);
+    Bytes& data() { return m_b; }
+
+private:
+    Bytes m_b;
+};
+
+// The tags of a SWF file (CWS or FWS), plus its version. Returns false on a malformed file.
+bool ReadSwf(const Bytes& file, uint8_t& version, std::vector<Tag>& tags, std::string& error);
+// Entries of a SymbolClass tag body.
+std::vector<SymbolEntry> ParseSymbolClass(const Bytes& body);
+Bytes MakeSymbolClass(const std::vector<SymbolEntry>& entries);
+
+// Header + tags as one compressed SWF file.
+Bytes BuildSwf(uint8_t version, int widthPx, int heightPx, double fps, uint16_t frameCount,
+               const Bytes& tagStream, bool compress);
+
+bool ReadFile(const std::string& path, Bytes& out);
+// Writes through a temporary file and renames, so a failure never leaves a partial file.
+bool WriteFileAtomic(const std::string& path, const Bytes& data);
+
+} // namespace rm::player_maker::swf

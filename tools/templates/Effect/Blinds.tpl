@@ -1,0 +1,4 @@
+# Horizontal blinds open.
+kind = blinds
+color = 0x000000
+duration = 1.2

@@ -1,0 +1,4 @@
+# Fades in from black.
+kind = fade
+color = 0x000000
+duration = 1.0
