@@ -1,12 +1,1309 @@
+// converteToMedia: decode -> filter -> encode as a pipeline of three threads joined by bounded
+// queues, so that a job uses both cores and its memory does not grow with the source's length.
+//
+//   reader thread : demux + decode every input in order, cut to its trim range (frame exact)
+//   filter thread : per-input picture/sound graphs (filter_graph.h), sound encoding, silence
+//                   for inputs without sound
+//   calling thread: picture encoding, progress messages, cancel polling, preview pictures
+//
+// The muxer is shared by the filter thread (sound) and the calling thread (picture) under a
+// mutex. The first error stops all three stages; the partial output file is then removed.
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
 #include "engines/converter/converter.h"
 #include "engines/converter/converter_internal.h"
+#include "engines/converter/filter_graph.h"
+#include "engines/converter/pipeline_queue.h"
 #include "engines/messages/result_codes.h"
 
 namespace rm::converter {
 
-int32_t converteToMedia(ConvertJob* job, const char*, int32_t)
+using namespace rm::messages;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kUnknown = std::numeric_limits<double>::infinity();
+
+// ---------------------------------------------------------------------------------------------
+// Progress records: a ring, so a record stays unchanged long after it was posted.
+
+ConvertProgress g_progressRing[256];
+std::atomic<unsigned> g_progressNext{0};
+
+void PostProgress(const Hooks& hooks, uint32_t message, const ConvertProgress& p)
 {
-    return job ? messages::kResultEncodeFailed : messages::kResultNoInput;
+    if (!hooks.progress.Window)
+        return;
+    ConvertProgress* rec = &g_progressRing[g_progressNext.fetch_add(1) % 256];
+    *rec = p;
+    hooks.progress.Window->post(message, reinterpret_cast<intptr_t>(rec), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct FrameDeleter {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+FramePtr NewFrame() { return FramePtr(av_frame_alloc()); }
+
+struct ReaderItem {
+    enum Kind { Video, Audio, InputBegin, InputEnd, End } kind = End;
+    FramePtr frame;
+    int input = 0;
+    double segment = kUnknown;   // InputBegin: seconds this input contributes (kUnknown: to its end)
+    bool hasAudio = false;       // InputBegin: a sound stream feeds this input
+    AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
+};
+
+struct FilteredPicture {
+    FramePtr frame;  // null = end of the job
+};
+
+const AVCodec* FindEncoder(const char* name, AVMediaType type)
+{
+    if (!name || !*name)
+        return nullptr;
+    std::string n = name;
+    // Preferred encoders for plain codec names.
+    if (n == "mp3")
+        n = "libmp3lame";
+    else if (n == "h264")
+        n = "libx264";
+    else if (n == "flv1")
+        n = "flv";
+    const AVCodec* c = avcodec_find_encoder_by_name(n.c_str());
+    if (!c) {
+        if (const AVCodecDescriptor* d = avcodec_descriptor_get_by_name(name))
+            c = avcodec_find_encoder(d->id);
+    }
+    if (c && c->type != type)
+        return nullptr;
+    return c;
+}
+
+bool IsDiskFull(int err) { return err == AVERROR(ENOSPC) || err == AVERROR(EFBIG) || err == AVERROR(EDQUOT); }
+
+class Conversion {
+public:
+    explicit Conversion(ConvertJob* job) : m_job(job), m_hooks(CurrentHooks()) {}
+    ~Conversion() { Cleanup(); }
+
+    int32_t Run();
+    bool OutputOpened() const { return m_outputOpened; }
+
+private:
+    // ---- setup ----
+    int32_t ParseSettings();
+    int32_t OpenOutput();
+    int32_t OpenVideoEncoder();
+    int32_t OpenAudioEncoder();
+
+    // ---- stages ----
+    void ReaderMain();
+    int ReadInput(int index, ConvertInput* in);
+    void FilterMain();
+    void EncodeLoop();
+    int32_t RunThumbnail();
+
+    // ---- helpers ----
+    void Fail(int32_t code);
+    bool Stopped() const { return m_abort.load(); }
+    bool PollCancel();
+    int WritePacket(AVPacket* pkt, AVStream* st, AVRational encTb);
+    int EncodeVideo(AVFrame* frame);
+    int EncodeAudioFromFifo(bool flushAll);
+    int EncodeAudioFrame(AVFrame* frame);
+    int BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in, double segment);
+    int BuildAudioGraph(const AVFrame* f, AVRational tb, double segment);
+    int DrainVideoGraph();
+    int DrainAudioGraph();
+    int WriteSilenceUntil(double seconds);
+    void MaybeReportProgress(bool force);
+    void MaybePreview(const AVFrame* f, double position);
+    void Cleanup();
+
+    static int InterruptCallback(void* opaque);
+
+    ConvertJob* m_job;
+    Hooks m_hooks;
+    std::atomic<bool> m_abort{false};
+    std::atomic<int32_t> m_error{0};
+
+    // settings
+    std::string m_format;
+    int m_width = 0, m_height = 0;
+    AVRational m_fps{25, 1};
+    const AVCodec* m_vcodec = nullptr;
+    const AVCodec* m_acodec = nullptr;
+    AVPixelFormat m_pixfmt = AV_PIX_FMT_YUV420P;
+    std::vector<ConvertInput*> m_inputs;
+    double m_expectedDuration = 0;
+
+    // output
+    AVFormatContext* m_oc = nullptr;
+    bool m_outputOpened = false;
+    AVCodecContext* m_venc = nullptr;
+    AVCodecContext* m_aenc = nullptr;
+    AVStream* m_vst = nullptr;
+    AVStream* m_ast = nullptr;
+    std::mutex m_muxMutex;
+
+    // reader -> filter -> encoder
+    BoundedQueue<ReaderItem> m_decoded{48};
+    BoundedQueue<FilteredPicture> m_filtered{8};
+
+    // filter thread state
+    AVFilterGraph* m_vgraph = nullptr;
+    AVFilterContext* m_vsrc = nullptr;
+    AVFilterContext* m_vsink = nullptr;
+    AVFilterGraph* m_agraph = nullptr;
+    AVFilterContext* m_asrc = nullptr;
+    AVFilterContext* m_asink = nullptr;
+    int m_vgW = 0, m_vgH = 0, m_vgFmt = -1;
+    AVRational m_vgTb{1, 1};
+    int m_agRate = 0, m_agFmt = -1, m_agChannels = 0;
+    AVAudioFifo* m_fifo = nullptr;
+    int64_t m_audioSamplesOut = 0;    // samples handed to the audio encoder
+    int64_t m_audioSamplesIn = 0;     // samples put into the fifo
+    double m_offset = 0;              // output time where the current input starts
+    double m_segment = kUnknown;
+    bool m_segmentHasAudio = false;
+    int m_segmentInput = 0;
+    double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
+    ConvertInput* m_currentInput = nullptr;
+
+    // encoder thread state
+    int64_t m_lastVideoPts = -1;
+    int64_t m_framesWritten = 0;
+    double m_position = 0;
+    std::atomic<int> m_inputIndex{0};
+    Clock::time_point m_start;
+    Clock::time_point m_lastProgress;
+    Clock::time_point m_lastPreview;
+    SwsContext* m_previewSws = nullptr;
+    std::vector<uint8_t> m_previewRgb;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+void Conversion::Fail(int32_t code)
+{
+    int32_t expected = 0;
+    m_error.compare_exchange_strong(expected, code);
+    m_abort = true;
+    m_decoded.abort();
+    m_filtered.abort();
+}
+
+bool Conversion::PollCancel()
+{
+    if (m_hooks.progress.CancelQuery && m_hooks.progress.CancelQuery() == 1)
+        Fail(kResultCancelled);
+    return Stopped();
+}
+
+int Conversion::InterruptCallback(void* opaque)
+{
+    auto* self = static_cast<Conversion*>(opaque);
+    return self->PollCancel() ? 1 : 0;
+}
+
+int32_t Conversion::ParseSettings()
+{
+    for (ConvertInput* in = m_job->FirstInput; in; in = in->Next)
+        m_inputs.push_back(in);
+    if (m_inputs.empty())
+        return kResultNoInput;
+
+    m_format = (m_job->FormatName && *m_job->FormatName) ? m_job->FormatName : "flv";
+    if (!av_guess_format(m_format.c_str(), nullptr, nullptr))
+        return kResultEncoderUnavailable;
+    if (!m_job->OutputPath[0])
+        return kResultOutputCreateFailed;
+
+    if (m_job->FrameSize && *m_job->FrameSize) {
+        const char* x = std::strchr(m_job->FrameSize, 'x');
+        if (!x)
+            return kResultInvalidSettings;
+        m_width = std::atoi(m_job->FrameSize);
+        m_height = std::atoi(x + 1);
+        if (m_width <= 0 || m_height <= 0 || m_width > 8192 || m_height > 8192)
+            return kResultInvalidSettings;
+    }
+    if (m_job->FrameRate < 0 || m_job->FrameRate > 1000 || std::isnan(m_job->FrameRate))
+        return kResultInvalidSettings;
+
+    m_vcodec = FindEncoder(m_job->VideoCodec ? m_job->VideoCodec : (m_job->IsThumbnail ? "mjpeg" : "flv1"),
+                           AVMEDIA_TYPE_VIDEO);
+    if (!m_vcodec)
+        return kResultEncoderUnavailable;
+    if (!m_job->IsThumbnail && m_job->AudioCodec && *m_job->AudioCodec) {
+        m_acodec = FindEncoder(m_job->AudioCodec, AVMEDIA_TYPE_AUDIO);
+        if (!m_acodec)
+            return kResultEncoderUnavailable;
+        if (m_job->AudioSampleRate < 4000 || m_job->AudioSampleRate > 192000 || m_job->AudioChannels < 1 ||
+            m_job->AudioChannels > 8 || m_job->AudioBitrate < 0 || m_job->Volume < 0 || m_job->Volume > 510)
+            return kResultInvalidSettings;
+    }
+    if (m_job->VideoBitrate < 0)
+        return kResultInvalidSettings;
+
+    // Pixel format: 4:2:0 whenever the encoder takes it (what players expect).
+    m_pixfmt = AV_PIX_FMT_NONE;
+    if (m_vcodec->pix_fmts) {
+        for (const AVPixelFormat* p = m_vcodec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
+            if (*p == AV_PIX_FMT_YUVJ420P && m_vcodec->id == AV_CODEC_ID_MJPEG) {
+                m_pixfmt = *p;
+                break;
+            }
+            if (*p == AV_PIX_FMT_YUV420P) {
+                m_pixfmt = *p;
+                break;
+            }
+        }
+        if (m_pixfmt == AV_PIX_FMT_NONE)
+            m_pixfmt = m_vcodec->pix_fmts[0];
+    } else {
+        m_pixfmt = AV_PIX_FMT_YUV420P;
+    }
+    return kResultOk;
+}
+
+// Frame size and rate default to the first input's when the job leaves them out.
+static int32_t ProbeDefaults(const char* path, int& w, int& h, AVRational& fps, AVIOInterruptCB cb)
+{
+    AVFormatContext* ic = avformat_alloc_context();
+    ic->interrupt_callback = cb;
+    if (avformat_open_input(&ic, path, nullptr, nullptr) < 0)
+        return kResultSourceOpenFailed;
+    int32_t rc = kResultOk;
+    if (avformat_find_stream_info(ic, nullptr) < 0) {
+        rc = kResultSourceOpenFailed;
+    } else {
+        int vi = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        if (vi < 0) {
+            rc = kResultNoVideo;
+        } else {
+            AVStream* st = ic->streams[vi];
+            if (w <= 0 || h <= 0) {
+                w = st->codecpar->width;
+                h = st->codecpar->height;
+            }
+            if (fps.num <= 0) {
+                AVRational r = av_guess_frame_rate(ic, st, nullptr);
+                fps = (r.num > 0 && r.den > 0 && av_q2d(r) <= 240) ? r : AVRational{25, 1};
+            }
+        }
+    }
+    avformat_close_input(&ic);
+    return rc;
+}
+
+int32_t Conversion::OpenVideoEncoder()
+{
+    m_venc = avcodec_alloc_context3(m_vcodec);
+    if (!m_venc)
+        return kResultEncodeFailed;
+    m_venc->width = m_width;
+    m_venc->height = m_height;
+    m_venc->pix_fmt = m_pixfmt;
+    m_venc->time_base = av_inv_q(m_fps);
+    m_venc->framerate = m_fps;
+    m_venc->sample_aspect_ratio = AVRational{1, 1};
+    if (m_job->IsThumbnail) {
+        m_venc->flags |= AV_CODEC_FLAG_QSCALE;
+        m_venc->global_quality = FF_QP2LAMBDA * 3;
+        m_venc->color_range = AVCOL_RANGE_JPEG;
+    } else {
+        if (m_job->VideoBitrate > 0)
+            m_venc->bit_rate = int64_t(m_job->VideoBitrate) * 1000;
+        // A keyframe every two seconds: Flash players seek to keyframes.
+        m_venc->gop_size = std::max(1, int(std::lround(av_q2d(m_fps) * 2)));
+        if (m_vcodec->capabilities & (AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_SLICE_THREADS))
+            m_venc->thread_count = 0;
+        if (std::strcmp(m_vcodec->name, "libx264") == 0)
+            av_opt_set(m_venc->priv_data, "preset", "veryfast", 0);
+    }
+    if (m_oc->oformat->flags & AVFMT_GLOBALHEADER)
+        m_venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(m_venc, m_vcodec, nullptr) < 0)
+        return kResultInvalidSettings;
+    m_vst = avformat_new_stream(m_oc, nullptr);
+    if (!m_vst)
+        return kResultEncodeFailed;
+    avcodec_parameters_from_context(m_vst->codecpar, m_venc);
+    m_vst->time_base = m_venc->time_base;
+    m_vst->avg_frame_rate = m_fps;
+    m_vst->r_frame_rate = m_fps;
+    return kResultOk;
+}
+
+int32_t Conversion::OpenAudioEncoder()
+{
+    m_aenc = avcodec_alloc_context3(m_acodec);
+    if (!m_aenc)
+        return kResultEncodeFailed;
+    m_aenc->sample_rate = m_job->AudioSampleRate;
+    av_channel_layout_default(&m_aenc->ch_layout, m_job->AudioChannels);
+    m_aenc->sample_fmt = m_acodec->sample_fmts ? m_acodec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    if (m_job->AudioBitrate > 0)
+        m_aenc->bit_rate = int64_t(m_job->AudioBitrate) * 1000;
+    m_aenc->time_base = AVRational{1, m_job->AudioSampleRate};
+    if (m_oc->oformat->flags & AVFMT_GLOBALHEADER)
+        m_aenc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(m_aenc, m_acodec, nullptr) < 0)
+        return kResultInvalidSettings;
+    m_ast = avformat_new_stream(m_oc, nullptr);
+    if (!m_ast)
+        return kResultEncodeFailed;
+    avcodec_parameters_from_context(m_ast->codecpar, m_aenc);
+    m_ast->time_base = m_aenc->time_base;
+    m_fifo = av_audio_fifo_alloc(m_aenc->sample_fmt, m_aenc->ch_layout.nb_channels, 4096);
+    return m_fifo ? kResultOk : kResultEncodeFailed;
+}
+
+int32_t Conversion::OpenOutput()
+{
+    if (avformat_alloc_output_context2(&m_oc, nullptr, m_format.c_str(), m_job->OutputPath) < 0 || !m_oc)
+        return kResultEncoderUnavailable;
+    m_oc->interrupt_callback = AVIOInterruptCB{&Conversion::InterruptCallback, this};
+
+    int32_t rc = OpenVideoEncoder();
+    if (rc != kResultOk)
+        return rc;
+    if (m_acodec) {
+        rc = OpenAudioEncoder();
+        if (rc != kResultOk)
+            return rc;
+    }
+
+    if (!(m_oc->oformat->flags & AVFMT_NOFILE)) {
+        int err = avio_open2(&m_oc->pb, m_job->OutputPath, AVIO_FLAG_WRITE, &m_oc->interrupt_callback, nullptr);
+        if (err < 0)
+            return IsDiskFull(err) ? kResultDiskFull : kResultOutputCreateFailed;
+    }
+    m_outputOpened = true;
+
+    AVDictionary* opts = nullptr;
+    if (m_format == "flv")
+        av_dict_set(&opts, "flvflags", "add_keyframe_index", 0);  // onMetaData keyframes: seekable in Flash
+    if ((m_format == "mp4" || m_format == "mov") && (m_job->FormatArgument & 1))
+        av_dict_set(&opts, "movflags", "+faststart", 0);
+    if (m_format == "image2")
+        av_dict_set(&opts, "update", "1", 0);
+    if (m_venc->bit_rate > 0)
+        m_vst->codecpar->bit_rate = m_venc->bit_rate;
+    int err = avformat_write_header(m_oc, &opts);
+    av_dict_free(&opts);
+    if (err < 0) {
+        if (IsDiskFull(err) || (m_oc->pb && IsDiskFull(m_oc->pb->error)))
+            return kResultDiskFull;
+        return kResultInvalidSettings;  // the muxer refused the streams (e.g. a rate the format lacks)
+    }
+    return kResultOk;
+}
+
+int Conversion::WritePacket(AVPacket* pkt, AVStream* st, AVRational encTb)
+{
+    av_packet_rescale_ts(pkt, encTb, st->time_base);
+    pkt->stream_index = st->index;
+    std::lock_guard lock(m_muxMutex);
+    int err = av_interleaved_write_frame(m_oc, pkt);
+    if (err >= 0 && m_oc->pb && m_oc->pb->error < 0)
+        err = m_oc->pb->error;
+    if (err < 0) {
+        if (IsDiskFull(err))
+            Fail(kResultDiskFull);
+        else if (!Stopped())
+            Fail(kResultEncodeFailed);
+    }
+    return err;
+}
+
+int Conversion::EncodeVideo(AVFrame* frame)
+{
+    int err = avcodec_send_frame(m_venc, frame);
+    if (err < 0 && err != AVERROR_EOF) {
+        Fail(kResultEncodeFailed);
+        return err;
+    }
+    AVPacket* pkt = av_packet_alloc();
+    while ((err = avcodec_receive_packet(m_venc, pkt)) >= 0) {
+        err = WritePacket(pkt, m_vst, m_venc->time_base);
+        av_packet_unref(pkt);
+        if (err < 0)
+            break;
+    }
+    av_packet_free(&pkt);
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+        return 0;
+    if (err < 0)
+        Fail(kResultEncodeFailed);
+    return err;
+}
+
+int Conversion::EncodeAudioFrame(AVFrame* frame)
+{
+    int err = avcodec_send_frame(m_aenc, frame);
+    if (err < 0 && err != AVERROR_EOF) {
+        Fail(kResultEncodeFailed);
+        return err;
+    }
+    AVPacket* pkt = av_packet_alloc();
+    while ((err = avcodec_receive_packet(m_aenc, pkt)) >= 0) {
+        err = WritePacket(pkt, m_ast, m_aenc->time_base);
+        av_packet_unref(pkt);
+        if (err < 0)
+            break;
+    }
+    av_packet_free(&pkt);
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+        return 0;
+    if (err < 0)
+        Fail(kResultEncodeFailed);
+    return err;
+}
+
+int Conversion::EncodeAudioFromFifo(bool flushAll)
+{
+    const int frameSize = (m_aenc->frame_size > 0) ? m_aenc->frame_size : 1024;
+    while (!Stopped()) {
+        int avail = av_audio_fifo_size(m_fifo);
+        if (avail <= 0 || (avail < frameSize && !flushAll))
+            break;
+        int n = std::min(avail, frameSize);
+        FramePtr f = NewFrame();
+        f->nb_samples = n;
+        f->format = m_aenc->sample_fmt;
+        f->sample_rate = m_aenc->sample_rate;
+        av_channel_layout_copy(&f->ch_layout, &m_aenc->ch_layout);
+        if (av_frame_get_buffer(f.get(), 0) < 0) {
+            Fail(kResultEncodeFailed);
+            return -1;
+        }
+        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(f->data), n);
+        f->pts = m_audioSamplesOut;
+        m_audioSamplesOut += n;
+        if (EncodeAudioFrame(f.get()) < 0)
+            return -1;
+    }
+    return 0;
+}
+
+int Conversion::WriteSilenceUntil(double seconds)
+{
+    if (!m_aenc || !std::isfinite(seconds))
+        return 0;
+    int64_t target = llround(seconds * m_aenc->sample_rate);
+    while (m_audioSamplesIn < target && !Stopped()) {
+        int n = int(std::min<int64_t>(target - m_audioSamplesIn, 4096));
+        FramePtr f = NewFrame();
+        f->nb_samples = n;
+        f->format = m_aenc->sample_fmt;
+        av_channel_layout_copy(&f->ch_layout, &m_aenc->ch_layout);
+        if (av_frame_get_buffer(f.get(), 0) < 0)
+            return -1;
+        av_samples_set_silence(f->data, 0, n, m_aenc->ch_layout.nb_channels, m_aenc->sample_fmt);
+        av_audio_fifo_write(m_fifo, reinterpret_cast<void**>(f->data), n);
+        m_audioSamplesIn += n;
+        if (EncodeAudioFromFifo(false) < 0)
+            return -1;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reader thread
+
+void Conversion::ReaderMain()
+{
+    for (size_t i = 0; i < m_inputs.size() && !Stopped(); ++i) {
+        if (ReadInput(int(i), m_inputs[i]) < 0)
+            return;
+    }
+    if (!Stopped()) {
+        ReaderItem end;
+        end.kind = ReaderItem::End;
+        m_decoded.push(std::move(end));
+    }
+}
+
+int Conversion::ReadInput(int index, ConvertInput* in)
+{
+    AVFormatContext* ic = avformat_alloc_context();
+    ic->interrupt_callback = AVIOInterruptCB{&Conversion::InterruptCallback, this};
+    AVCodecContext* vdec = nullptr;
+    AVCodecContext* adec = nullptr;
+    AVPacket* pkt = av_packet_alloc();
+    int result = 0;
+    auto fail = [&](int32_t code) {
+        if (!Stopped())
+            Fail(code);
+        result = -1;
+    };
+
+    do {
+        if (avformat_open_input(&ic, in->SourcePath, nullptr, nullptr) < 0) {
+            ic = nullptr;
+            fail(kResultSourceOpenFailed);
+            break;
+        }
+        if (avformat_find_stream_info(ic, nullptr) < 0) {
+            fail(kResultSourceOpenFailed);
+            break;
+        }
+        const AVCodec* vcodec = nullptr;
+        int vi = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, &vcodec, 0);
+        if (vi == AVERROR_DECODER_NOT_FOUND) {
+            fail(kResultCodecUnsupported);
+            break;
+        }
+        if (vi < 0) {
+            fail(kResultNoVideo);
+            break;
+        }
+        vdec = avcodec_alloc_context3(vcodec);
+        avcodec_parameters_to_context(vdec, ic->streams[vi]->codecpar);
+        vdec->pkt_timebase = ic->streams[vi]->time_base;
+        vdec->thread_count = 2;
+        if (avcodec_open2(vdec, vcodec, nullptr) < 0) {
+            fail(kResultCodecUnsupported);
+            break;
+        }
+        int ai = -1;
+        if (m_aenc) {
+            const AVCodec* acodec = nullptr;
+            ai = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, vi, &acodec, 0);
+            if (ai >= 0) {
+                adec = avcodec_alloc_context3(acodec);
+                avcodec_parameters_to_context(adec, ic->streams[ai]->codecpar);
+                adec->pkt_timebase = ic->streams[ai]->time_base;
+                if (avcodec_open2(adec, acodec, nullptr) < 0) {
+                    avcodec_free_context(&adec);  // a sound we cannot decode becomes silence
+                    ai = -1;
+                }
+            }
+        }
+        for (unsigned s = 0; s < ic->nb_streams; ++s)
+            ic->streams[s]->discard = (int(s) == vi || int(s) == ai) ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+
+        const double t0 = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / double(AV_TIME_BASE) : 0.0;
+        const double start = std::max(0, in->Start);
+        double segment = in->Length > 0 ? double(in->Length) : kUnknown;
+        if (ic->duration > 0) {
+            double left = ic->duration / double(AV_TIME_BASE) - start;
+            segment = std::min(segment, std::max(0.0, left));
+        }
+        const double end = start + segment;
+
+        ReaderItem begin;
+        begin.kind = ReaderItem::InputBegin;
+        begin.input = index;
+        begin.segment = segment;
+        begin.hasAudio = adec != nullptr;
+        if (!m_decoded.push(std::move(begin))) {
+            result = -1;
+            break;
+        }
+
+        if (start > 0) {
+            // Seek to the keyframe before the start, then decode and drop up to the exact frame.
+            int64_t ts = int64_t((t0 + start) * AV_TIME_BASE);
+            if (avformat_seek_file(ic, -1, INT64_MIN, ts, ts, 0) < 0)
+                av_seek_frame(ic, -1, ts, AVSEEK_FLAG_BACKWARD);
+        }
+
+        bool videoDone = false, audioDone = (adec == nullptr);
+        AVFrame* frame = av_frame_alloc();
+        auto emit = [&](AVCodecContext* dec, AVStream* st, bool isVideo) -> int {
+            int err;
+            while ((err = avcodec_receive_frame(dec, frame)) >= 0) {
+                int64_t pts = frame->best_effort_timestamp;
+                if (pts == AV_NOPTS_VALUE)
+                    pts = frame->pts;
+                if (pts == AV_NOPTS_VALUE) {
+                    av_frame_unref(frame);
+                    continue;
+                }
+                double t = pts * av_q2d(st->time_base) - t0;
+                double dur = isVideo ? 0.0 : double(frame->nb_samples) / std::max(1, frame->sample_rate);
+                if (t >= end - 1e-6) {
+                    (isVideo ? videoDone : audioDone) = true;
+                    av_frame_unref(frame);
+                    continue;
+                }
+                if (isVideo ? (t + 1e-3 < start) : (t + dur <= start)) {
+                    av_frame_unref(frame);
+                    continue;
+                }
+                ReaderItem item;
+                item.kind = isVideo ? ReaderItem::Video : ReaderItem::Audio;
+                item.input = index;
+                item.timeBase = st->time_base;
+                item.frame = NewFrame();
+                av_frame_move_ref(item.frame.get(), frame);
+                // Time since the start of the used stretch, in the stream's time base.
+                item.frame->pts = pts - av_rescale_q(int64_t(std::llround((t0 + start) * 1000000.0)),
+                                                     AVRational{1, 1000000}, st->time_base);
+                if (!m_decoded.push(std::move(item)))
+                    return -1;
+            }
+            return 0;
+        };
+
+        while (!Stopped() && !(videoDone && audioDone)) {
+            int err = av_read_frame(ic, pkt);
+            if (err < 0)
+                break;  // end of file (or a read error: what was read so far is kept)
+            AVCodecContext* dec = nullptr;
+            bool isVideo = false;
+            if (pkt->stream_index == vi && !videoDone) {
+                dec = vdec;
+                isVideo = true;
+            } else if (pkt->stream_index == ai && !audioDone) {
+                dec = adec;
+            }
+            if (dec) {
+                // A damaged packet is skipped; the decoder resynchronises at the next one.
+                avcodec_send_packet(dec, pkt);
+                if (emit(dec, ic->streams[pkt->stream_index], isVideo) < 0) {
+                    av_packet_unref(pkt);
+                    result = -1;
+                    break;
+                }
+            }
+            av_packet_unref(pkt);
+        }
+        if (result == 0 && !Stopped()) {
+            avcodec_send_packet(vdec, nullptr);
+            if (emit(vdec, ic->streams[vi], true) < 0)
+                result = -1;
+            if (adec && result == 0) {
+                avcodec_send_packet(adec, nullptr);
+                if (emit(adec, ic->streams[ai], false) < 0)
+                    result = -1;
+            }
+        }
+        av_frame_free(&frame);
+        if (result == 0 && !Stopped()) {
+            ReaderItem endItem;
+            endItem.kind = ReaderItem::InputEnd;
+            endItem.input = index;
+            if (!m_decoded.push(std::move(endItem)))
+                result = -1;
+        }
+    } while (false);
+
+    av_packet_free(&pkt);
+    avcodec_free_context(&vdec);
+    avcodec_free_context(&adec);
+    if (ic)
+        avformat_close_input(&ic);
+    return Stopped() ? -1 : result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Filter thread
+
+static int ConfigureGraph(AVFilterGraph* g, AVFilterContext* src, AVFilterContext* sink, const std::string& desc)
+{
+    AVFilterInOut* outputs = avfilter_inout_alloc();
+    AVFilterInOut* inputs = avfilter_inout_alloc();
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = src;
+    outputs->pad_idx = 0;
+    outputs->next = nullptr;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = sink;
+    inputs->pad_idx = 0;
+    inputs->next = nullptr;
+    int err = avfilter_graph_parse_ptr(g, desc.c_str(), &inputs, &outputs, nullptr);
+    avfilter_inout_free(&inputs);
+    avfilter_inout_free(&outputs);
+    if (err < 0)
+        return err;
+    return avfilter_graph_config(g, nullptr);
+}
+
+int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in, double segment)
+{
+    avfilter_graph_free(&m_vgraph);
+    m_vgraph = avfilter_graph_alloc();
+    m_vgraph->nb_threads = 1;
+    char args[256];
+    AVRational sar = f->sample_aspect_ratio.num > 0 ? f->sample_aspect_ratio : AVRational{1, 1};
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", f->width,
+                  f->height, f->format, tb.num, tb.den, sar.num, sar.den);
+    if (avfilter_graph_create_filter(&m_vsrc, avfilter_get_by_name("buffer"), "in", args, nullptr, m_vgraph) < 0 ||
+        avfilter_graph_create_filter(&m_vsink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
+                                     m_vgraph) < 0)
+        return -1;
+
+    PictureSettings ps = PictureSettingsOf(*in);
+    PictureSource src{f->width, f->height, sar.num, sar.den};
+    PictureTarget target{m_width, m_height, 0};
+    std::string desc = VideoFilterDescription(ps, src, target);
+    if (!m_job->IsThumbnail) {
+        // The rate first (exact rational): frames that will be dropped are never processed.
+        char fps[64];
+        std::snprintf(fps, sizeof fps, "fps=fps=%d/%d,", m_fps.num, m_fps.den);
+        desc = fps + desc;
+    }
+    desc += ",format=";
+    desc += av_get_pix_fmt_name(m_pixfmt);
+    if (m_job->IsThumbnail)
+        desc = "thumbnail=n=30," + desc;
+    if (ConfigureGraph(m_vgraph, m_vsrc, m_vsink, desc) < 0)
+        return -1;
+    m_vgW = f->width;
+    m_vgH = f->height;
+    m_vgFmt = f->format;
+    m_vgTb = tb;
+    (void)segment;
+    return 0;
+}
+
+int Conversion::BuildAudioGraph(const AVFrame* f, AVRational tb, double segment)
+{
+    avfilter_graph_free(&m_agraph);
+    m_agraph = avfilter_graph_alloc();
+    m_agraph->nb_threads = 1;
+    char layout[128] = "";
+    if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels <= 0) {
+        AVChannelLayout def;
+        av_channel_layout_default(&def, std::max(1, f->ch_layout.nb_channels));
+        av_channel_layout_describe(&def, layout, sizeof layout);
+        av_channel_layout_uninit(&def);
+    } else {
+        av_channel_layout_describe(&f->ch_layout, layout, sizeof layout);
+    }
+    char args[512];
+    std::snprintf(args, sizeof args, "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", tb.num, tb.den,
+                  f->sample_rate, av_get_sample_fmt_name(AVSampleFormat(f->format)), layout);
+    if (avfilter_graph_create_filter(&m_asrc, avfilter_get_by_name("abuffer"), "in", args, nullptr, m_agraph) < 0 ||
+        avfilter_graph_create_filter(&m_asink, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr,
+                                     m_agraph) < 0)
+        return -1;
+    char outLayout[128];
+    av_channel_layout_describe(&m_aenc->ch_layout, outLayout, sizeof outLayout);
+    std::string desc;
+    char buf[256];
+    // Cut to the used stretch exactly, resample, fill holes and a late start with silence,
+    // pad a short sound to the stretch's length, then the volume and the encoder's format.
+    if (std::isfinite(segment))
+        std::snprintf(buf, sizeof buf, "atrim=start=0:end=%.6f,", segment);
+    else
+        std::snprintf(buf, sizeof buf, "atrim=start=0,");
+    desc += buf;
+    std::snprintf(buf, sizeof buf, "aresample=%d:async=1:first_pts=0,", m_aenc->sample_rate);
+    desc += buf;
+    if (std::isfinite(segment)) {
+        std::snprintf(buf, sizeof buf, "apad=whole_dur=%.6f,atrim=end=%.6f,", segment, segment);
+        desc += buf;
+    }
+    desc += AudioFilterDescription(m_job->Volume);
+    std::snprintf(buf, sizeof buf, ",aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
+                  av_get_sample_fmt_name(m_aenc->sample_fmt), m_aenc->sample_rate, outLayout);
+    desc += buf;
+    if (ConfigureGraph(m_agraph, m_asrc, m_asink, desc) < 0)
+        return -1;
+    m_agRate = f->sample_rate;
+    m_agFmt = f->format;
+    m_agChannels = f->ch_layout.nb_channels;
+    return 0;
+}
+
+int Conversion::DrainVideoGraph()
+{
+    if (!m_vgraph)
+        return 0;
+    AVRational tb = av_buffersink_get_time_base(m_vsink);
+    const int64_t offsetPts = llround(m_offset / av_q2d(m_venc->time_base));
+    while (!Stopped()) {
+        FramePtr f = NewFrame();
+        int err = av_buffersink_get_frame(m_vsink, f.get());
+        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+            return 0;
+        if (err < 0) {
+            Fail(kResultEncodeFailed);
+            return err;
+        }
+        int64_t pts = f->pts == AV_NOPTS_VALUE ? 0 : av_rescale_q(f->pts, tb, m_venc->time_base);
+        pts += offsetPts;
+        f->pts = pts;
+        f->pict_type = AV_PICTURE_TYPE_NONE;
+        double endSec = (pts + 1) * av_q2d(m_venc->time_base);
+        if (!m_segmentHasAudio && m_aenc)
+            WriteSilenceUntil(std::isfinite(m_segment) ? std::min(endSec, m_offset + m_segment) : endSec);
+        m_lastVideoEnd = std::max(m_lastVideoEnd, endSec);
+        if (!m_filtered.push(FilteredPicture{std::move(f)}))
+            return -1;
+    }
+    return -1;
+}
+
+int Conversion::DrainAudioGraph()
+{
+    if (!m_agraph)
+        return 0;
+    while (!Stopped()) {
+        FramePtr f = NewFrame();
+        int err = av_buffersink_get_frame(m_asink, f.get());
+        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+            return 0;
+        if (err < 0) {
+            Fail(kResultEncodeFailed);
+            return err;
+        }
+        av_audio_fifo_write(m_fifo, reinterpret_cast<void**>(f->extended_data), f->nb_samples);
+        m_audioSamplesIn += f->nb_samples;
+        if (EncodeAudioFromFifo(false) < 0)
+            return -1;
+    }
+    return -1;
+}
+
+void Conversion::FilterMain()
+{
+    ReaderItem item;
+    while (!Stopped()) {
+        auto r = m_decoded.pop(item, std::chrono::milliseconds(200));
+        if (r == BoundedQueue<ReaderItem>::Pop::Timeout)
+            continue;
+        if (r == BoundedQueue<ReaderItem>::Pop::Aborted)
+            return;
+        switch (item.kind) {
+        case ReaderItem::InputBegin:
+            m_segment = item.segment;
+            m_segmentHasAudio = item.hasAudio;
+            m_segmentInput = item.input;
+            m_currentInput = m_inputs[size_t(item.input)];
+            m_inputIndex = item.input;
+            avfilter_graph_free(&m_vgraph);
+            avfilter_graph_free(&m_agraph);
+            if (m_aenc) {
+                // Sound of the earlier inputs ends exactly where this input starts.
+                int64_t at = llround(m_offset * m_aenc->sample_rate);
+                if (m_audioSamplesIn < at)
+                    WriteSilenceUntil(m_offset);
+            }
+            break;
+        case ReaderItem::Video: {
+            AVFrame* f = item.frame.get();
+            if (!m_vgraph || f->width != m_vgW || f->height != m_vgH || f->format != m_vgFmt) {
+                if (m_vgraph) {
+                    av_buffersrc_add_frame_flags(m_vsrc, nullptr, 0);
+                    DrainVideoGraph();
+                }
+                if (BuildVideoGraph(f, item.timeBase, m_currentInput, m_segment) < 0) {
+                    Fail(kResultEncodeFailed);
+                    return;
+                }
+            }
+            if (av_buffersrc_add_frame_flags(m_vsrc, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
+                Fail(kResultEncodeFailed);
+                return;
+            }
+            if (DrainVideoGraph() < 0)
+                return;
+            break;
+        }
+        case ReaderItem::Audio: {
+            AVFrame* f = item.frame.get();
+            if (!m_aenc)
+                break;
+            AVRational tb{1, std::max(1, f->sample_rate)};
+            f->pts = av_rescale_q(f->pts, item.timeBase, tb);
+            if (!m_agraph || f->sample_rate != m_agRate || f->format != m_agFmt ||
+                f->ch_layout.nb_channels != m_agChannels) {
+                if (m_agraph)
+                    break;  // a mid-stream format change: keep the first format's sound, pad the rest
+                if (BuildAudioGraph(f, tb, m_segment) < 0) {
+                    Fail(kResultEncodeFailed);
+                    return;
+                }
+            }
+            if (av_buffersrc_add_frame_flags(m_asrc, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
+                Fail(kResultEncodeFailed);
+                return;
+            }
+            if (DrainAudioGraph() < 0)
+                return;
+            break;
+        }
+        case ReaderItem::InputEnd: {
+            // Close the picture at the end of the stretch, so a short picture is held to it.
+            if (m_vgraph) {
+                AVRational tb = m_vgTb;
+                int64_t endPts = std::isfinite(m_segment) ? llround(m_segment / av_q2d(tb)) : AV_NOPTS_VALUE;
+                if (endPts != AV_NOPTS_VALUE)
+                    av_buffersrc_close(m_vsrc, endPts, AV_BUFFERSRC_FLAG_PUSH);
+                else
+                    av_buffersrc_add_frame_flags(m_vsrc, nullptr, 0);
+                if (DrainVideoGraph() < 0)
+                    return;
+            }
+            if (m_agraph) {
+                av_buffersrc_add_frame_flags(m_asrc, nullptr, 0);
+                if (DrainAudioGraph() < 0)
+                    return;
+            }
+            double segEnd = std::isfinite(m_segment) ? m_offset + m_segment : m_lastVideoEnd;
+            if (m_aenc && WriteSilenceUntil(segEnd) < 0)
+                return;
+            m_offset = segEnd;
+            avfilter_graph_free(&m_vgraph);
+            avfilter_graph_free(&m_agraph);
+            break;
+        }
+        case ReaderItem::End:
+            if (m_aenc) {
+                EncodeAudioFromFifo(true);
+                EncodeAudioFrame(nullptr);
+            }
+            m_filtered.push(FilteredPicture{});
+            return;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Encoder (calling thread)
+
+void Conversion::MaybeReportProgress(bool force)
+{
+    auto now = Clock::now();
+    if (!force && now - m_lastProgress < std::chrono::milliseconds(250))
+        return;
+    m_lastProgress = now;
+    ConvertProgress p;
+    p.Duration = m_expectedDuration;
+    double wall = std::chrono::duration<double>(now - m_start).count();
+    p.Speed = wall > 0 ? m_position / wall : 0;
+    p.FramesWritten = m_framesWritten;
+    p.InputIndex = m_inputIndex.load();
+    p.Position = m_position;
+    PostProgress(m_hooks, WM_CONVERT_PROGRESS, p);
+}
+
+void Conversion::MaybePreview(const AVFrame* f, double position)
+{
+    if (!m_hooks.preview || !UsingPreview() || m_hooks.previewW <= 0 || m_hooks.previewH <= 0)
+        return;
+    auto now = Clock::now();
+    if (now - m_lastPreview < std::chrono::milliseconds(250))
+        return;
+    m_lastPreview = now;
+    double k = std::min(double(m_hooks.previewW) / f->width, double(m_hooks.previewH) / f->height);
+    int w = std::max(2, int(f->width * k)), h = std::max(2, int(f->height * k));
+    m_previewSws = sws_getCachedContext(m_previewSws, f->width, f->height, AVPixelFormat(f->format), w, h,
+                                        AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_previewSws)
+        return;
+    m_previewRgb.resize(size_t(w) * h * 3);
+    uint8_t* dst[4] = {m_previewRgb.data(), nullptr, nullptr, nullptr};
+    int stride[4] = {w * 3, 0, 0, 0};
+    sws_scale(m_previewSws, f->data, f->linesize, 0, f->height, dst, stride);
+    PreviewPicture pic;
+    pic.Width = w;
+    pic.Height = h;
+    pic.Rgb = m_previewRgb.data();
+    pic.Position = position;
+    m_hooks.preview(m_hooks.previewContext, &pic);
+}
+
+void Conversion::EncodeLoop()
+{
+    FilteredPicture pic;
+    while (true) {
+        if (PollCancel())
+            return;
+        auto r = m_filtered.pop(pic, std::chrono::milliseconds(100));
+        if (r == BoundedQueue<FilteredPicture>::Pop::Aborted)
+            return;
+        if (r == BoundedQueue<FilteredPicture>::Pop::Timeout) {
+            MaybeReportProgress(false);
+            continue;
+        }
+        if (!pic.frame) {
+            EncodeVideo(nullptr);
+            return;
+        }
+        AVFrame* f = pic.frame.get();
+        if (f->pts <= m_lastVideoPts)
+            continue;  // never twice the same time (rounding at a join)
+        m_lastVideoPts = f->pts;
+        m_position = (f->pts + 1) * av_q2d(m_venc->time_base);
+        MaybePreview(f, m_position);
+        if (EncodeVideo(f) < 0)
+            return;
+        ++m_framesWritten;
+        MaybeReportProgress(false);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Thumbnail: one picture of a representative frame, chosen among frames a third into the file.
+
+int32_t Conversion::RunThumbnail()
+{
+    ConvertInput* in = m_inputs.front();
+    AVFormatContext* ic = avformat_alloc_context();
+    ic->interrupt_callback = AVIOInterruptCB{&Conversion::InterruptCallback, this};
+    AVCodecContext* dec = nullptr;
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    int32_t rc = kResultOk;
+    bool written = false;
+    do {
+        if (avformat_open_input(&ic, in->SourcePath, nullptr, nullptr) < 0) {
+            ic = nullptr;
+            rc = kResultSourceOpenFailed;
+            break;
+        }
+        if (avformat_find_stream_info(ic, nullptr) < 0) {
+            rc = kResultSourceOpenFailed;
+            break;
+        }
+        const AVCodec* codec = nullptr;
+        int vi = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        if (vi == AVERROR_DECODER_NOT_FOUND) {
+            rc = kResultCodecUnsupported;
+            break;
+        }
+        if (vi < 0) {
+            rc = kResultNoVideo;
+            break;
+        }
+        dec = avcodec_alloc_context3(codec);
+        avcodec_parameters_to_context(dec, ic->streams[vi]->codecpar);
+        dec->pkt_timebase = ic->streams[vi]->time_base;
+        if (avcodec_open2(dec, codec, nullptr) < 0) {
+            rc = kResultCodecUnsupported;
+            break;
+        }
+        for (unsigned s = 0; s < ic->nb_streams; ++s)
+            ic->streams[s]->discard = int(s) == vi ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        if (ic->duration > 0) {
+            int64_t ts = (ic->start_time != AV_NOPTS_VALUE ? ic->start_time : 0) + ic->duration / 3;
+            avformat_seek_file(ic, -1, INT64_MIN, ts, ts, 0);
+        }
+        if ((rc = OpenOutput()) != kResultOk)
+            break;
+        AVStream* st = ic->streams[vi];
+        bool eof = false;
+        while (!written && !Stopped()) {
+            int err = eof ? AVERROR_EOF : av_read_frame(ic, pkt);
+            if (err < 0 && !eof) {
+                eof = true;
+                avcodec_send_packet(dec, nullptr);
+            } else if (err >= 0) {
+                if (pkt->stream_index == vi)
+                    avcodec_send_packet(dec, pkt);
+                av_packet_unref(pkt);
+            }
+            while (!written && (err = avcodec_receive_frame(dec, frame)) >= 0) {
+                if (!m_vgraph && BuildVideoGraph(frame, st->time_base, in, kUnknown) < 0) {
+                    rc = kResultEncodeFailed;
+                    break;
+                }
+                av_buffersrc_add_frame_flags(m_vsrc, frame, 0);
+                FramePtr out = NewFrame();
+                if (av_buffersink_get_frame(m_vsink, out.get()) >= 0) {
+                    out->pts = 0;
+                    if (EncodeVideo(out.get()) >= 0 && EncodeVideo(nullptr) >= 0)
+                        written = true;
+                }
+            }
+            if (rc != kResultOk)
+                break;
+            if (eof && !written) {
+                // Fewer frames than the choice window: take the choice among what there was.
+                if (m_vgraph) {
+                    av_buffersrc_add_frame_flags(m_vsrc, nullptr, 0);
+                    FramePtr out = NewFrame();
+                    if (av_buffersink_get_frame(m_vsink, out.get()) >= 0) {
+                        out->pts = 0;
+                        if (EncodeVideo(out.get()) >= 0 && EncodeVideo(nullptr) >= 0)
+                            written = true;
+                    }
+                }
+                if (!written)
+                    rc = m_vgraph ? kResultEncodeFailed : kResultSourceOpenFailed;
+                break;
+            }
+        }
+    } while (false);
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&dec);
+    if (ic)
+        avformat_close_input(&ic);
+    if (rc == kResultOk && m_error.load() != 0)
+        rc = m_error.load();
+    if (rc == kResultOk && !written)
+        rc = kResultEncodeFailed;
+    return rc;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int32_t Conversion::Run()
+{
+    m_start = Clock::now();
+    m_lastProgress = m_lastPreview = m_start - std::chrono::seconds(1);  // the first picture is reported at once
+    int32_t rc = ParseSettings();
+    if (rc != kResultOk)
+        return rc;
+
+    // Frame size and rate: the job's, else the first input's.
+    m_fps = AVRational{0, 1};
+    if (m_job->FrameRate > 0) {
+        // Rates are listed with at most three decimals; 29.97 and friends are NTSC rates.
+        double r = std::round(double(m_job->FrameRate) * 1000) / 1000;
+        if (std::fabs(r * 1.001 - std::round(r * 1.001)) < 0.002 && std::fabs(r - std::round(r)) > 0.01)
+            m_fps = AVRational{int(std::lround(r * 1.001)) * 1000, 1001};
+        else
+            m_fps = av_d2q(r, 1000);
+    }
+    if (m_width <= 0 || m_fps.num <= 0) {
+        rc = ProbeDefaults(m_inputs.front()->SourcePath, m_width, m_height, m_fps,
+                           AVIOInterruptCB{&Conversion::InterruptCallback, this});
+        if (rc != kResultOk)
+            return Stopped() ? m_error.load() : rc;
+    }
+    if (m_job->IsThumbnail)
+        m_fps = AVRational{25, 1};
+    // 4:2:0 pictures need even sizes.
+    const AVPixFmtDescriptor* pd = av_pix_fmt_desc_get(m_pixfmt);
+    if (pd && pd->log2_chroma_w)
+        m_width = std::max(2, m_width & ~1);
+    if (pd && pd->log2_chroma_h)
+        m_height = std::max(2, m_height & ~1);
+    if (m_width <= 0 || m_height <= 0)
+        return kResultInvalidSettings;
+
+    for (ConvertInput* in : m_inputs)
+        m_expectedDuration += std::max(0, in->Length);
+
+    if (m_job->IsThumbnail)
+        return RunThumbnail();
+
+    rc = OpenOutput();
+    if (rc != kResultOk)
+        return rc;
+
+    std::thread reader([this] { ReaderMain(); });
+    std::thread filter([this] { FilterMain(); });
+    EncodeLoop();
+    if (Stopped()) {
+        m_decoded.abort();
+        m_filtered.abort();
+    }
+    filter.join();
+    reader.join();
+
+    rc = m_error.load();
+    if (rc == kResultOk && m_framesWritten == 0)
+        rc = kResultInvalidSettings;  // the trim range holds no picture
+    if (rc == kResultOk) {
+        std::lock_guard lock(m_muxMutex);
+        int err = av_write_trailer(m_oc);
+        if (err >= 0 && m_oc->pb) {
+            avio_flush(m_oc->pb);
+            err = m_oc->pb->error;
+        }
+        if (err < 0)
+            rc = IsDiskFull(err) ? kResultDiskFull : kResultEncodeFailed;
+    }
+    if (rc == kResultOk) {
+        ConvertProgress p;
+        p.Duration = m_expectedDuration;
+        p.FramesWritten = m_framesWritten;
+        p.Position = std::max(m_position, m_offset);
+        p.Finished = 1;
+        PostProgress(m_hooks, WM_CONVERT_PROGRESS2, p);
+    }
+    return rc;
+}
+
+void Conversion::Cleanup()
+{
+    for (auto& it : m_decoded.drain())
+        (void)it;
+    for (auto& it : m_filtered.drain())
+        (void)it;
+    avfilter_graph_free(&m_vgraph);
+    avfilter_graph_free(&m_agraph);
+    avcodec_free_context(&m_venc);
+    avcodec_free_context(&m_aenc);
+    if (m_fifo)
+        av_audio_fifo_free(m_fifo);
+    m_fifo = nullptr;
+    sws_freeContext(m_previewSws);
+    m_previewSws = nullptr;
+    if (m_oc) {
+        if (m_oc->pb && !(m_oc->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&m_oc->pb);
+        avformat_free_context(m_oc);
+        m_oc = nullptr;
+    }
+}
+
+} // namespace
+
+int32_t converteToMedia(ConvertJob* job, const char* formatName, int32_t formatArgument)
+{
+    if (!job)
+        return kResultNoInput;
+    // The format named in the call wins over the record's (they are the same in every caller).
+    if (formatName && *formatName && (!job->FormatName || std::strcmp(job->FormatName, formatName) != 0)) {
+        std::free(job->FormatName);
+        job->FormatName = CopyText(formatName);
+    }
+    job->FormatArgument = formatArgument;
+    av_log_set_level(AV_LOG_ERROR);
+
+    int32_t rc;
+    bool opened = false;
+    {
+        Conversion c(job);
+        rc = c.Run();
+        opened = c.OutputOpened();
+    }
+    // A job that did not finish leaves no file that could pass for a complete one.
+    if (rc != kResultOk && opened && job->OutputPath[0]) {
+        std::remove(job->OutputPath);
+    }
+    return rc;
 }
 
 } // namespace rm::converter

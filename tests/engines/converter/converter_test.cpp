@@ -1,0 +1,715 @@
+// The converter engine, checked from outside with ffprobe/ffmpeg as the independent reader.
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engines/converter/converter.h"
+#include "engines/converter/filter_graph.h"
+#include "engines/messages/result_codes.h"
+#include "engines/converter/ffprobe_reader.h"
+#include "support/media_fixture.h"
+
+namespace fs = std::filesystem;
+using namespace rm::converter;
+using namespace rm::messages;
+using namespace rmtest;
+
+namespace {
+
+struct JobDeleter {
+    void operator()(ConvertJob* j) const { releaseMediaUIOption(j); }
+};
+using JobPtr = std::unique_ptr<ConvertJob, JobDeleter>;
+
+struct OutSpec {
+    std::string format = "flv";
+    std::string vcodec = "flv1";
+    std::string acodec = "mp3";
+    int vbitrate = 300;
+    int abitrate = 48;
+    int sampleRate = 22050;
+    int channels = 1;
+    std::string size = "160x120";
+    float fps = 15;
+    int volume = 255;
+};
+
+void SetText(char*& field, const std::string& v)
+{
+    std::free(field);
+    field = v.empty() ? nullptr : CopyText(v.c_str());
+}
+
+JobPtr MakeJob(const std::string& out, const OutSpec& s = {})
+{
+    JobPtr job(createGroupMediaUIOption(nullptr, s.format.c_str(), 0));
+    SetText(job->VideoCodec, s.vcodec);
+    SetText(job->AudioCodec, s.acodec);
+    SetText(job->FrameSize, s.size);
+    job->VideoBitrate = s.vbitrate;
+    job->AudioBitrate = s.abitrate;
+    job->AudioSampleRate = s.sampleRate;
+    job->AudioChannels = s.channels;
+    job->FrameRate = s.fps;
+    job->Volume = s.volume;
+    job->Filled = 1;
+    std::snprintf(job->OutputPath, sizeof job->OutputPath, "%s", out.c_str());
+    return job;
+}
+
+ConvertInput* AddInput(ConvertJob* job, const std::string& path, int start = 0, int length = 0)
+{
+    ConvertInput* in = createMediaUIOption(job, path.c_str());
+    in->Start = start;
+    in->Length = length;
+    return in;
+}
+
+std::string OutPath(const std::string& name)
+{
+    fs::path dir = fs::path(FixtureDir()) / "out";
+    fs::create_directories(dir);
+    return (dir / name).string();
+}
+
+int32_t Convert(ConvertJob* job) { return converteToMedia(job, job->FormatName, job->FormatArgument); }
+
+// Mean of |a-b| over two RGB pictures.
+double MeanDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    if (a.size() != b.size() || a.empty())
+        return 1e9;
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += std::abs(int(a[i]) - int(b[i]));
+    return sum / a.size();
+}
+
+struct Rgb {
+    int r, g, b;
+};
+Rgb PixelAt(const std::vector<uint8_t>& px, int w, int x, int y)
+{
+    size_t i = (size_t(y) * w + x) * 3;
+    return {px[i], px[i + 1], px[i + 2]};
+}
+bool IsBlue(Rgb c) { return c.b > 150 && c.r < 100; }
+bool IsRed(Rgb c) { return c.r > 150 && c.b < 100; }
+
+std::string Source(const std::string& name, FixtureSpec spec)
+{
+    std::string p = Fixture(name, spec);
+    EXPECT_TRUE(fs::exists(p)) << name;
+    return p;
+}
+
+std::string DefaultSource()
+{
+    FixtureSpec s;
+    s.seconds = 2;
+    return Source("src_default.mp4", s);
+}
+
+} // namespace
+
+// ---- formats, codecs, sizes, rates ----------------------------------------------------------
+
+struct FormatCase {
+    const char* name;
+    const char* container;   // fixture muxer
+    const char* ext;
+    const char* vcodecIn;
+    const char* acodecIn;
+    const char* format;      // output muxer
+    const char* vcodecOut;
+    const char* acodecOut;
+    const char* expectV;     // ffprobe codec names
+    const char* expectA;
+    int sampleRate;
+    int channels;
+};
+
+class ConverterFormats : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(ConverterFormats, WritesRequestedCodecsSizeAndRates)
+{
+    const FormatCase& c = GetParam();
+    FixtureSpec fs_;
+    fs_.container = c.container;
+    fs_.videoCodec = c.vcodecIn;
+    fs_.audioCodec = c.acodecIn;
+    fs_.seconds = 2;
+    fs_.width = 240;
+    fs_.height = 180;
+    std::string src = Source(std::string("fmt_") + c.name + "." + c.ext, fs_);
+
+    OutSpec o;
+    o.format = c.format;
+    o.vcodec = c.vcodecOut;
+    o.acodec = c.acodecOut;
+    o.sampleRate = c.sampleRate;
+    o.channels = c.channels;
+    o.size = "176x144";
+    o.fps = 20;
+    std::string out = OutPath(std::string("fmt_") + c.name + "." + c.format);
+    JobPtr job = MakeJob(out, o);
+    AddInput(job.get(), src, 0, 2);
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+
+    auto m = ProbeFlat(out);
+    StreamFacts v = ProbeStream(m, "video"), a = ProbeStream(m, "audio");
+    ASSERT_TRUE(v.present);
+    EXPECT_EQ(v.codec, c.expectV);
+    EXPECT_EQ(v.width, 176);
+    EXPECT_EQ(v.height, 144);
+    EXPECT_NEAR(v.fps, 20.0, 0.01);
+    ASSERT_TRUE(a.present);
+    EXPECT_EQ(a.codec, c.expectA);
+    EXPECT_EQ(a.sampleRate, c.sampleRate);
+    EXPECT_EQ(a.channels, c.channels);
+    EXPECT_NEAR(DecodedDuration(out, "v"), 2.0, 0.12);
+    EXPECT_NEAR(DecodedDuration(out, "a"), 2.0, 0.12);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Containers, ConverterFormats,
+    ::testing::Values(
+        FormatCase{"mp4_to_flv", "mp4", "mp4", "mpeg4", "aac", "flv", "flv1", "mp3", "flv1", "mp3", 22050, 1},
+        FormatCase{"avi_to_flv", "avi", "avi", "mjpeg", "pcm_s16le", "flv", "flv1", "mp3", "flv1", "mp3", 44100, 2},
+        FormatCase{"mkv_to_flvh264", "matroska", "mkv", "libx264", "libmp3lame", "flv", "h264", "aac", "h264", "aac",
+                   44100, 2},
+        FormatCase{"mpeg_to_mp4", "mpeg", "mpg", "mpeg2video", "mp2", "mp4", "h264", "aac", "h264", "aac", 48000, 2},
+        FormatCase{"flv_to_mp4", "flv", "flv", "flv", "libmp3lame", "mp4", "h264", "aac", "h264", "aac", 32000, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- FLV metadata and keyframe index ---------------------------------------------------------
+
+TEST(ConverterFlv, CarriesMetadataAndKeyframeIndex)
+{
+    FixtureSpec s;
+    s.seconds = 5;
+    std::string src = Source("src_5s.mp4", s);
+    std::string out = OutPath("meta.flv");
+    JobPtr job = MakeJob(out);
+    AddInput(job.get(), src, 0, 5);
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+
+    // onMetaData sits at the start of the file; the index lists times and file positions.
+    std::ifstream f(out, std::ios::binary);
+    std::string head(16384, '\0');
+    f.read(head.data(), head.size());
+    head.resize(size_t(f.gcount()));
+    for (const char* key : {"onMetaData", "duration", "width", "height", "framerate", "videodatarate",
+                            "audiodatarate", "audiosamplerate", "filesize", "keyframes", "times", "filepositions"})
+        EXPECT_NE(head.find(key), std::string::npos) << key;
+
+    auto m = ProbeFlat(out);
+    EXPECT_NEAR(std::atof(m["format.duration"].c_str()), 5.0, 0.15);
+    // A keyframe at least every two seconds: Flash players can seek.
+    std::string keys = RunCapture("ffprobe -v error -select_streams v -skip_frame nokey -show_entries "
+                                  "frame=pts_time -of csv=p=0 " + Quote(out));
+    int count = 0;
+    for (char ch : keys)
+        count += ch == '\n';
+    EXPECT_GE(count, 3);
+}
+
+// ---- trim and join ---------------------------------------------------------------------------
+
+TEST(ConverterJoin, TrimmedMixedInputsJoinToTheSumOfTheirLengths)
+{
+    FixtureSpec a;
+    a.seconds = 21;
+    a.width = 192;
+    a.height = 144;
+    a.gop = 60;  // keyframes at 0, 2.4, ... 9.6: the 10 s start is not on one
+    std::string srcA = Source("join_a.mp4", a);
+    FixtureSpec b;
+    b.container = "avi";
+    b.videoCodec = "mjpeg";
+    b.audioCodec = "pcm_s16le";
+    b.seconds = 6;
+    b.width = 160;
+    b.height = 120;
+    b.fpsNum = 30;
+    b.sampleRate = 22050;
+    b.channels = 1;
+    std::string srcB = Source("join_b.avi", b);
+    FixtureSpec c;
+    c.container = "matroska";
+    c.videoCodec = "mpeg4";
+    c.audioCodec = "";  // no sound at all
+    c.seconds = 3;
+    c.width = 128;
+    c.height = 96;
+    c.fpsNum = 12;
+    std::string srcC = Source("join_c.mkv", c);
+
+    std::string out = OutPath("join.flv");
+    OutSpec o;
+    o.sampleRate = 44100;
+    o.channels = 2;
+    JobPtr job = MakeJob(out, o);
+    AddInput(job.get(), srcA, 10, 10);
+    AddInput(job.get(), srcB, 0, 5);
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+    EXPECT_NEAR(DecodedDuration(out, "v"), 15.0, 0.15);
+    EXPECT_NEAR(DecodedDuration(out, "a"), 15.0, 0.15);
+
+    std::string out3 = OutPath("join3.flv");
+    JobPtr job3 = MakeJob(out3, o);
+    AddInput(job3.get(), srcB, 1, 2);
+    AddInput(job3.get(), srcC, 0, 3);  // silence where it has no sound
+    AddInput(job3.get(), srcA, 0, 1);
+    ASSERT_EQ(Convert(job3.get()), kResultOk);
+    EXPECT_NEAR(DecodedDuration(out3, "v"), 6.0, 0.15);
+    EXPECT_NEAR(DecodedDuration(out3, "a"), 6.0, 0.15);
+}
+
+TEST(ConverterJoin, TrimStartIsFrameAccurate)
+{
+    FixtureSpec a;
+    a.seconds = 4;
+    a.width = 160;
+    a.height = 120;
+    a.gop = 50;  // keyframes at 0 and 2 s only
+    std::string src = Source("accurate.mp4", a);
+    std::string out = OutPath("accurate.mp4");
+    OutSpec o;
+    o.format = "mp4";
+    o.vcodec = "mpeg4";
+    o.acodec = "";
+    o.vbitrate = 3000;
+    o.fps = 25;
+    JobPtr job = MakeJob(out, o);
+    AddInput(job.get(), src, 3, 1);
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+
+    auto first = DecodeRgb(out, 0, 160, 120);
+    auto at3 = DecodeRgb(src, 3.0, 160, 120);
+    auto at2 = DecodeRgb(src, 2.0, 160, 120);   // the keyframe before the start
+    auto at3m = DecodeRgb(src, 2.96, 160, 120); // one frame early
+    ASSERT_FALSE(first.empty());
+    double dStart = MeanDiff(first, at3);
+    EXPECT_LT(dStart, MeanDiff(first, at2));
+    EXPECT_LT(dStart, MeanDiff(first, at3m));
+}
+
+// ---- picture and sound processing -------------------------------------------------------------
+
+namespace {
+// Top-left quadrant blue, the rest red.
+std::string QuadrantSource()
+{
+    FixtureSpec s;
+    s.seconds = 1;
+    s.width = 160;
+    s.height = 120;
+    s.videoSource = "color=c=red:s={w}x{h}:r={r}:d={d},drawbox=x=0:y=0:w=80:h=60:c=blue:t=fill";
+    return Source("quadrants.mp4", s);
+}
+
+std::vector<uint8_t> ConvertPicture(const std::string& name, const std::function<void(ConvertInput*)>& set)
+{
+    std::string out = OutPath(name);
+    OutSpec o;
+    o.format = "mp4";
+    o.vcodec = "mpeg4";
+    o.acodec = "";
+    o.vbitrate = 2000;
+    o.fps = 25;
+    JobPtr job = MakeJob(out, o);
+    ConvertInput* in = AddInput(job.get(), QuadrantSource(), 0, 1);
+    set(in);
+    EXPECT_EQ(Convert(job.get()), kResultOk);
+    return DecodeRgb(out, 0.2, 160, 120);
+}
+} // namespace
+
+TEST(ConverterPicture, CropAndFlipsShowInDecodedPixels)
+{
+    struct Case {
+        const char* name;
+        std::function<void(ConvertInput*)> set;
+        bool blueTopLeft, blueTopRight, blueBottomLeft, blueBottomRight;
+    } cases[] = {
+        {"plain", [](ConvertInput*) {}, true, false, false, false},
+        {"hflip", [](ConvertInput* in) { in->HorizontalFlip = 1; }, false, true, false, false},
+        {"vflip", [](ConvertInput* in) { in->VerticalFlip = 1; }, false, false, true, false},
+        {"both", [](ConvertInput* in) { in->VerticalFlip = in->HorizontalFlip = 1; }, false, false, false, true},
+        // Keep only the left half and fill the frame with it: blue on top, red below.
+        {"crop_left_half",
+         [](ConvertInput* in) {
+             in->CropRight = 80;
+             in->Zoom = CopyText("full");
+         },
+         true, true, false, false},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto px = ConvertPicture(std::string("pic_") + c.name + ".mp4", c.set);
+        ASSERT_FALSE(px.empty());
+        auto check = [&](int x, int y, bool blue) {
+            Rgb p = PixelAt(px, 160, x, y);
+            EXPECT_TRUE(blue ? IsBlue(p) : IsRed(p)) << x << "," << y << " = " << p.r << " " << p.g << " " << p.b;
+        };
+        check(30, 25, c.blueTopLeft);
+        check(130, 25, c.blueTopRight);
+        check(30, 95, c.blueBottomLeft);
+        check(130, 95, c.blueBottomRight);
+    }
+}
+
+TEST(ConverterPicture, ZoomOriginalKeepsAspectWithBars)
+{
+    // A 160x120 (4:3) picture in a 16:9 frame: black bars left and right.
+    std::string out = OutPath("zoom_original.mp4");
+    OutSpec o;
+    o.format = "mp4";
+    o.vcodec = "mpeg4";
+    o.acodec = "";
+    o.size = "256x144";
+    o.fps = 25;
+    o.vbitrate = 2000;
+    JobPtr job = MakeJob(out, o);
+    AddInput(job.get(), QuadrantSource(), 0, 1);
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+    auto px = DecodeRgb(out, 0.2, 256, 144);
+    ASSERT_FALSE(px.empty());
+    Rgb bar = PixelAt(px, 256, 5, 72), inside = PixelAt(px, 256, 128, 120);
+    EXPECT_LT(bar.r + bar.g + bar.b, 60);
+    EXPECT_TRUE(IsRed(inside));
+}
+
+TEST(ConverterPicture, GrayEffectIsGray)
+{
+    auto px = ConvertPicture("gray.mp4", [](ConvertInput* in) { in->ColorEffect = kEffectGray; });
+    ASSERT_FALSE(px.empty());
+    int worst = 0;
+    for (size_t i = 0; i + 2 < px.size(); i += 3)
+        worst = std::max({worst, std::abs(px[i] - px[i + 1]), std::abs(px[i + 1] - px[i + 2])});
+    EXPECT_LE(worst, 6);
+    // Other effects at least run and change the picture.
+    auto plain = ConvertPicture("plain_fx.mp4", [](ConvertInput*) {});
+    for (int fx : {kEffectEmboss, kEffectOldFilm}) {
+        auto p = ConvertPicture("fx" + std::to_string(fx) + ".mp4", [fx](ConvertInput* in) { in->ColorEffect = fx; });
+        EXPECT_GT(MeanDiff(p, plain), 10.0) << fx;
+    }
+    auto bright = ConvertPicture("bright.mp4", [](ConvertInput* in) { in->Brightness = 60; });
+    EXPECT_GT(MeanDiff(bright, plain), 10.0);
+}
+
+TEST(ConverterSound, VolumeZeroIsSilentAndDefaultIsNot)
+{
+    std::string src = DefaultSource();
+    for (int volume : {0, 255}) {
+        std::string out = OutPath("volume" + std::to_string(volume) + ".flv");
+        OutSpec o;
+        o.volume = volume;
+        JobPtr job = MakeJob(out, o);
+        AddInput(job.get(), src, 0, 2);
+        ASSERT_EQ(Convert(job.get()), kResultOk);
+        int peak = PeakSample(out);
+        if (volume == 0)
+            EXPECT_LE(peak, 2);
+        else
+            EXPECT_GT(peak, 1000);
+    }
+}
+
+// ---- progress and cancel ----------------------------------------------------------------------
+
+namespace {
+struct RecordingSink : rm::MessageSink {
+    std::mutex m;
+    std::vector<std::pair<uint32_t, double>> got;
+    void post(uint32_t message, intptr_t wparam, intptr_t) override
+    {
+        double pos;
+        std::memcpy(&pos, reinterpret_cast<const char*>(wparam) + 32, sizeof pos);
+        std::lock_guard lock(m);
+        got.emplace_back(message, pos);
+    }
+};
+
+std::atomic<int32_t> g_cancelFlag{0};
+int32_t CancelFlag() { return g_cancelFlag.load(); }
+} // namespace
+
+TEST(ConverterProgress, PostsPositionAtOffset32AndAFinalMessage)
+{
+    FixtureSpec s;
+    s.seconds = 6;
+    s.width = 320;
+    s.height = 240;
+    std::string src = Source("progress.mp4", s);
+    RecordingSink sink;
+    ProgressHandle h{&CancelFlag, &sink};
+    g_cancelFlag = 0;
+    setProgressHandle(&h);
+    std::string out = OutPath("progress.flv");
+    OutSpec o;
+    o.size = "320x240";
+    JobPtr job = MakeJob(out, o);
+    AddInput(job.get(), src, 0, 6);
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    setProgressHandle(nullptr);
+
+    ASSERT_FALSE(sink.got.empty());
+    EXPECT_EQ(sink.got.back().first, uint32_t(rm::WM_CONVERT_PROGRESS2));
+    EXPECT_NEAR(sink.got.back().second, 6.0, 0.2);
+    double last = -1;
+    for (auto& [msg, pos] : sink.got) {
+        EXPECT_TRUE(msg == rm::WM_CONVERT_PROGRESS || msg == rm::WM_CONVERT_PROGRESS2);
+        EXPECT_GE(pos, last);
+        last = pos;
+    }
+    // A few per second at most.
+    EXPECT_LE(double(sink.got.size()), 2 + wall * 5);
+}
+
+TEST(ConverterCancel, StopsWithinASecondAndLeavesNoFile)
+{
+    FixtureSpec s;
+    s.seconds = 40;
+    s.width = 320;
+    s.height = 240;
+    std::string src = Source("long.mp4", s);
+    std::string out = OutPath("cancel.flv");
+    // The user asks to cancel as soon as the first progress report arrives.
+    struct CancellingSink : rm::MessageSink {
+        std::atomic<int64_t> cancelledAtNs{0};
+        void post(uint32_t, intptr_t, intptr_t) override
+        {
+            if (g_cancelFlag.exchange(1) == 0)
+                cancelledAtNs = std::chrono::steady_clock::now().time_since_epoch().count();
+        }
+    } sink;
+    g_cancelFlag = 0;
+    ProgressHandle h{&CancelFlag, &sink};
+    setProgressHandle(&h);
+    OutSpec o;
+    o.size = "320x240";
+    JobPtr job = MakeJob(out, o);
+    AddInput(job.get(), src, 0, 40);
+    int32_t rc = Convert(job.get());
+    auto doneNs = std::chrono::steady_clock::now().time_since_epoch().count();
+    setProgressHandle(nullptr);
+    g_cancelFlag = 0;
+    EXPECT_EQ(rc, kResultCancelled);
+    ASSERT_GT(sink.cancelledAtNs.load(), 0);
+    EXPECT_LT((doneNs - sink.cancelledAtNs.load()) / 1e9, 1.0);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_STRNE(getErrorInfo(rc, 0, 1), getErrorInfo(kResultEncodeFailed, 0, 1));
+}
+
+// ---- failures ---------------------------------------------------------------------------------
+
+TEST(ConverterFailures, EachFailureHasItsOwnCodeAndLeavesNoFile)
+{
+    std::string good = DefaultSource();
+    std::string garbage = OutPath("garbage.mp4");
+    {
+        std::ofstream g(garbage, std::ios::binary);
+        for (int i = 0; i < 20000; ++i)
+            g.put(char((i * 7919) ^ (i >> 3)));
+    }
+    FixtureSpec audioOnly;
+    audioOnly.container = "matroska";
+    audioOnly.videoCodec = "";
+    std::string noVideo = Source("audio_only.mka", audioOnly);
+
+    struct Case {
+        const char* name;
+        std::string source;
+        std::function<void(ConvertJob*)> tweak;
+        int32_t expected;
+    } cases[] = {
+        {"missing source", "/nonexistent/x.mp4", nullptr, kResultSourceOpenFailed},
+        {"damaged source", garbage, nullptr, kResultSourceOpenFailed},
+        {"no video", noVideo, nullptr, kResultNoVideo},
+        {"zero size", good, [](ConvertJob* j) { SetText(j->FrameSize, "0x0"); }, kResultInvalidSettings},
+        {"no x in size", good, [](ConvertJob* j) { SetText(j->FrameSize, "320"); }, kResultInvalidSettings},
+        {"unknown video encoder", good, [](ConvertJob* j) { SetText(j->VideoCodec, "nosuchcodec"); },
+         kResultEncoderUnavailable},
+        {"unknown audio encoder", good, [](ConvertJob* j) { SetText(j->AudioCodec, "nosuchaudio"); },
+         kResultEncoderUnavailable},
+        {"unknown format", good, [](ConvertJob* j) { SetText(j->FormatName, "nosuchformat"); },
+         kResultEncoderUnavailable},
+        {"uncreatable output", good,
+         [](ConvertJob* j) { std::snprintf(j->OutputPath, sizeof j->OutputPath, "/nonexistent/dir/x.flv"); },
+         kResultOutputCreateFailed},
+        {"trim past the end", good, [](ConvertJob* j) { j->FirstInput->Start = 50; }, kResultInvalidSettings},
+    };
+    std::vector<int32_t> seen;
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string out = OutPath(std::string("fail_") + std::to_string(seen.size()) + ".flv");
+        JobPtr job = MakeJob(out);
+        AddInput(job.get(), c.source, 0, 2);
+        if (c.tweak)
+            c.tweak(job.get());
+        int32_t rc = converteToMedia(job.get(), job->FormatName, 0);
+        EXPECT_EQ(rc, c.expected);
+        EXPECT_FALSE(fs::exists(job->OutputPath));
+        EXPECT_GT(std::strlen(getErrorInfo(rc, 0, 1)), 10u);
+        seen.push_back(rc);
+    }
+    // A job without inputs.
+    JobPtr empty = MakeJob(OutPath("empty.flv"));
+    EXPECT_EQ(Convert(empty.get()), kResultNoInput);
+}
+
+TEST(ConverterFailures, TruncatedSourceDoesNotCrash)
+{
+    std::string good = DefaultSource();
+    std::string cut = OutPath("truncated.avi");
+    FixtureSpec s;
+    s.container = "avi";
+    s.seconds = 2;
+    std::string avi = Source("whole.avi", s);
+    fs::copy_file(avi, cut, fs::copy_options::overwrite_existing);
+    fs::resize_file(cut, fs::file_size(cut) / 2);
+    std::string out = OutPath("from_truncated.flv");
+    JobPtr job = MakeJob(out);
+    AddInput(job.get(), cut, 0, 2);
+    int32_t rc = Convert(job.get());
+    // What could be read is converted; otherwise a failure code, never a crash.
+    if (rc == kResultOk)
+        EXPECT_TRUE(ProbeStream(ProbeFlat(out), "video").present);
+    else
+        EXPECT_FALSE(fs::exists(out));
+}
+
+namespace {
+// Runs a conversion in a child process whose files may not grow beyond limitBytes.
+int32_t ConvertWithFileSizeLimit(const std::string& src, const std::string& out, rlim_t limitBytes)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{limitBytes, limitBytes};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        JobPtr job = MakeJob(out);
+        AddInput(job.get(), src, 0, 20);
+        int32_t rc = Convert(job.get());
+        _exit(rc == kResultDiskFull ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? kResultDiskFull : -1;
+}
+} // namespace
+
+TEST(ConverterFailures, FullDiskGives10053AndNoFile)
+{
+    FixtureSpec s;
+    s.seconds = 20;
+    s.width = 320;
+    s.height = 240;
+    std::string src = Source("fill.mp4", s);
+
+    fs::path mnt = fs::path(FixtureDir()) / "small_disk";
+    fs::create_directories(mnt);
+    if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=192k") == 0) {
+        std::string out = (mnt / "full.flv").string();
+        JobPtr job = MakeJob(out);
+        AddInput(job.get(), src, 0, 20);
+        EXPECT_EQ(Convert(job.get()), kResultDiskFull);
+        EXPECT_FALSE(fs::exists(out));
+        umount(mnt.c_str());
+    }
+    // A file size limit fails writes the same way (and needs no right to mount).
+    std::string out = OutPath("full.flv");
+    EXPECT_EQ(ConvertWithFileSizeLimit(src, out, 192 * 1024), kResultDiskFull);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// ---- thumbnail ---------------------------------------------------------------------------------
+
+TEST(ConverterThumbnail, WritesOneJpegOfARepresentativeFrame)
+{
+    // Two black seconds, then the test picture: the thumbnail must not be black.
+    FixtureSpec s;
+    s.seconds = 6;
+    s.videoSource = "testsrc2=s={w}x{h}:r={r}:d={d},drawbox=c=black:t=fill:enable='lt(t,2)'";
+    std::string src = Source("black_start.mp4", s);
+    std::string flv = OutPath("thumbsrc.flv");
+    JobPtr main = MakeJob(flv);
+    AddInput(main.get(), src, 0, 6);
+    ASSERT_EQ(Convert(main.get()), kResultOk);
+
+    std::string jpg = OutPath("thumb.jpg");
+    JobPtr t(createGroupMediaUIOption(nullptr, "image2", 0));
+    createMediaUIOption(t.get(), flv.c_str());
+    std::snprintf(t->OutputPath, sizeof t->OutputPath, "%s", jpg.c_str());
+    SetText(t->FrameSize, "160x120");
+    t->IsThumbnail = 1;
+    t->Filled = 1;
+    ASSERT_EQ(converteToMedia(t.get(), "image2", 0), kResultOk);
+    auto m = ProbeFlat(jpg);
+    StreamFacts v = ProbeStream(m, "video");
+    EXPECT_EQ(v.codec, "mjpeg");
+    EXPECT_EQ(v.width, 160);
+    EXPECT_EQ(v.height, 120);
+    auto px = DecodeRgb(jpg, 0, 160, 120);
+    ASSERT_FALSE(px.empty());
+    double mean = 0;
+    for (uint8_t b : px)
+        mean += b;
+    EXPECT_GT(mean / px.size(), 40.0);
+}
+
+// ---- the public graph description ---------------------------------------------------------------
+
+TEST(FilterGraph, DescriptionsFollowTheSettings)
+{
+    PictureSettings s;
+    PictureSource src{320, 240, 1, 1};
+    EXPECT_EQ(VideoFilterDescription(s, src, {320, 240, 0}), "setsar=1");
+    s.CropLeft = 10;
+    s.CropRight = 10;
+    s.HorizontalFlip = true;
+    s.Effect = kEffectGray;
+    std::string d = VideoFilterDescription(s, src, {640, 360, 25});
+    EXPECT_EQ(d.find("fps=fps=25"), 0u);
+    EXPECT_NE(d.find("crop=300:240:10:0"), std::string::npos);
+    EXPECT_NE(d.find("hflip"), std::string::npos);
+    EXPECT_NE(d.find("hue=s=0"), std::string::npos);
+    EXPECT_NE(d.find("pad=640:360"), std::string::npos);
+    // Margins larger than the picture never leave less than 2x2 pixels.
+    s.CropLeft = s.CropRight = 1000;
+    CropRect r = EffectiveCrop(s, src);
+    EXPECT_GE(r.W, 2);
+    EXPECT_LE(r.X + r.W, 320);
+    // Zoom modes place the picture by aspect.
+    PictureSettings z;
+    z.Zoom = "16:9";
+    PlacedRect p = PlacePicture(z, src, 320, 240);
+    EXPECT_EQ(p.W, 320);
+    EXPECT_EQ(p.H, 180);
+    z.Zoom = "full";
+    p = PlacePicture(z, src, 320, 180);
+    EXPECT_EQ(p.W, 320);
+    EXPECT_EQ(p.H, 180);
+    EXPECT_EQ(AudioFilterDescription(255), "anull");
+    EXPECT_EQ(AudioFilterDescription(0), "volume=0.000000");
+}
