@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "engines/converter/filter_graph.h"
+
 namespace rm::playback {
 
 // ---- records passed to the callbacks ---------------------------------------------------------
@@ -164,17 +166,9 @@ struct EngineInfo {
 };
 EngineInfo engineInfo();
 
-// The picture settings as the engine holds them (for the host and tests).
-struct PictureSettings {
-    CropReport crop{};
-    std::string zoom = "original";
-    int brightness = 0;
-    int contrast = 0;
-    int saturation = 0;
-    int effect = 0;  // 0 none, 1 gray, 2 emboss, 3 old film
-    bool hflip = false;
-    bool vflip = false;
-};
+// The picture settings as the engine holds them: the converter's own record, so that the output
+// pane is built by the same chain the converter writes with.
+using PictureSettings = rm::converter::PictureSettings;
 PictureSettings pictureSettings();
 // Sets all picture settings at once (the snapshot command).
 void setPictureSettings(const PictureSettings& settings);

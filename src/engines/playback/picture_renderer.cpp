@@ -1,0 +1,315 @@
+#include "engines/playback/playback_internal.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace rm::playback::detail {
+
+namespace {
+
+std::string AvError(int e)
+{
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(e, buf, sizeof buf);
+    return buf;
+}
+
+// Fits w x h into maxW x maxH keeping the proportions (no limit when max is 0); even sizes.
+void Fit(int& w, int& h, int maxW, int maxH)
+{
+    if (maxW > 0 && maxH > 0 && (w > maxW || h > maxH)) {
+        double k = std::min(double(maxW) / w, double(maxH) / h);
+        w = std::max(2, int(std::lround(w * k)));
+        h = std::max(2, int(std::lround(h * k)));
+    }
+}
+
+} // namespace
+
+std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen)
+{
+    rm::converter::PictureSource src;
+    src.Width = width;
+    src.Height = height;
+    src.SarNum = sarNum;
+    src.SarDen = sarDen;
+    // The output pane shows the picture in a frame of the source's size, as a job whose frame
+    // size is the source's would write it.
+    rm::converter::PictureTarget target;
+    target.Width = width;
+    target.Height = height;
+    return rm::converter::VideoFilterDescription(s, src, target);
+}
+
+PictureRenderer::~PictureRenderer()
+{
+    freeGraph();
+    sws_freeContext(m_swsSource);
+    sws_freeContext(m_swsOutput);
+}
+
+void PictureRenderer::freeGraph()
+{
+    avfilter_graph_free(&m_graph);
+    m_src = m_sink = nullptr;
+    m_key.clear();
+}
+
+bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
+{
+    AVRational sar = f->sample_aspect_ratio;
+    if (sar.num <= 0 || sar.den <= 0)
+        sar = AVRational{1, 1};
+    std::string chain = OutputChainDescription(s, f->width, f->height, sar.num, sar.den);
+    char key[160];
+    std::snprintf(key, sizeof key, "%dx%d:%d:%d/%d|", f->width, f->height, f->format, sar.num, sar.den);
+    std::string fullKey = key + chain;
+    if (m_graph && fullKey == m_key)
+        return true;
+    freeGraph();
+
+    m_graph = avfilter_graph_alloc();
+    if (!m_graph)
+        return false;
+    // Pictures of a preview are small; one thread keeps the decoder's cores free.
+    m_graph->nb_threads = 1;
+    char args[256];
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/1000:pixel_aspect=%d/%d",
+                  f->width, f->height, f->format, sar.num, sar.den);
+    int r = avfilter_graph_create_filter(&m_src, avfilter_get_by_name("buffer"), "in", args, nullptr, m_graph);
+    if (r >= 0)
+        r = avfilter_graph_create_filter(&m_sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, m_graph);
+    if (r < 0) {
+        m_error = "graph: " + AvError(r);
+        freeGraph();
+        return false;
+    }
+    AVFilterInOut* outputs = avfilter_inout_alloc();
+    AVFilterInOut* inputs = avfilter_inout_alloc();
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = m_src;
+    outputs->pad_idx = 0;
+    outputs->next = nullptr;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = m_sink;
+    inputs->pad_idx = 0;
+    inputs->next = nullptr;
+    r = avfilter_graph_parse_ptr(m_graph, chain.c_str(), &inputs, &outputs, nullptr);
+    avfilter_inout_free(&inputs);
+    avfilter_inout_free(&outputs);
+    if (r >= 0)
+        r = avfilter_graph_config(m_graph, nullptr);
+    if (r < 0) {
+        m_error = "chain '" + chain + "': " + AvError(r);
+        freeGraph();
+        return false;
+    }
+    m_key = fullKey;
+    return true;
+}
+
+AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s)
+{
+    if (!frame || !ensureGraph(frame, s))
+        return nullptr;
+    AVFrame* in = av_frame_clone(frame);
+    if (!in)
+        return nullptr;
+    // The graph only needs increasing times; the frame's own clock may jump (seeks, next file).
+    static thread_local int64_t tick = 0;
+    in->pts = ++tick * 40;
+    int r = av_buffersrc_add_frame_flags(m_src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
+    av_frame_free(&in);
+    if (r < 0) {
+        m_error = "feed: " + AvError(r);
+        freeGraph();
+        return nullptr;
+    }
+    AVFrame* out = av_frame_alloc();
+    r = av_buffersink_get_frame(m_sink, out);
+    if (r < 0) {
+        // A chain that holds frames back (none of ours does) would give nothing yet.
+        av_frame_free(&out);
+        m_error = "no picture: " + AvError(r);
+        return nullptr;
+    }
+    return out;
+}
+
+PicturePtr PictureRenderer::toPicture(const AVFrame* f, int maxW, int maxH, SwsContext** sws)
+{
+    AVRational sar = f->sample_aspect_ratio;
+    int w = f->width, h = f->height;
+    if (sar.num > 0 && sar.den > 0 && sar.num != sar.den)
+        w = std::max(2, int(std::lround(double(w) * sar.num / sar.den)));
+    Fit(w, h, maxW, maxH);
+    *sws = sws_getCachedContext(*sws, f->width, f->height, AVPixelFormat(f->format), w, h, AV_PIX_FMT_RGBA,
+                                SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!*sws)
+        return nullptr;
+    auto pic = std::make_shared<Picture>();
+    pic->width = w;
+    pic->height = h;
+    pic->rgba.resize(size_t(w) * h * 4);
+    uint8_t* dst[4] = {pic->rgba.data(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {4 * w, 0, 0, 0};
+    sws_scale(*sws, f->data, f->linesize, 0, f->height, dst, dstStride);
+    return pic;
+}
+
+PicturePtr PictureRenderer::renderSource(const AVFrame* frame, int maxW, int maxH)
+{
+    if (!frame)
+        return nullptr;
+    return toPicture(frame, maxW, maxH, &m_swsSource);
+}
+
+PicturePtr PictureRenderer::renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH)
+{
+    AVFrame* out = process(frame, s);
+    if (!out)
+        return nullptr;
+    PicturePtr pic = toPicture(out, maxW, maxH, &m_swsOutput);
+    av_frame_free(&out);
+    return pic;
+}
+
+// ---- picture files --------------------------------------------------------------------------
+
+PicturePtr LoadPicture(const std::string& path)
+{
+    if (path.empty())
+        return nullptr;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0)
+        return nullptr;
+    PicturePtr result;
+    AVCodecContext* dec = nullptr;
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    int idx = -1;
+    if (avformat_find_stream_info(fmt, nullptr) >= 0)
+        idx = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (idx >= 0) {
+        const AVCodec* codec = avcodec_find_decoder(fmt->streams[idx]->codecpar->codec_id);
+        if (codec && (dec = avcodec_alloc_context3(codec)) &&
+            avcodec_parameters_to_context(dec, fmt->streams[idx]->codecpar) >= 0 &&
+            avcodec_open2(dec, codec, nullptr) >= 0) {
+            bool got = false;
+            while (!got && av_read_frame(fmt, pkt) >= 0) {
+                if (pkt->stream_index == idx && avcodec_send_packet(dec, pkt) >= 0)
+                    got = avcodec_receive_frame(dec, frame) >= 0;
+                av_packet_unref(pkt);
+            }
+            if (!got && avcodec_send_packet(dec, nullptr) >= 0)
+                got = avcodec_receive_frame(dec, frame) >= 0;
+            if (got) {
+                SwsContext* sws = nullptr;
+                result = [&] {
+                    int w = frame->width, h = frame->height;
+                    sws = sws_getContext(w, h, AVPixelFormat(frame->format), w, h, AV_PIX_FMT_RGBA,
+                                         SWS_POINT, nullptr, nullptr, nullptr);
+                    if (!sws)
+                        return PicturePtr();
+                    auto pic = std::make_shared<Picture>();
+                    pic->width = w;
+                    pic->height = h;
+                    pic->rgba.resize(size_t(w) * h * 4);
+                    uint8_t* dst[4] = {pic->rgba.data(), nullptr, nullptr, nullptr};
+                    int stride[4] = {4 * w, 0, 0, 0};
+                    sws_scale(sws, frame->data, frame->linesize, 0, h, dst, stride);
+                    return PicturePtr(pic);
+                }();
+                sws_freeContext(sws);
+            }
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&dec);
+    avformat_close_input(&fmt);
+    return result;
+}
+
+int WritePicture(const AVFrame* frame, const std::string& path)
+{
+    if (!frame || path.empty())
+        return -1;
+    std::string ext;
+    if (auto dot = path.find_last_of('.'); dot != std::string::npos && path.find_first_of("/\\", dot) == std::string::npos)
+        ext = path.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    AVCodecID id = AV_CODEC_ID_MJPEG;
+    AVPixelFormat pf = AV_PIX_FMT_YUVJ420P;
+    if (ext == ".png") {
+        id = AV_CODEC_ID_PNG;
+        pf = AV_PIX_FMT_RGB24;
+    } else if (ext == ".bmp") {
+        id = AV_CODEC_ID_BMP;
+        pf = AV_PIX_FMT_BGR24;
+    }
+    const AVCodec* codec = avcodec_find_encoder(id);
+    if (!codec)
+        return -2;
+    AVCodecContext* enc = avcodec_alloc_context3(codec);
+    enc->width = frame->width;
+    enc->height = frame->height;
+    enc->pix_fmt = pf;
+    enc->time_base = AVRational{1, 25};
+    enc->sample_aspect_ratio = AVRational{1, 1};
+    if (id == AV_CODEC_ID_MJPEG) {
+        // Snapshots are for keeping: a fine quantiser.
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        enc->global_quality = FF_QP2LAMBDA * 2;
+        enc->color_range = AVCOL_RANGE_JPEG;
+    }
+    int result = -3;
+    AVFrame* conv = av_frame_alloc();
+    AVPacket* pkt = av_packet_alloc();
+    SwsContext* sws = nullptr;
+    if (avcodec_open2(enc, codec, nullptr) >= 0) {
+        conv->format = pf;
+        conv->width = frame->width;
+        conv->height = frame->height;
+        conv->quality = enc->global_quality;
+        conv->pts = 0;
+        sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
+                             frame->height, pf, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                             nullptr, nullptr, nullptr);
+        if (sws && av_frame_get_buffer(conv, 0) >= 0) {
+            sws_scale(sws, frame->data, frame->linesize, 0, frame->height, conv->data, conv->linesize);
+            if (avcodec_send_frame(enc, conv) >= 0 && avcodec_send_frame(enc, nullptr) >= 0 &&
+                avcodec_receive_packet(enc, pkt) >= 0) {
+                // A still picture's packet is the whole file for these three formats.
+                if (FILE* fp = std::fopen(path.c_str(), "wb")) {
+                    size_t n = std::fwrite(pkt->data, 1, size_t(pkt->size), fp);
+                    result = (std::fclose(fp) == 0 && n == size_t(pkt->size)) ? 0 : -5;
+                    if (result != 0)
+                        std::remove(path.c_str());
+                } else {
+                    result = -4;
+                }
+            }
+        }
+    }
+    sws_freeContext(sws);
+    av_packet_free(&pkt);
+    av_frame_free(&conv);
+    avcodec_free_context(&enc);
+    return result;
+}
+
+} // namespace rm::playback::detail

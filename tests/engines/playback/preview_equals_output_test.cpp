@@ -1,0 +1,170 @@
+// The preview shows what will be written: a capture of the output pane at second 5 equals the
+// frame a converter job writes for second 5 with the same picture settings.
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cmath>
+#include <cstdlib>
+
+#include "engines/converter/converter.h"
+#include "engines/playback/playback_engine.h"
+#include "engines/playback/playback_internal.h"
+#include "engines/playback/playback_test_support.h"
+#include "support/media_fixture.h"
+
+namespace pb = rm::playback;
+namespace cv = rm::converter;
+
+namespace {
+
+// The first picture of a file as RGBA.
+rm::playback::PicturePtr FirstPicture(const std::string& path)
+{
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0)
+        return nullptr;
+    avformat_find_stream_info(fmt, nullptr);
+    int idx = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVCodec* codec = idx >= 0 ? avcodec_find_decoder(fmt->streams[idx]->codecpar->codec_id) : nullptr;
+    AVCodecContext* dec = codec ? avcodec_alloc_context3(codec) : nullptr;
+    std::shared_ptr<rm::playback::Picture> pic;
+    if (dec && avcodec_parameters_to_context(dec, fmt->streams[idx]->codecpar) >= 0 &&
+        avcodec_open2(dec, codec, nullptr) >= 0) {
+        AVPacket* pkt = av_packet_alloc();
+        AVFrame* f = av_frame_alloc();
+        bool got = false;
+        while (!got && av_read_frame(fmt, pkt) >= 0) {
+            if (pkt->stream_index == idx && avcodec_send_packet(dec, pkt) >= 0)
+                got = avcodec_receive_frame(dec, f) >= 0;
+            av_packet_unref(pkt);
+        }
+        if (!got && avcodec_send_packet(dec, nullptr) >= 0)
+            got = avcodec_receive_frame(dec, f) >= 0;
+        if (got) {
+            pic = std::make_shared<rm::playback::Picture>();
+            pic->width = f->width;
+            pic->height = f->height;
+            pic->rgba.resize(size_t(f->width) * f->height * 4);
+            SwsContext* sws = sws_getContext(f->width, f->height, AVPixelFormat(f->format), f->width, f->height,
+                                             AV_PIX_FMT_RGBA, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                             nullptr, nullptr, nullptr);
+            uint8_t* dst[4] = {pic->rgba.data(), nullptr, nullptr, nullptr};
+            int stride[4] = {4 * f->width, 0, 0, 0};
+            sws_scale(sws, f->data, f->linesize, 0, f->height, dst, stride);
+            sws_freeContext(sws);
+        }
+        av_frame_free(&f);
+        av_packet_free(&pkt);
+    }
+    avcodec_free_context(&dec);
+    avformat_close_input(&fmt);
+    return pic;
+}
+
+double MeanAbsDiff(const rm::playback::Picture& a, const rm::playback::Picture& b)
+{
+    double sum = 0;
+    size_t n = 0;
+    for (size_t i = 0; i < a.rgba.size(); i++) {
+        if (i % 4 == 3)
+            continue;
+        sum += std::abs(int(a.rgba[i]) - int(b.rgba[i]));
+        n++;
+    }
+    return sum / double(n);
+}
+
+// Converts second 5 of the source with the settings into a lossless file; returns its path.
+std::string ConvertSecondFive(const std::string& source, const pb::PictureSettings& s, const std::string& name)
+{
+    cv::ConvertJob* job = cv::createGroupMediaUIOption(nullptr, "matroska", 0);
+    job->VideoCodec = cv::CopyText("ffv1");
+    job->FrameSize = cv::CopyText("160x120");
+    job->FrameRate = 25;
+    std::string out = rmtest::FixtureDir() + "/" + name + ".mkv";
+    std::remove(out.c_str());
+    std::snprintf(job->OutputPath, sizeof job->OutputPath, "%s", out.c_str());
+    cv::ConvertInput* in = cv::createMediaUIOption(job, source.c_str());
+    in->Start = 5;
+    in->Length = 1;
+    in->CropTop = s.CropTop;
+    in->CropBottom = s.CropBottom;
+    in->CropLeft = s.CropLeft;
+    in->CropRight = s.CropRight;
+    in->Zoom = cv::CopyText(s.Zoom.c_str());
+    in->Brightness = s.Brightness;
+    in->Contrast = s.Contrast;
+    in->Saturation = s.Saturation;
+    in->VerticalFlip = s.VerticalFlip;
+    in->HorizontalFlip = s.HorizontalFlip;
+    in->ColorEffect = s.Effect;
+    int32_t r = cv::converteToMedia(job, "matroska", 0);
+    cv::releaseMediaUIOption(job);
+    return r == 0 ? out : "";
+}
+
+TEST(PreviewEqualsOutput, CaptureAtSecondFiveMatchesTheConvertedFrame)
+{
+    rmtest::FixtureSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    spec.seconds = 6.5;
+    spec.audioCodec = "";
+    spec.gop = 50;
+    std::string source = rmtest::Fixture("six.mp4", spec);
+
+    rmtest::RecordingSurface surface;
+    pb::setVideoSurface(&surface);
+    pb::setEditWindow(1);
+    ASSERT_EQ(pb::openFile(source.c_str()), 0);
+
+    struct Case { const char* name; pb::PictureSettings s; };
+    auto settings = [](auto f) { pb::PictureSettings s; f(s); return s; };
+    Case cases[] = {
+        {"crop-eq-hflip-wide", settings([](pb::PictureSettings& s) {
+             s.CropTop = 10; s.CropBottom = 6; s.CropLeft = 20; s.CropRight = 12;
+             s.Zoom = "16:9"; s.Brightness = 20; s.Contrast = -30; s.Saturation = 40; s.HorizontalFlip = true; })},
+        {"gray-vflip-full", settings([](pb::PictureSettings& s) {
+             s.CropLeft = 30; s.Zoom = "full"; s.Effect = 1; s.VerticalFlip = true; })},
+        {"emboss-original", settings([](pb::PictureSettings& s) { s.CropBottom = 40; s.Effect = 2; })},
+    };
+    rm::playback::PicturePtr plainCapture;
+    for (auto& c : cases) {
+        std::string converted = ConvertSecondFive(source, c.s, c.name);
+        ASSERT_FALSE(converted.empty()) << c.name;
+        auto written = FirstPicture(converted);
+        ASSERT_TRUE(written) << c.name;
+
+        pb::setPictureSettings(c.s);
+        ASSERT_EQ(pb::showFrameAt(5.0, 5000), 0) << c.name;
+        std::string png = rmtest::FixtureDir() + "/" + c.name + ".png";
+        ASSERT_EQ(pb::vezCapture(png.c_str()), 0) << c.name;
+        auto shown = rm::playback::detail::LoadPicture(png);
+        ASSERT_TRUE(shown) << c.name;
+        ASSERT_EQ(shown->width, written->width) << c.name;
+        ASSERT_EQ(shown->height, written->height) << c.name;
+        EXPECT_LT(MeanAbsDiff(*shown, *written), 1.5) << c.name;
+
+        // The measure tells pictures apart: without the settings, or a frame later, it differs.
+        pb::setPictureSettings({});
+        ASSERT_EQ(pb::vezCapture(png.c_str()), 0);
+        auto plain = rm::playback::detail::LoadPicture(png);
+        EXPECT_GT(MeanAbsDiff(*plain, *written), 8) << c.name;
+        pb::setPictureSettings(c.s);
+        ASSERT_EQ(pb::showFrameAt(5.04, 5000), 0);
+        ASSERT_EQ(pb::vezCapture(png.c_str()), 0);
+        auto next = rm::playback::detail::LoadPicture(png);
+        EXPECT_GT(MeanAbsDiff(*next, *written), 2) << c.name << ": the next frame must not match";
+    }
+    pb::close_sdl();
+    rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 3000);
+    pb::setVideoSurface(nullptr);
+}
+
+} // namespace
