@@ -1,0 +1,150 @@
+// Shared pieces of the end-to-end tests: a static server on 127.0.0.1, headless Chromium with
+// Ruffle, and picture checks on screenshots.
+import http from 'node:http';
+import fs from 'node:fs';
+import path from 'node:path';
+import os from 'node:os';
+import { fileURLToPath } from 'node:url';
+import { PNG } from 'pngjs';
+
+export const here = path.dirname(fileURLToPath(import.meta.url));
+export const appDir = process.env.RM_APP_DIR || path.resolve(here, '../../build/reelmaker');
+export const chromiumPath = process.env.RM_CHROMIUM || '/usr/bin/chromium';
+export const rufflePath = path.join(here, 'node_modules/@ruffle-rs/ruffle');
+
+export function chromiumMissing() {
+  return fs.existsSync(chromiumPath) ? null : `chromium is not installed at ${chromiumPath}`;
+}
+
+const types = {
+  '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.swf': 'application/x-shockwave-flash', '.flv': 'video/x-flv', '.jpg': 'image/jpeg',
+  '.json': 'application/json', '.png': 'image/png', '.css': 'text/css',
+};
+
+// Serves /ruffle/* from the npm package and everything else from root; extra pages (path ->
+// HTML text) are served from memory.
+export async function serve(root, pages = {}) {
+  const server = http.createServer((req, res) => {
+    const url = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    if (pages[url] !== undefined) {
+      res.writeHead(200, { 'content-type': types['.html'] });
+      res.end(pages[url]);
+      return;
+    }
+    let file;
+    if (url.startsWith('/ruffle/')) file = path.join(rufflePath, url.slice(8));
+    else file = path.join(root, url);
+    const base = url.startsWith('/ruffle/') ? rufflePath : root;
+    if (!path.resolve(file).startsWith(path.resolve(base)) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      res.writeHead(404);
+      res.end('not found');
+      return;
+    }
+    res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
+    fs.createReadStream(file).pipe(res);
+  });
+  await new Promise((r) => server.listen(0, '127.0.0.1', r));
+  const { port } = server.address();
+  return { server, base: `http://127.0.0.1:${port}`, close: () => new Promise((r) => server.close(r)) };
+}
+
+export async function launch() {
+  const { chromium } = await import('playwright-core');
+  const userDataDir = fs.mkdtempSync(path.join(os.tmpdir(), 'rm-e2e-chromium-'));
+  const context = await chromium.launchPersistentContext(userDataDir, {
+    executablePath: chromiumPath,
+    headless: true,
+    viewport: { width: 400, height: 320 },
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--autoplay-policy=no-user-gesture-required'],
+  });
+  return {
+    context,
+    async close() {
+      await context.close();
+      fs.rmSync(userDataDir, { recursive: true, force: true });
+    },
+  };
+}
+
+// A page that plays one SWF with Ruffle at its own size.
+export function playerPage(swfUrl, width, height) {
+  return `<!doctype html><html><head><meta charset="utf-8">
+<style>html,body{margin:0;padding:0;background:#808080}#box{position:absolute;left:0;top:0}</style>
+<script>window.RufflePlayer = window.RufflePlayer || {};
+window.RufflePlayer.config = { autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
+  logLevel: "warn", letterbox: "off", allowFullscreen: true, publicPath: "/ruffle/" };
+window.rmLog = [];
+for (const k of ["warn", "error"]) { const o = console[k]; console[k] = (...a) => { window.rmLog.push(k + ": " + a.join(" ")); o.apply(console, a); }; }
+</script>
+<script src="/ruffle/ruffle.js"></script></head><body>
+<div id="box"></div>
+<script>
+  const ruffle = window.RufflePlayer.newest();
+  const player = ruffle.createPlayer();
+  player.id = "player";
+  player.style.width = "${width}px";
+  player.style.height = "${height}px";
+  document.getElementById("box").appendChild(player);
+  window.rmLoaded = player.ruffle().load({ url: ${JSON.stringify(swfUrl)} }).then(() => "ok", (e) => "error: " + e);
+</script></body></html>`;
+}
+
+// Waits until Ruffle has loaded the movie (or failed).
+export async function waitLoaded(page, timeout = 15000) {
+  const state = await page.evaluate(() => Promise.race([
+    window.rmLoaded, new Promise((r) => setTimeout(() => r('timeout'), 14000))]));
+  if (state !== 'ok') throw new Error(`Ruffle did not load the movie: ${state}`);
+  await page.waitForFunction(() => {
+    const p = document.getElementById('player');
+    return p && p.ruffle && p.ruffle().isPlaying !== false;
+  }, null, { timeout });
+}
+
+export async function shot(page, width, height, file) {
+  const buf = await page.screenshot({ clip: { x: 0, y: 0, width, height }, path: file });
+  return PNG.sync.read(buf);
+}
+
+// Mean colour of a rectangle.
+export function mean(png, x, y, w, h) {
+  let r = 0, g = 0, b = 0, n = 0;
+  for (let yy = y; yy < y + h; yy++) {
+    for (let xx = x; xx < x + w; xx++) {
+      const i = (yy * png.width + xx) * 4;
+      r += png.data[i]; g += png.data[i + 1]; b += png.data[i + 2]; n++;
+    }
+  }
+  return [r / n, g / n, b / n];
+}
+
+// Mean absolute difference per channel between the same rectangle of two pictures.
+export function diff(a, b, x, y, w, h) {
+  let d = 0, n = 0;
+  for (let yy = y; yy < y + h; yy++) {
+    for (let xx = x; xx < x + w; xx++) {
+      const i = (yy * a.width + xx) * 4;
+      for (let c = 0; c < 3; c++) d += Math.abs(a.data[i + c] - b.data[i + c]);
+      n += 3;
+    }
+  }
+  return d / n;
+}
+
+// Share of pixels of a rectangle within tol of a colour.
+export function share(png, x, y, w, h, rgb, tol = 60) {
+  let hit = 0, n = 0;
+  for (let yy = y; yy < y + h; yy++) {
+    for (let xx = x; xx < x + w; xx++) {
+      const i = (yy * png.width + xx) * 4;
+      const dd = Math.abs(png.data[i] - rgb[0]) + Math.abs(png.data[i + 1] - rgb[1]) + Math.abs(png.data[i + 2] - rgb[2]);
+      if (dd <= tol) hit++;
+      n++;
+    }
+  }
+  return hit / n;
+}
+
+export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));

@@ -1,0 +1,194 @@
+// Writes the players the end-to-end tests play: test videos made with FFmpeg's libraries, then
+// the player jobs as a conversion run calls them. Usage: rm_e2e_make_players <out folder>
+// [program folder]. Each scenario gets its own folder; manifest.json describes them.
+
+#include "convert/player_jobs.h"
+#include "model/custom_settings.h"
+#include "support/media_fixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+rmtest::FixtureSpec FlvSpec(double seconds, const std::string& source = {})
+{
+    rmtest::FixtureSpec f;
+    f.container = "flv";
+    f.videoCodec = "flv";
+    f.audioCodec = "libmp3lame";
+    f.sampleRate = 22050;
+    f.channels = 1;
+    f.width = 320;
+    f.height = 240;
+    f.seconds = seconds;
+    f.gop = 25;
+    f.videoBitrate = 400000;
+    if (!source.empty())
+        f.videoSource = source;
+    return f;
+}
+
+rmtest::FixtureSpec JpegSpec(int w, int h, const std::string& source)
+{
+    rmtest::FixtureSpec f;
+    f.container = "mjpeg";
+    f.videoCodec = "mjpeg";
+    f.audioCodec = "";
+    f.width = w;
+    f.height = h;
+    f.seconds = 0.04;
+    f.videoSource = source;
+    return f;
+}
+
+bool Make(const QString& path, const rmtest::FixtureSpec& spec)
+{
+    std::string err = rmtest::MakeMediaFixture(path.toStdString(), spec);
+    if (!err.empty()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path), err.c_str());
+        return false;
+    }
+    return true;
+}
+
+rm::CustomSettings Base()
+{
+    rm::CustomSettings s;
+    rm::ResetCustomSettings(s);
+    s.Width = 320;
+    s.Height = 240;
+    s.FrameRate = 25;
+    s.IsAutoPlay = 1;
+    rm::SetText(s.PlayerSkinPath, "Christmas_h40");
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: rm_e2e_make_players <out folder> [program folder]\n");
+        return 2;
+    }
+    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + "/";
+    rm::PlayerJobContext ctx;
+    ctx.programFolder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(RM_APP_DIR);
+    QDir().mkpath(out);
+
+    // Media shared by the scenarios.
+    const QString red = out + "red.jpg";
+    if (!Make(red, JpegSpec(80, 60, "color=c=red:s={w}x{h}:r={r}:d={d}")))
+        return 1;
+
+    QJsonArray manifest;
+    auto output = [&](const QString& name, const rm::CustomSettings& s, QJsonObject meta,
+                      double seconds = 3.0) -> bool {
+        const QString dir = out + name + "/";
+        QDir().mkpath(dir);
+        const QString stem = dir + name;
+        if (!Make(stem + ".flv", FlvSpec(seconds)))
+            return false;
+        if (!Make(stem + ".jpg", JpegSpec(320, 240, "testsrc2=s={w}x{h}:r={r}:d={d}")))
+            return false;
+        rm::MakeOutputPlayer(s, stem, name, int(seconds), ctx);
+        if (!QFile::exists(stem + ".swf")) {
+            std::fprintf(stderr, "%s: no SWF written\n", qPrintable(name));
+            return false;
+        }
+        meta["name"] = name;
+        meta["swf"] = name + "/" + name + ".swf";
+        meta["width"] = s.Width;
+        meta["height"] = s.Height;
+        manifest.append(meta);
+        return true;
+    };
+
+    bool ok = true;
+    {
+        rm::CustomSettings s = Base();
+        rm::SetText(s.PreloaderSkinPath, "Spinner");
+        ok &= output("t2_default", s, {{"type", 2}, {"controls", true}, {"autoPlay", true}});
+    }
+    {
+        rm::CustomSettings s = Base();
+        s.IsHideAll = 1;
+        ok &= output("t2_hideall", s, {{"type", 2}, {"controls", false}, {"autoPlay", true}});
+    }
+    {
+        rm::CustomSettings s = Base();
+        s.IsAutoPlay = 0;
+        ok &= output("t2_click", s, {{"type", 2}, {"controls", true}, {"autoPlay", false}});
+    }
+    {
+        rm::CustomSettings s = Base();
+        s.SwfType = 1;
+        s.IsCreditHead = 1;
+        rm::SetText(s.Head_textContent, "HELLO WORLD");
+        rm::SetText(s.Head_fontType, "DejaVu Sans");
+        s.Head_fontSize = 40;
+        s.Head_fontX = 20;
+        s.Head_fontColor = {255, 255, 0};
+        s.Head_backgroundColor = {0, 0, 160};
+        s.Head_duration = 2;
+        ctx.wizardHeight = 240;
+        ok &= output("t1_credit", s,
+                     {{"type", 1}, {"controls", true}, {"autoPlay", true}, {"creditSeconds", 2},
+                      {"creditBg", QJsonArray{0, 0, 160}}, {"creditText", QJsonArray{255, 255, 0}},
+                      {"creditBox", QJsonArray{20, 100, 280, 40}}});
+        ctx.wizardHeight = 0;
+    }
+    {
+        rm::CustomSettings s = Base();
+        s.SwfType = 1;
+        s.IsAutoPlay = 0;
+        s.IsDecorate = 1;
+        s.FileType = 1;
+        rm::SetText(s.Dec_imagePath, red);
+        s.Dec_X = 16;
+        s.Dec_Y = 16;
+        s.Dec_Width = 80;
+        s.Dec_Height = 60;
+        rm::SetText(s.PlayerSkinPath, "Classic_h32");
+        ok &= output("t1_deco", s,
+                     {{"type", 1}, {"controls", true}, {"autoPlay", false},
+                      {"deco", QJsonArray{16, 16, 80, 60}}});
+    }
+    {
+        // A slide group: two members played by one playlist player.
+        rm::CustomSettings s = Base();
+        s.SwfType = 2;
+        rm::SetText(s.PlayerSkinPath, "Midnight_h30");
+        rm::SetText(s.EffectSkinPath, "Fade");
+        const QString dir = out + "slide/";
+        QDir().mkpath(dir);
+        rm::player_maker::FPMUIGroupOption* group = nullptr;
+        rm::BeginSlidePlayer(s, dir + "Slide1", "Slide1", &group, ctx);
+        int total = 0;
+        for (const char* member : {"first", "second"}) {
+            const QString stem = dir + member;
+            ok &= Make(stem + ".flv", FlvSpec(2.0));
+            ok &= Make(stem + ".jpg", JpegSpec(320, 240, "testsrc2=s={w}x{h}:r={r}:d={d}"));
+            rm::AddSlideMedia(s, stem, member, group);
+            total += 2;
+        }
+        ok &= rm::FinishSlidePlayer(s, group, total) == 0;
+        rm::player_maker::freeFPMUIGroupOption(&group);
+        manifest.append(QJsonObject{{"name", "slide"}, {"swf", "slide/Slide1.swf"}, {"type", 2},
+                                    {"controls", true}, {"autoPlay", true}, {"width", 320},
+                                    {"height", 240}, {"playlist", 2}});
+    }
+    QFile m(out + "manifest.json");
+    if (!m.open(QIODevice::WriteOnly))
+        return 1;
+    m.write(QJsonDocument(manifest).toJson());
+    return ok ? 0 : 1;
+}
