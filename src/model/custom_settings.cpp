@@ -296,8 +296,20 @@ QString formatValue(const CustomSettings& s, const ValueDef& d)
         return QString::number(at<int32_t>(s, d.offset));
     case VKind::Float64:
         return formatReal(at<double>(s, d.offset));
-    case VKind::Float32:
-        return formatReal(double(at<float>(s, d.offset)));
+    case VKind::Float32: {
+        // The shortest text that reads back as the same float ("29.97", not "29.9699993133545").
+        const float f = at<float>(s, d.offset);
+        if (!std::isfinite(f))
+            return formatReal(0.0);
+        const QLocale loc = userLocale();
+        for (int digits = 1; digits < 15; ++digits) {
+            const QString t = loc.toString(double(f), 'g', digits);
+            bool ok = false;
+            if (float(loc.toDouble(t, &ok)) == f && ok)
+                return t;
+        }
+        return formatReal(double(f));
+    }
     case VKind::Color:
         return QString::number(at<RgbColor>(s, d.offset).Value());
     case VKind::Text: {
