@@ -641,12 +641,12 @@ Section mainSection(const Style& st)
     s.decor.push_back({0, QRect(px - 1, cy + ph + 4, pw + 2, 76)});
 
     // Destination bar.
-    const int by = bottomBar + 14;
+    const int by = bottomBar + 2;
     const int convW = 160;
     s.decor.push_back({0, QRect(m, by + 4, W - 2 * m - convW - 14, 58)});
     s.els.push_back(el("labOutput", KNone, QRect(m + 14, by + 23, 92, 22)));
     const int fx = m + 108;
-    const int browseW = 92, findW = 104;
+    const int browseW = 92, findW = 116;
     const int fieldW = W - m - convW - 14 - 12 - findW - 8 - browseW - 8 - fx;
     s.els.push_back(el("OutputPath", KNone, QRect(fx, by + 20, fieldW, 28)));
     s.els.push_back(el("Open_img", KText, QRect(fx + fieldW + 8, by + 18, browseW, 32), GNone, "Browse..."));

@@ -1,11 +1,33 @@
+// Program entry: the application, the ten windows in their order, the message loop.
+#include "ui/app/app_windows.h"
+#include "ui/app/main_form.h"
+#include "ui/toolkit/app_style.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QMessageBox>
+
+#include <exception>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Orvane Reelmaker"));
-    label.setWindowTitle(QStringLiteral("Orvane Reelmaker"));
-    label.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Reelmaker"));
+    QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Orvane Reelmaker"));
+    rm::ui::ApplyAppStyle(app);
+
+    int rc = 0;
+    try {
+        rm::ui::CreateAppWindows();
+        rm::ui::frmMain->show();
+        rc = app.exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, QStringLiteral("Orvane Reelmaker"), QString::fromUtf8(e.what()));
+        rc = 1;
+    } catch (...) {
+        QMessageBox::critical(nullptr, QStringLiteral("Orvane Reelmaker"), QString());
+        rc = 1;
+    }
+    rm::ui::DestroyAppWindows();
+    return rc;
 }

@@ -1,0 +1,38 @@
+#pragma once
+// Window shaping, dragging and picture loading shared by every skinned window.
+
+#include <QPixmap>
+#include <QString>
+#include <stdexcept>
+
+class QWidget;
+
+namespace rm::ui {
+
+// A theme picture that cannot be opened. Thrown while a window is built it ends start-up with the
+// standard error box, like any other file error.
+class SkinPictureError : public std::runtime_error {
+public:
+    explicit SkinPictureError(const QString& path);
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// Loads a theme picture; throws SkinPictureError when the file cannot be opened.
+QPixmap LoadSkinPicture(const QString& path);
+
+// Masks the six floating-point exceptions (x87 and SSE), as every window does when it is created.
+void MaskFloatingPointExceptions();
+
+// Moves the window to (0, 0), gives it width x height and clips it to the rounded rectangle whose
+// corner ellipse is cornerWidth wide and cornerHeight high (square when both are 0).
+void ShapeWindow(QWidget* window, int width, int height, int cornerHeight, int cornerWidth);
+
+// A press at (x, y) on a window's background: when the point lies in the window, starts the window
+// system's own move and returns true. Returns false when the system offers no move (the caller
+// then moves the window by hand) or the point lies outside.
+bool DragWindow(QWidget* window, int x, int y);
+
+} // namespace rm::ui

@@ -1,0 +1,113 @@
+#include "ui/toolkit/skin_track_bar.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace rm::ui {
+
+SkinTrackBar::SkinTrackBar(QWidget* parent, const QString& name) : QSlider(Qt::Horizontal, parent)
+{
+    setObjectName(name);
+    setTickPosition(QSlider::NoTicks);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void SkinTrackBar::SetSliderPicture(const QPixmap& p)
+{
+    m_slider = p;
+    update();
+}
+
+void SkinTrackBar::SetBarPicture(const QPixmap& p)
+{
+    m_bar = p;
+    update();
+}
+
+int SkinTrackBar::knobWidth() const
+{
+    return m_slider.isNull() ? 14 : std::min(m_slider.width(), height());
+}
+
+int SkinTrackBar::KnobCentre(int v) const
+{
+    const int half = knobWidth() / 2;
+    const int span = std::max(1, width() - 2 * half);
+    const int range = maximum() - minimum();
+    if (range <= 0)
+        return half;
+    return half + int((qint64(v - minimum()) * span) / range);
+}
+
+int SkinTrackBar::ValueAt(int x) const
+{
+    const int half = knobWidth() / 2;
+    const int span = std::max(1, width() - 2 * half);
+    const int range = maximum() - minimum();
+    const int pos = std::clamp(x - half, 0, span);
+    return minimum() + int((qint64(pos) * range + span / 2) / span);
+}
+
+void SkinTrackBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int cy = height() / 2;
+    const int half = knobWidth() / 2;
+    const int knob = KnobCentre(sliderPosition());
+    const QRectF groove(half, cy - 2, std::max(0, width() - 2 * half), 4);
+    // The filled part takes the knob's own accent (its centre pixel), so it follows the theme.
+    QColor fill = palette().color(QPalette::Highlight);
+    if (!m_slider.isNull()) {
+        const QImage img = m_slider.toImage();
+        fill = img.pixelColor(img.width() / 2, img.height() / 2);
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 38));
+    p.drawRoundedRect(groove, 2, 2);
+    const QRectF done(groove.left(), groove.top(), knob - groove.left(), groove.height());
+    if (!m_bar.isNull())
+        p.drawPixmap(done.toRect(), m_bar);
+    else {
+        p.setBrush(isEnabled() ? fill : QColor(170, 170, 170));
+        p.drawRoundedRect(done, 2, 2);
+    }
+    if (!m_slider.isNull()) {
+        const QRect kr(knob - m_slider.width() / 2, cy - m_slider.height() / 2, m_slider.width(), m_slider.height());
+        p.drawPixmap(kr, m_slider);
+    } else {
+        p.setBrush(Qt::white);
+        p.setPen(QPen(fill, 2));
+        p.drawEllipse(QPointF(knob, cy), 6, 6);
+    }
+}
+
+void SkinTrackBar::mousePressEvent(QMouseEvent* e)
+{
+    if (!isEnabled())
+        return;
+    setSliderDown(true); // emits sliderPressed
+    setSliderPosition(ValueAt(int(e->position().x())));
+    e->accept();
+}
+
+void SkinTrackBar::mouseMoveEvent(QMouseEvent* e)
+{
+    if (isSliderDown())
+        setSliderPosition(ValueAt(int(e->position().x())));
+    e->accept();
+}
+
+void SkinTrackBar::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (isSliderDown()) {
+        setSliderPosition(ValueAt(int(e->position().x())));
+        setSliderDown(false); // emits sliderReleased
+    }
+    e->accept();
+}
+
+} // namespace rm::ui

@@ -1,0 +1,38 @@
+#pragma once
+// A horizontal track bar drawn from the theme: the slider picture is the knob; an optional bar
+// picture is stretched over the part of the groove between the start and the knob. Pressing
+// anywhere on the bar moves the knob there and starts a drag, so sliderPressed/sliderMoved/
+// sliderReleased carry the form's MouseDown and MouseUp handlers.
+
+#include <QPixmap>
+#include <QSlider>
+
+namespace rm::ui {
+
+class SkinTrackBar : public QSlider {
+    Q_OBJECT
+public:
+    explicit SkinTrackBar(QWidget* parent = nullptr, const QString& name = {});
+
+    void SetSliderPicture(const QPixmap& p);
+    void SetBarPicture(const QPixmap& p);
+    QPixmap SliderPicture() const { return m_slider; }
+    QPixmap BarPicture() const { return m_bar; }
+
+    // Where the knob's centre is drawn for a value, and the value under an x position.
+    int KnobCentre(int value) const;
+    int ValueAt(int x) const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    int knobWidth() const;
+    QPixmap m_slider;
+    QPixmap m_bar;
+};
+
+} // namespace rm::ui
