@@ -529,11 +529,30 @@ private:
             PictureSettings settings;
             int64_t settingsSerial = -1;
 
+            // The last frame before the place sought, shown when nothing follows it (a seek into
+            // the last frame's time, or past the end).
+            AVFrame* before = av_frame_alloc();
+            double beforePts = -1;
+            int64_t beforeSerial = -1;
+            bool emitted = false;
             auto emit = [&](AVFrame* f) {
                 double fileSec = 0;
                 double t = d.timelineOf(f, fileSec);
-                if (t < 0 || t < d.dropBefore - 0.001 || stale(d.serial))
+                if (stale(d.serial))
                     return;
+                if (f == before) {
+                    t = beforePts;
+                } else if (t >= 0 && t < d.dropBefore - 0.001) {
+                    if (t >= beforePts) {
+                        av_frame_unref(before);
+                        av_frame_ref(before, f);
+                        beforePts = t;
+                    }
+                    return;
+                } else if (t < 0) {
+                    return;
+                }
+                emitted = true;
                 {
                     std::lock_guard lock(engine->m_settingsMu);
                     if (engine->m_settingsSerial != settingsSerial) {
@@ -579,6 +598,12 @@ private:
                     if (it.serial == d.serial)
                         drain();  // the range ended: its last frames come out first
                     d.reset(it, true);
+                    if (it.serial != beforeSerial) {
+                        av_frame_unref(before);
+                        beforePts = -1;
+                        emitted = false;
+                        beforeSerial = it.serial;
+                    }
                     break;
                 case PacketItem::Packet:
                     if (d.ctx && avcodec_send_packet(d.ctx, it.packet) >= 0) {
@@ -590,6 +615,8 @@ private:
                     break;
                 case PacketItem::End: {
                     drain();
+                    if (!emitted && beforePts >= 0 && !stale(it.serial))
+                        emit(before);
                     VideoItem end;
                     end.end = true;
                     end.serial = it.serial;
@@ -601,6 +628,7 @@ private:
                 }
                 FreePacketItem(it);
             }
+            av_frame_free(&before);
             av_frame_free(&frame);
         }
 
