@@ -18,6 +18,9 @@
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
 
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace {
 
 using rm::TaskNode;
