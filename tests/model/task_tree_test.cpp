@@ -129,6 +129,36 @@ TEST_F(TaskTreeTest, AddingTakesTheSavedDefaultsAndABadValueDoesNotRefuseIt)
     EXPECT_NE(n->item()->settings.get(), &CurrentCustomSettings());
 }
 
+TEST_F(TaskTreeTest, ClearedIsCustomSendsNewFilesToTheProfileDefaults)
+{
+    CustomSettings saved;
+    ResetCustomSettings(saved);
+    SetText(saved.ProfileName, "Saved");
+    saved.IsCustom = 0;
+    ASSERT_TRUE(SaveCustomSettingsFrom(saved));
+    SetText(ProfileDefaultSettings().ProfileName, "Normal quality(Flash Video Files)");
+    SetText(CurrentCustomSettings().ProfileName, "Current");
+    TaskNode* n = add(s_a);
+    ASSERT_TRUE(n);
+    EXPECT_EQ(CurrentCustomSettings().IsCustom, 0);
+    EXPECT_STREQ(n->item()->settings->ProfileName, "Normal quality(Flash Video Files)");
+}
+
+TEST_F(TaskTreeTest, MergeReloadsTheSavedDefaultsAndSlideDoesNot)
+{
+    TaskNode* a = fileRow("a", 5);
+    TaskNode* b = fileRow("b", 5);
+    CustomSettings saved;
+    ResetCustomSettings(saved);
+    SetText(saved.ProfileName, "Saved");
+    ASSERT_TRUE(SaveCustomSettingsFrom(saved));
+    SetText(CurrentCustomSettings().ProfileName, "Current");
+    TaskNode* slide = tree.formGroup(kKindSlide, {a, b}).node;
+    EXPECT_STREQ(slide->item()->settings->ProfileName, "Current");
+    TaskNode* merge = tree.formGroup(kKindMerge, {a, b}).node;
+    EXPECT_STREQ(merge->item()->settings->ProfileName, "Saved");
+}
+
 TEST_F(TaskTreeTest, GroupsNeedTwoRows)
 {
     TaskNode* a = fileRow("a", 10);
