@@ -13,7 +13,7 @@ export const chromiumPath = process.env.RM_CHROMIUM || '/usr/bin/chromium';
 export const rufflePath = path.join(here, 'node_modules/@ruffle-rs/ruffle');
 
 export function chromiumMissing() {
-  return fs.existsSync(chromiumPath) ? null : `chromium is not installed at ${chromiumPath}`;
+  return fs.existsSync(chromiumPath) ? false : `chromium is not installed at ${chromiumPath}`;
 }
 
 const types = {
@@ -88,7 +88,13 @@ for (const k of ["warn", "error"]) { const o = console[k]; console[k] = (...a) =
   player.style.width = "${width}px";
   player.style.height = "${height}px";
   document.getElementById("box").appendChild(player);
-  window.rmLoaded = player.ruffle().load({ url: ${JSON.stringify(swfUrl)} }).then(() => "ok", (e) => "error: " + e);
+  window.rmLoaded = player.ruffle().load({ url: ${JSON.stringify(swfUrl)} }).then(() => {
+    // Software rendering makes Ruffle offer a hint about hardware acceleration on the first
+    // mouse-over; it would cover the player.
+    const modal = player.shadowRoot && player.shadowRoot.getElementById("hardware-acceleration-modal");
+    if (modal) modal.remove();
+    return "ok";
+  }, (e) => "error: " + e);
 </script></body></html>`;
 }
 

@@ -1,0 +1,183 @@
+// Generated players played by Ruffle in headless Chromium: the picture moves, a click starts a
+// player without auto play, "Hide All" hides the controls, the decoration and the head credit
+// show where they belong. The SWFs are also read with an independent parser.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { execFileSync } from 'node:child_process';
+import { parseSwf } from 'swf-parser';
+import { TagType } from 'swf-types';
+import * as h from './harness.mjs';
+
+const skip = h.chromiumMissing();
+if (skip) console.log(`# skipping the player tests: ${skip}`);
+
+let work, manifest, srv, browser;
+const byName = (n) => manifest.find((m) => m.name === n);
+
+before(async () => {
+  work = process.env.RM_E2E_WORK ? path.join(process.env.RM_E2E_WORK, 'players') : fs.mkdtempSync(path.join(os.tmpdir(), 'rm-e2e-'));
+  fs.rmSync(work, { recursive: true, force: true });
+  fs.mkdirSync(work, { recursive: true });
+  const maker = process.env.RM_E2E_MAKE_PLAYERS || path.resolve(h.here, '../../build/tests/e2e/rm_e2e_make_players');
+  execFileSync(maker, [work, h.appDir], { stdio: 'inherit' });
+  manifest = JSON.parse(fs.readFileSync(path.join(work, 'manifest.json'), 'utf8'));
+  const pages = {};
+  for (const m of manifest) pages[`/${m.name}.html`] = h.playerPage(`/${m.swf}`, m.width, m.height);
+  srv = await h.serve(work, pages);
+  if (!skip) browser = await h.launch();
+});
+
+after(async () => {
+  if (browser) await browser.close();
+  if (srv) await srv.close();
+});
+
+async function open(name) {
+  const m = byName(name);
+  const page = await browser.context.newPage();
+  await page.goto(`${srv.base}/${name}.html`);
+  await h.waitLoaded(page);
+  return { page, m };
+}
+
+// The picture above the control bar.
+const videoArea = (m) => [4, 4, m.width - 8, m.height - 48];
+
+function swfTags(file) {
+  return parseSwf(fs.readFileSync(file));
+}
+
+test('every player is a valid SWF with the runtime, its configuration and the frame size', () => {
+  for (const m of manifest) {
+    const movie = swfTags(path.join(work, m.swf));
+    assert.equal(movie.header.frameSize.xMax, m.width * 20, m.name);
+    assert.equal(movie.header.frameSize.yMax, m.height * 20, m.name);
+    const types = movie.tags.map((t) => t.type);
+    assert.ok(types.includes(TagType.DoAbc), `${m.name}: no code`);
+    const symbols = movie.tags.find((t) => t.type === TagType.SymbolClass).symbols;
+    const ids = new Set();
+    for (const t of movie.tags) if (t.id !== undefined) ids.add(t.id);
+    assert.ok(!ids.has(0), `${m.name}: a character uses id 0, the root's`);
+    const config = symbols.find((s) => s.name === 'RmConfig');
+    assert.ok(config, `${m.name}: configuration not linked`);
+    const data = movie.tags.find((t) => t.type === TagType.DefineBinaryData && t.id === config.id).data;
+    const len = (data[0] << 24) | (data[1] << 16) | (data[2] << 8) | data[3];
+    const cfg = JSON.parse(Buffer.from(data.subarray(4, 4 + len)).toString('utf8'));
+    assert.equal(cfg.type, m.type, m.name);
+    assert.equal(cfg.media.length, m.playlist || 1, m.name);
+    if (m.type === 1) {
+      const stream = movie.tags.find((t) => t.type === TagType.DefineVideoStream);
+      assert.ok(stream, `${m.name}: no embedded video`);
+      assert.equal(stream.codec, 2, 'Sorenson H.263');
+      const sprite = movie.tags.find((t) => t.type === TagType.DefineSprite);
+      assert.equal(sprite.frameCount, stream.frameCount);
+      assert.ok(sprite.frameCount >= 70 && sprite.frameCount <= 80, `3 s at 25 fps, got ${sprite.frameCount}`);
+      const inner = sprite.tags.map((t) => t.type);
+      assert.ok(inner.includes(TagType.SoundStreamHead), 'stream sound head');
+      assert.ok(inner.filter((t) => t === TagType.SoundStreamBlock).length > 50, 'sound blocks');
+      assert.equal(inner.filter((t) => t === TagType.VideoFrame).length, stream.frameCount);
+      assert.ok(symbols.some((s) => s.name === 'RmVideoClip' && s.id === sprite.id));
+    } else {
+      assert.ok(!types.includes(TagType.DefineVideoStream), `${m.name}: type 2 carries no video`);
+      const size = fs.statSync(path.join(work, m.swf)).size;
+      assert.ok(size < 40000, `${m.name}: a progressive player stays small (${size} bytes)`);
+    }
+  }
+});
+
+for (const name of ['t2_default', 't1_credit', 'slide']) {
+  test(`${name}: the picture changes while it plays`, { skip }, async () => {
+    const { page, m } = await open(name);
+    const wait = name === 't1_credit' ? 2600 : 600;  // past the head credit
+    await h.sleep(wait);
+    const a = await h.shot(page, m.width, m.height);
+    await h.sleep(900);
+    const b = await h.shot(page, m.width, m.height);
+    const d = h.diff(a, b, ...videoArea(m));
+    assert.ok(d > 3, `picture did not change (mean difference ${d.toFixed(2)})`);
+    if (name === 'slide') {
+      // the second member follows the first (2 s each), and the playlist opens with its rows
+      await h.sleep(1800);
+      const c = await h.shot(page, m.width, m.height);
+      assert.ok(h.diff(b, c, ...videoArea(m)) > 3, 'the playlist stopped after its first member');
+      await page.mouse.move(100, 100);
+      const barY = m.height - 15;
+      await page.mouse.click(m.width - 43, barY);  // playlist button, left of full screen
+      await h.sleep(400);
+      const d2 = await h.shot(page, m.width, m.height);
+      const panel = h.mean(d2, m.width - 150, 10, 140, 80);
+      const before = h.mean(c, m.width - 150, 10, 140, 80);
+      assert.ok(panel[0] + panel[1] + panel[2] < before[0] + before[1] + before[2] - 60,
+        `the playlist panel did not open (${panel} vs ${before})`);
+    }
+    await page.close();
+  });
+}
+
+for (const name of ['t2_click', 't1_deco']) {
+  test(`${name}: without auto play it waits for a click`, { skip }, async () => {
+    const { page, m } = await open(name);
+    await h.sleep(600);
+    const a = await h.shot(page, m.width, m.height);
+    await h.sleep(900);
+    const b = await h.shot(page, m.width, m.height);
+    assert.ok(h.diff(a, b, ...videoArea(m)) < 1, 'it played before the click');
+    await page.mouse.click(m.width / 2, m.height / 2 - 10);  // the big play button
+    await h.sleep(800);
+    const c = await h.shot(page, m.width, m.height);
+    await h.sleep(800);
+    const d = await h.shot(page, m.width, m.height);
+    assert.ok(h.diff(c, d, ...videoArea(m)) > 3, 'the click did not start it');
+    if (m.deco) {
+      const [x, y, w, hh] = m.deco;
+      // the inner part of the red picture, away from the video's own red column
+      const red = h.share(d, x + 42, y + 4, w - 46, hh - 8, [255, 0, 0], 90);
+      assert.ok(red > 0.9, `the decoration is not in its place (${red})`);
+      const other = h.share(d, x + w + 110, y + 4, w - 46, hh - 8, [255, 0, 0], 90);
+      assert.ok(other < 0.2, 'red outside the decoration');
+    }
+    await page.close();
+  });
+}
+
+test('"Hide All" shows no controls while the default skin shows them', { skip }, async () => {
+  const barShare = async (name) => {
+    const { page, m } = await open(name);
+    await h.sleep(700);
+    const png = await h.shot(page, m.width, m.height);
+    await page.close();
+    // the festive bar's dark reds, right of the video's red column
+    let hit = 0, n = 0;
+    for (let y = m.height - 36; y < m.height - 2; y++) {
+      for (let x = 60; x < m.width; x++) {
+        const i = (y * png.width + x) * 4;
+        const [r, g, b] = [png.data[i], png.data[i + 1], png.data[i + 2]];
+        if (r > 90 && g < 80 && b < 90 && r > 2.2 * g) hit++;
+        n++;
+      }
+    }
+    return hit / n;
+  };
+  const shown = await barShare('t2_default');
+  const hidden = await barShare('t2_hideall');
+  assert.ok(shown > 0.35, `the default skin's bar is missing (${shown})`);
+  assert.ok(hidden < 0.05, `controls drawn with Hide All (${hidden})`);
+});
+
+test('a head credit shows its text on its background before the video', { skip }, async () => {
+  const { page, m } = await open('t1_credit');
+  await h.sleep(500);
+  const a = await h.shot(page, m.width, m.height);
+  const [x, y, w, hh] = m.creditBox;
+  assert.ok(h.share(a, 4, 4, m.width - 8, 60, m.creditBg, 40) > 0.9, 'credit background missing');
+  const text = h.share(a, x, y, w, hh, m.creditText, 120);
+  assert.ok(text > 0.05, `credit text missing (${text})`);
+  assert.ok(h.share(a, 4, 4, m.width - 8, 60, m.creditText, 120) < 0.01, 'text outside its place');
+  await h.sleep(2500);
+  const b = await h.shot(page, m.width, m.height);
+  assert.ok(h.share(b, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5, 'the video did not follow the credit');
+  await page.close();
+});
