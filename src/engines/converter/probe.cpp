@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -71,7 +72,10 @@ public:
         av_dict_set(&opts, "protocol_whitelist", "file", 0);
         av_dict_set_int(&opts, "probesize", kProbeBytes, 0);
         av_dict_set_int(&opts, "analyzeduration", kAnalyzeMicroseconds, 0);
-        int rc = avformat_open_input(&m_ctx, path, nullptr, &opts);
+        // Named through the file protocol, so that a file called "concat:x" or "pipe:1" is read as
+        // the file it is.
+        const std::string url = std::string("file:") + path;
+        int rc = avformat_open_input(&m_ctx, url.c_str(), nullptr, &opts);
         av_dict_free(&opts);
         if (rc < 0) {
             m_ctx = nullptr;  // freed by avformat_open_input on failure

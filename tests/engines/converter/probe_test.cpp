@@ -223,6 +223,23 @@ TEST(Probe, DamagedFilesNeverCrash)
     EXPECT_NE(isSupportFormat(head.c_str()), 0);
 }
 
+TEST(Probe, NamesThatLookLikeProtocolsAreFiles)
+{
+    const std::string dir = rmtest::FixtureDir() + "/proto";
+    mkdir(dir.c_str(), 0700);
+    const std::string src = readFile(rmtest::Fixture("a.mp4", kMediaCases[0].spec));
+    // Relative names: there nothing but the name itself tells a file from a protocol.
+    char old[4096];
+    ASSERT_TRUE(getcwd(old, sizeof old));
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    for (const char* name : {"concat:x.mp4", "pipe:0", "file:y.mp4"}) {
+        std::ofstream(name, std::ios::binary) << src;
+        EXPECT_EQ(isSupportFormat(name), 0) << name;
+        EXPECT_EQ(probe(name)->width, 320) << name;
+    }
+    ASSERT_EQ(chdir(old), 0);
+}
+
 TEST(Probe, FifoDoesNotBlock)
 {
     // Opening a FIFO for reading would wait for a writer for ever.
