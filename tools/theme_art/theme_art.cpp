@@ -666,9 +666,9 @@ Section editSection(const Style& st)
     addWindow(s, st, QStringLiteral("Background"));
     addChrome(s, st, false, false);
     const int y0 = st.titleH + 12;
-    s.els.push_back(el("EditPlayPanel", KScreen, QRect(m, y0, W - 2 * m, 270)));
-    s.els.push_back(el("TotalTrackBar", KThumb, QRect(m, y0 + 278, W - 2 * m, 20)));
-    const int my = y0 + 304;
+    s.els.push_back(el("EditPlayPanel", KScreen, QRect(m, y0, W - 2 * m, 250)));
+    s.els.push_back(el("TotalTrackBar", KThumb, QRect(m, y0 + 258, W - 2 * m, 20)));
+    const int my = y0 + 284;
     s.els.push_back(el("btnPlay", KMedia, QRect(m, my, 36, 36), GPlay));
     s.els.push_back(el("btnPause", KMedia, QRect(m, my, 36, 36), GPause));
     s.els.push_back(el("btnStop", KMedia, QRect(m + 44, my, 36, 36), GStop));
@@ -859,8 +859,9 @@ Section convertSection(const Style& st)
     addChrome(s, st, true, false);
     const int y0 = st.titleH + 12;
     s.els.push_back(el("ConvertPlayPanel", KScreen, QRect(m, y0, W - 2 * m, 330)));
-    s.decor.push_back({0, QRect(m, y0 + 372, W - 2 * m, 112)});
-    s.decor.push_back({0, QRect(m, y0 + 494, W - 2 * m, 56)});
+    // Result lines, then the two bars; the check boxes sit between preview and results.
+    s.decor.push_back({0, QRect(m, y0 + 368, W - 2 * m, 100)});
+    s.decor.push_back({0, QRect(m, y0 + 478, W - 2 * m, 50)});
     s.els.push_back(el("btnCancel", KText, QRect(W - m - 110, H - m - 32, 110, 32), GNone, "Cancel"));
     return s;
 }

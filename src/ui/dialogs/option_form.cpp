@@ -37,24 +37,35 @@ TfrmOption::TfrmOption(QWidget* parent)
     button(btnClose, "btnClose", this);
     btnGeneral->setCheckable(true);
     btnFormat->setCheckable(true);
-    connect(btnGeneral, &QAbstractButton::clicked, this, [this] {
-        tabGeneral->show();
-        tabFormat->hide();
-        btnGeneral->setChecked(true);
-        btnFormat->setChecked(false);
-    });
-    connect(btnFormat, &QAbstractButton::clicked, this, [this] {
-        tabFormat->show();
-        tabGeneral->hide();
-        btnFormat->setChecked(true);
-        btnGeneral->setChecked(false);
-    });
+    connect(btnGeneral, &QAbstractButton::clicked, this, &TfrmOption::ShowGeneralPage);
+    connect(btnFormat, &QAbstractButton::clicked, this, &TfrmOption::ShowFormatPage);
     connect(btnOK, &QAbstractButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QAbstractButton::clicked, this, &QDialog::reject);
     connect(btnClose, &QAbstractButton::clicked, this, &QDialog::reject);
     BuildSkin();
+    ShowGeneralPage();
+}
+
+void TfrmOption::ShowGeneralPage()
+{
+    tabGeneral->show();
     tabFormat->hide();
-    btnGeneral->setChecked(true);
+    btnGeneral->setChecked(true); // the active page's button shows its hover picture
+    btnFormat->setChecked(false);
+}
+
+void TfrmOption::ShowFormatPage()
+{
+    tabFormat->show();
+    tabGeneral->hide();
+    btnFormat->setChecked(true);
+    btnGeneral->setChecked(false);
+}
+
+void TfrmOption::ApplySkin()
+{
+    SkinnedForm::ApplySkin();
+    ShowGeneralPage();
 }
 
 } // namespace rm::ui

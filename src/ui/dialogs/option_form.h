@@ -37,6 +37,11 @@ public:
     QString CurrentThemePath; // the theme applied now
     QString SnapshotFolder;
     QString SnapshotFormat;
+
+    // Re-skin, then the General page (a theme change lands on it).
+    void ApplySkin() override;
+    void ShowGeneralPage();
+    void ShowFormatPage();
 };
 
 } // namespace rm::ui

@@ -13,6 +13,7 @@ TfrmClip::TfrmClip(QWidget* parent)
 {
     setObjectName(QStringLiteral("frmClip"));
     clipBackground = AddBackground(QStringLiteral("clipBackground"));
+    mainLabel = AddTitleLabel(QStringLiteral("mainLabel"), QStringLiteral("Trim"));
     close = new ImageButton(this, QStringLiteral("close"));
     AddButton(close, QStringLiteral("close"));
     btnOK = new ImageButton(this, QStringLiteral("btnOK"));

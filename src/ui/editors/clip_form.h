@@ -17,7 +17,7 @@ public:
     explicit TfrmClip(QWidget* parent = nullptr);
 
     SkinPanel* clipBackground = nullptr;
-
+    QLabel* mainLabel = nullptr;
     ImageButton* close = nullptr;
     ImageButton* btnOK = nullptr;
     ImageButton* btnCancel = nullptr;

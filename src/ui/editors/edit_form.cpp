@@ -13,6 +13,7 @@ TfrmEdit::TfrmEdit(QWidget* parent)
 {
     setObjectName(QStringLiteral("frmEdit"));
     Background = AddBackground(QStringLiteral("Background"));
+    mainLabel = AddTitleLabel(QStringLiteral("mainLabel"), QStringLiteral("Crop and Effects"));
     close = new ImageButton(this, QStringLiteral("close"));
     AddButton(close, QStringLiteral("close"));
     btnOK = new ImageButton(this, QStringLiteral("btnOK"));

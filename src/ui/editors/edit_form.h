@@ -16,7 +16,7 @@ public:
     explicit TfrmEdit(QWidget* parent = nullptr);
 
     SkinPanel* Background = nullptr;
-
+    QLabel* mainLabel = nullptr;
     ImageButton* close = nullptr;
     ImageButton* btnOK = nullptr;
     ImageButton* btnCancel = nullptr;

@@ -98,6 +98,8 @@ QLabel* SkinnedForm::AddTitleLabel(const QString& name, const QString& text)
     pal.setColor(QPalette::WindowText, QColor(90, 90, 90));
     label->setPalette(pal);
     label->setAttribute(Qt::WA_TransparentForMouseEvents); // presses reach the background: drag
+    if (windowTitle().isEmpty() && !text.isEmpty())
+        setWindowTitle(text);
     m_title = label;
     return label;
 }

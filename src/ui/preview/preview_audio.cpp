@@ -1,0 +1,190 @@
+#include "ui/preview/preview_audio.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QCoreApplication>
+#include <QIODevice>
+#include <QMediaDevices>
+#include <QPointer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace rm::ui {
+
+namespace {
+
+// What the device reads from: the queue of the output, never running dry (silence instead).
+class PullDevice : public QIODevice {
+public:
+    explicit PullDevice(PreviewAudio* owner) : QIODevice(owner), m_owner(owner) {}
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return (1 << 20) + QIODevice::bytesAvailable(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxlen) override { return m_owner->Pull(data, maxlen & ~qint64(3)); }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    PreviewAudio* m_owner;
+};
+
+} // namespace
+
+void ApplyVolume(const int16_t* in, int16_t* out, size_t count, int volume)
+{
+    volume = std::clamp(volume, 0, 510);
+    for (size_t i = 0; i < count; i++) {
+        // 255 is unity; rounding half away from zero keeps silence silent and the sign symmetric.
+        int v = int(std::lround(double(in[i]) * volume / 255.0));
+        out[i] = int16_t(std::clamp(v, -32768, 32767));
+    }
+}
+
+PreviewAudio* PreviewAudio::Instance()
+{
+    static QPointer<PreviewAudio> audio;
+    if (!audio) {
+        audio = new PreviewAudio;
+        audio->setParent(QCoreApplication::instance());
+        rm::playback::setAudioOutput(audio);
+    }
+    return audio;
+}
+
+PreviewAudio::PreviewAudio()
+{
+    m_hasDevice = !QMediaDevices::defaultAudioOutput().isNull();
+    m_source = new PullDevice(this);
+    m_source->open(QIODevice::ReadOnly);
+}
+
+PreviewAudio::~PreviewAudio()
+{
+    // Waits for an engine call in progress; afterwards the engine plays without sound.
+    rm::playback::setAudioOutput(nullptr);
+    StopSink();
+}
+
+void PreviewAudio::SetVolume(int volume) { m_volume.store(std::clamp(volume, 0, 510)); }
+
+bool PreviewAudio::open(int sampleRate, int channels)
+{
+    if (!m_hasDevice || sampleRate <= 0 || channels < 1 || channels > 2)
+        return false;
+    {
+        std::lock_guard lock(m_mu);
+        m_rate = sampleRate;
+        m_channels = channels;
+        m_ring.assign(size_t(sampleRate) * channels / 2, 0);  // half a second
+        m_head = m_size = 0;
+        m_pulledFrames = 0;
+    }
+    QMetaObject::invokeMethod(this, [this, sampleRate, channels] { StartSink(sampleRate, channels); },
+                              Qt::QueuedConnection);
+    return true;
+}
+
+void PreviewAudio::close()
+{
+    {
+        std::lock_guard lock(m_mu);
+        m_head = m_size = 0;
+        m_pulledFrames = 0;
+    }
+    QMetaObject::invokeMethod(this, [this] { StopSink(); }, Qt::QueuedConnection);
+}
+
+void PreviewAudio::StartSink(int sampleRate, int channels)
+{
+    StopSink();
+    QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return;
+    QAudioFormat fmt;
+    fmt.setSampleRate(sampleRate);
+    fmt.setChannelCount(channels);
+    fmt.setSampleFormat(QAudioFormat::Int16);
+    m_sink = new QAudioSink(device, fmt, this);
+    m_sink->setBufferSize(sampleRate * channels * 2 / 10);  // 100 ms
+    m_sink->start(m_source);
+    if (m_sink->error() != QAudio::NoError) {
+        // The engine sees nothing played and keeps time by the wall clock.
+        StopSink();
+        return;
+    }
+    std::lock_guard lock(m_mu);
+    m_latencyFrames = m_sink->bufferSize() / (2 * channels);
+}
+
+void PreviewAudio::StopSink()
+{
+    if (!m_sink)
+        return;
+    m_sink->stop();
+    delete m_sink;
+    m_sink = nullptr;
+}
+
+int PreviewAudio::write(const int16_t* samples, int frames)
+{
+    std::lock_guard lock(m_mu);
+    if (m_ring.empty() || frames <= 0)
+        return 0;
+    size_t cap = m_ring.size();
+    size_t room = (cap - m_size) / size_t(m_channels);
+    size_t n = std::min(room, size_t(frames)) * size_t(m_channels);
+    size_t tail = (m_head + m_size) % cap;
+    for (size_t i = 0; i < n; i++)
+        m_ring[(tail + i) % cap] = samples[i];
+    m_size += n;
+    return int(n / size_t(m_channels));
+}
+
+int64_t PreviewAudio::framesPlayed()
+{
+    std::lock_guard lock(m_mu);
+    return std::max<int64_t>(0, m_pulledFrames - m_latencyFrames);
+}
+
+void PreviewAudio::setPaused(bool paused)
+{
+    QMetaObject::invokeMethod(this, [this, paused] {
+        if (!m_sink)
+            return;
+        if (paused)
+            m_sink->suspend();
+        else
+            m_sink->resume();
+    }, Qt::QueuedConnection);
+}
+
+void PreviewAudio::flush()
+{
+    std::lock_guard lock(m_mu);
+    m_head = m_size = 0;
+    m_pulledFrames = 0;
+}
+
+int64_t PreviewAudio::Pull(char* data, int64_t maxBytes)
+{
+    auto* out = reinterpret_cast<int16_t*>(data);
+    size_t want = size_t(maxBytes / 2);
+    std::lock_guard lock(m_mu);
+    size_t n = std::min(want, m_size);
+    n -= n % size_t(std::max(1, m_channels));
+    size_t cap = m_ring.size();
+    size_t first = cap ? std::min(n, cap - m_head) : 0;
+    ApplyVolume(m_ring.data() + m_head, out, first, m_volume.load());
+    ApplyVolume(m_ring.data(), out + first, n - first, m_volume.load());
+    if (cap)
+        m_head = (m_head + n) % cap;
+    m_size -= n;
+    m_pulledFrames += int64_t(n) / std::max(1, m_channels);
+    std::memset(out + n, 0, (want - n) * sizeof(int16_t));
+    return int64_t(want) * 2;
+}
+
+} // namespace rm::ui
