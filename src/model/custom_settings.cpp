@@ -436,8 +436,9 @@ CustomLoadResult LoadCustomSettingsInto(CustomSettings& s)
 
     for (const ValueDef& d : kValues) {
         const QString n = QString::fromLatin1(d.name);
-        if (!key.ValueExists(n))
-            continue;  // a value missing from the store keeps the field as it is
+        // A missing number has nothing to parse and keeps its field; a missing text reads as "".
+        if (d.kind != VKind::Text && !key.ValueExists(n))
+            continue;
         const QString text = key.ReadString(n);
         if (strcmp(d.name, "Head_imagePath") == 0 || strcmp(d.name, "Tail_imagePath") == 0) {
             // A credit picture that has gone is dropped; the credit itself stays as stored.

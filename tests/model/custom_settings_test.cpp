@@ -276,6 +276,12 @@ TEST_F(CustomStore, BadValueKeepsItsFieldAndLoadingGoesOn)
     put("FrameRate", "");            // empty number
     put("BackgrounColor", "red-ish");
     put("Dec_fontSize", "12abc");
+    {
+        RegistryKey key;
+        ASSERT_TRUE(key.OpenKey(RegistryKey::kCustomKey, false));
+        key.DeleteValue("hideDelay");       // a missing number keeps its field
+        key.DeleteValue("EffectSkinPath");  // a missing text reads as empty
+    }
 
     CustomSettings& cur = CurrentCustomSettings();
     cur.Channel = 6;
@@ -285,6 +291,8 @@ TEST_F(CustomStore, BadValueKeepsItsFieldAndLoadingGoesOn)
     EXPECT_EQ(cur.FrameRate, 12.5f);
     EXPECT_EQ(cur.BackgrounColor.Value(), 0u);
     EXPECT_EQ(cur.Dec_fontSize, 8);
+    EXPECT_EQ(cur.hideDelay, 5);
+    EXPECT_STREQ(cur.EffectSkinPath, "");
     // Values after the bad ones were still read.
     EXPECT_EQ(cur.Width, 640);
     EXPECT_EQ(cur.Tail_duration, 300);
