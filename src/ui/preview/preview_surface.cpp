@@ -224,6 +224,7 @@ void PreviewSurface::mousePressEvent(QMouseEvent* e)
         return;
     }
     m_dragEdges = edges;
+    m_pressAt = at;
     m_dragStart = frame;
     m_dragRect = frame;
     m_dragBase = f->crop;
@@ -239,15 +240,17 @@ rm::playback::CropReport PreviewSurface::MarginsForDrag(const QPointF& at) const
     double croppedH = std::max(2, m_dragSourceH - m_dragBase.top - m_dragBase.bottom);
     double kx = croppedW / std::max(1.0, m_dragStart.width());
     double ky = croppedH / std::max(1.0, m_dragStart.height());
+    // The edge moves as far as the mouse has moved since the press.
+    double dx = at.x() - m_pressAt.x(), dy = at.y() - m_pressAt.y();
     rm::playback::CropReport m = m_dragBase;
     if (m_dragEdges & Left)
-        m.left = int(std::lround(m_dragBase.left + (at.x() - m_dragStart.left()) * kx));
+        m.left = int(std::lround(m_dragBase.left + dx * kx));
     if (m_dragEdges & Right)
-        m.right = int(std::lround(m_dragBase.right + (m_dragStart.right() - at.x()) * kx));
+        m.right = int(std::lround(m_dragBase.right - dx * kx));
     if (m_dragEdges & Top)
-        m.top = int(std::lround(m_dragBase.top + (at.y() - m_dragStart.top()) * ky));
+        m.top = int(std::lround(m_dragBase.top + dy * ky));
     if (m_dragEdges & Bottom)
-        m.bottom = int(std::lround(m_dragBase.bottom + (m_dragStart.bottom() - at.y()) * ky));
+        m.bottom = int(std::lround(m_dragBase.bottom - dy * ky));
     // Never less than nothing, and at least 16 pixels of picture left.
     auto keep = [](int& moved, int other, int size) { moved = std::clamp(moved, 0, std::max(0, size - other - 16)); };
     if (m_dragEdges & Left)

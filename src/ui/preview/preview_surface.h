@@ -66,6 +66,7 @@ private:
     int m_dragEdges = None;
     QRectF m_dragRect;      // the frame while dragging
     QRectF m_dragStart;     // the picture area when the drag began
+    QPointF m_pressAt;
     rm::playback::CropReport m_dragBase{};
     int m_dragSourceW = 0, m_dragSourceH = 0;
     QPointer<QWidget> m_host;
