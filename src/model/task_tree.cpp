@@ -79,6 +79,8 @@ std::vector<const MediaItem*> TaskTree::topLevelItems() const
 
 TaskNode* TaskTree::appendChild(TaskNode* parent, std::unique_ptr<MediaItem> item)
 {
+    if (!item)
+        return nullptr;
     if (!parent)
         parent = &m_root;
     auto node = std::make_unique<TaskNode>();
