@@ -109,6 +109,13 @@ const AVCodec* FindEncoder(const char* name, AVMediaType type)
     return c;
 }
 
+// Marks the end of a graph's input; a graph that refuses it has nothing more to give anyway.
+void EndOfStream(AVFilterContext* src)
+{
+    if (av_buffersrc_add_frame_flags(src, nullptr, 0) < 0)
+        return;
+}
+
 bool IsDiskFull(int err) { return err == AVERROR(ENOSPC) || err == AVERROR(EFBIG) || err == AVERROR(EDQUOT); }
 
 class Conversion {
@@ -920,7 +927,7 @@ void Conversion::FilterMain()
             AVFrame* f = item.frame.get();
             if (!m_vgraph || f->width != m_vgW || f->height != m_vgH || f->format != m_vgFmt) {
                 if (m_vgraph) {
-                    av_buffersrc_add_frame_flags(m_vsrc, nullptr, 0);
+                    EndOfStream(m_vsrc);
                     DrainVideoGraph();
                 }
                 if (BuildVideoGraph(f, item.timeBase, m_currentInput, m_segment) < 0) {
@@ -967,12 +974,12 @@ void Conversion::FilterMain()
                 if (endPts != AV_NOPTS_VALUE)
                     av_buffersrc_close(m_vsrc, endPts, AV_BUFFERSRC_FLAG_PUSH);
                 else
-                    av_buffersrc_add_frame_flags(m_vsrc, nullptr, 0);
+                    EndOfStream(m_vsrc);
                 if (DrainVideoGraph() < 0)
                     return;
             }
             if (m_agraph) {
-                av_buffersrc_add_frame_flags(m_asrc, nullptr, 0);
+                EndOfStream(m_asrc);
                 if (DrainAudioGraph() < 0)
                     return;
             }
@@ -1135,7 +1142,10 @@ int32_t Conversion::RunThumbnail()
                     rc = kResultEncodeFailed;
                     break;
                 }
-                av_buffersrc_add_frame_flags(m_vsrc, frame, 0);
+                if (av_buffersrc_add_frame_flags(m_vsrc, frame, 0) < 0) {
+                    rc = kResultEncodeFailed;
+                    break;
+                }
                 FramePtr out = NewFrame();
                 if (av_buffersink_get_frame(m_vsink, out.get()) >= 0) {
                     out->pts = 0;
@@ -1148,7 +1158,7 @@ int32_t Conversion::RunThumbnail()
             if (eof && !written) {
                 // Fewer frames than the choice window: take the choice among what there was.
                 if (m_vgraph) {
-                    av_buffersrc_add_frame_flags(m_vsrc, nullptr, 0);
+                    EndOfStream(m_vsrc);
                     FramePtr out = NewFrame();
                     if (av_buffersink_get_frame(m_vsink, out.get()) >= 0) {
                         out->pts = 0;

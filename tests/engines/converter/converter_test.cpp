@@ -463,6 +463,21 @@ TEST(ConverterProgress, PostsPositionAtOffset32AndAFinalMessage)
     ProgressHandle h{&CancelFlag, &sink};
     g_cancelFlag = 0;
     setProgressHandle(&h);
+    // The progress window's preview: small pictures of what is written, aspect kept.
+    struct Pictures {
+        int count = 0, w = 0, h = 0;
+        size_t bytes = 0;
+    } pictures;
+    setPreviewHandler(
+        [](void* ctx, const PreviewPicture* p) {
+            auto* pics = static_cast<Pictures*>(ctx);
+            ++pics->count;
+            pics->w = p->Width;
+            pics->h = p->Height;
+            pics->bytes = p->Rgb ? size_t(p->Width) * p->Height * 3 : 0;
+        },
+        &pictures, 100, 60);
+    setUsingPreview(1);
     std::string out = OutPath("progress.flv");
     OutSpec o;
     o.size = "320x240";
@@ -472,6 +487,12 @@ TEST(ConverterProgress, PostsPositionAtOffset32AndAFinalMessage)
     ASSERT_EQ(Convert(job.get()), kResultOk);
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     setProgressHandle(nullptr);
+    setUsingPreview(0);
+    setPreviewHandler(nullptr, nullptr, 0, 0);
+    EXPECT_GE(pictures.count, 1);
+    EXPECT_EQ(pictures.w, 80);
+    EXPECT_EQ(pictures.h, 60);
+    EXPECT_EQ(pictures.bytes, 80u * 60u * 3u);
 
     ASSERT_FALSE(sink.got.empty());
     EXPECT_EQ(sink.got.back().first, uint32_t(rm::WM_CONVERT_PROGRESS2));
