@@ -52,6 +52,10 @@ void CreateAppWindows()
     create(frmAbout, "TfrmAbout");
     create(frmOption, "TfrmOption");
     create(frmDVD, "TfrmDVD");
+    // Dialogs open centred on the main window.
+    for (SkinnedForm* f : std::initializer_list<SkinnedForm*>{frmEdit, frmClip, frmCustom, frmConvert, frmPro,
+                                                             frmAbout, frmOption, frmDVD})
+        f->SetCentreOn(frmMain);
 }
 
 template <typename T>

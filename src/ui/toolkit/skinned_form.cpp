@@ -7,6 +7,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 
 namespace rm::ui {
 
@@ -192,6 +193,20 @@ void SkinnedForm::keyPressEvent(QKeyEvent* e)
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+} // namespace rm::ui
+
+namespace rm::ui {
+
+void SkinnedForm::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (e->spontaneous())
+        return; // restored from minimised: stay where the user left it
+    if (m_centreOn && m_centreOn->isVisible()) {
+        move(m_centreOn->geometry().center() - QPoint(width() / 2, height() / 2));
+    }
 }
 
 } // namespace rm::ui

@@ -57,6 +57,9 @@ public:
     void LoadSliderPicture(SkinTrackBar* bar, const QString& elementName,
                            const QString& pictureFolder = QString());
 
+    // The window this one opens centred on (the main window for the dialogs); none: the screen.
+    void SetCentreOn(QWidget* owner) { m_centreOn = owner; }
+
 signals:
     void skinApplied();
 
@@ -80,6 +83,7 @@ protected:
     void FormCreate();
 
     void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     struct Entry {
@@ -95,6 +99,7 @@ private:
     std::vector<Entry> m_entries;
     std::vector<std::pair<QString, QSize*>> m_sizes;
     QPointer<QLabel> m_title;
+    QPointer<QWidget> m_centreOn;
 };
 
 } // namespace rm::ui
