@@ -557,6 +557,19 @@ TEST(ConverterFailures, EachFailureHasItsOwnCodeAndLeavesNoFile)
     audioOnly.container = "matroska";
     audioOnly.videoCodec = "";
     std::string noVideo = Source("audio_only.mka", audioOnly);
+    // An AVI whose picture codec tag nobody knows.
+    FixtureSpec mj;
+    mj.container = "avi";
+    mj.videoCodec = "mjpeg";
+    mj.seconds = 1;
+    std::string unknownCodec = OutPath("unknown_codec.avi");
+    {
+        std::ifstream in(Source("mjpeg.avi", mj), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t pos = 0; (pos = bytes.find("MJPG", pos)) != std::string::npos;)
+            bytes.replace(pos, 4, "QQZZ");
+        std::ofstream(unknownCodec, std::ios::binary) << bytes;
+    }
 
     struct Case {
         const char* name;
@@ -567,6 +580,8 @@ TEST(ConverterFailures, EachFailureHasItsOwnCodeAndLeavesNoFile)
         {"missing source", "/nonexistent/x.mp4", nullptr, kResultSourceOpenFailed},
         {"damaged source", garbage, nullptr, kResultSourceOpenFailed},
         {"no video", noVideo, nullptr, kResultNoVideo},
+        {"unknown codec", unknownCodec, nullptr, kResultCodecUnsupported},
+        {"unfilled job", good, [](ConvertJob* j) { j->OutputPath[0] = 0; }, kResultOutputCreateFailed},
         {"zero size", good, [](ConvertJob* j) { SetText(j->FrameSize, "0x0"); }, kResultInvalidSettings},
         {"no x in size", good, [](ConvertJob* j) { SetText(j->FrameSize, "320"); }, kResultInvalidSettings},
         {"unknown video encoder", good, [](ConvertJob* j) { SetText(j->VideoCodec, "nosuchcodec"); },
