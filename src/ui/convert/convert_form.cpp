@@ -22,7 +22,12 @@ TfrmConvert::TfrmConvert(QWidget* parent)
     btnCancel = new ImageButton(this, QStringLiteral("btnCancel"));
     AddButton(btnCancel, QStringLiteral("btnCancel"));
     connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
-    connect(btnMini, &QAbstractButton::clicked, this, [] { if (QWidget* w = QApplication::activeWindow()) w->showMinimized(); });
+    // Minimises the application: every window on screen.
+    connect(btnMini, &QAbstractButton::clicked, this, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                w->showMinimized();
+    });
     connect(btnCancel, &QAbstractButton::clicked, this, &QDialog::reject);
     BuildSkin();
 }

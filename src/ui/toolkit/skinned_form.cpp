@@ -95,9 +95,8 @@ QLabel* SkinnedForm::AddTitleLabel(const QString& name, const QString& text)
     f.setBold(true);
     f.setPixelSize(14);
     label->setFont(f);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, QColor(90, 90, 90));
-    label->setPalette(pal);
+    // Dark grey (90, 90, 90); a style sheet of its own so the application's label colour stays out.
+    label->setStyleSheet(QStringLiteral("color: rgb(90, 90, 90); background: transparent;"));
     label->setAttribute(Qt::WA_TransparentForMouseEvents); // presses reach the background: drag
     if (windowTitle().isEmpty() && !text.isEmpty())
         setWindowTitle(text);
