@@ -342,12 +342,6 @@ QColor mix(const QColor& a, const QColor& b, qreal t)
                             a.blueF() + (b.blueF() - a.blueF()) * t);
 }
 
-QColor grey(const QColor& c)
-{
-    const int g = qGray(c.rgb());
-    return QColor(g, g, g);
-}
-
 QFont uiFont(int px, bool bold = false)
 {
     QFont f(QStringLiteral("DejaVu Sans"));
@@ -435,11 +429,15 @@ QImage renderButton(const Style& st, const El& e, const QImage& under, State sta
             } else if (state == SDown) {
                 top = st.accentDark;
                 bottom = st.accentDark.darker(110);
-            } else if (dis) {
-                top = grey(st.accent).lighter(150);
-                bottom = grey(st.accentDark).lighter(140);
             }
-            face(top, bottom, st.accentDark.darker(115), st.radius + 2);
+            QColor border = st.accentDark.darker(115);
+            if (dis) {
+                // A faded primary: still reads as the main action, clearly not available.
+                top = mix(st.accent, Qt::white, 0.58);
+                bottom = mix(st.accentDark, Qt::white, 0.52);
+                border = mix(st.accentDark, Qt::white, 0.45);
+            }
+            face(top, bottom, border, st.radius + 2);
             glyphColor = textColor = dis ? QColor(235, 235, 235) : QColor(Qt::white);
         } else {
             buttonFace(st.radius);
@@ -600,10 +598,11 @@ Section mainSection(const Style& st)
     int x = m;
     s.els.push_back(el("addFile", KBig, QRect(x, ty, tw, th), GAddFile, "Add Video"));
     x += tw + gap;
-    s.els.push_back(el("addDVD", KBig, QRect(x, ty, tw - 6, th), GDisc, "Load DVD"));
-    x += tw - 6;
-    s.els.push_back(el("addDVDList", KMedia, QRect(x - 2, ty + th - 26, 22, 22), GChevron));
-    x += 20 + gap;
+    // "Load DVD" and its drop-down arrow read as one split button.
+    s.els.push_back(el("addDVD", KBig, QRect(x, ty, tw - 4, th), GDisc, "Load DVD"));
+    x += tw - 4 + 2;
+    s.els.push_back(el("addDVDList", KWide, QRect(x, ty, 22, th), GChevron));
+    x += 22 + gap;
     s.els.push_back(el("customize", KBig, QRect(x, ty, tw, th), GCustomize, "Customize"));
     x += tw + gap;
     s.els.push_back(el("option", KBig, QRect(x, ty, tw, th), GGear, "Options"));
