@@ -553,6 +553,11 @@ private:
                     return;
                 }
                 emitted = true;
+                // Already late: skip the rendering so that decoding catches up with the clock.
+                if (double clk = engine->publishedClock(d.serial); clk >= 0 && t < clk - 0.1 && f != before) {
+                    engine->m_framesDropped++;
+                    return;
+                }
                 {
                     std::lock_guard lock(engine->m_settingsMu);
                     if (engine->m_settingsSerial != settingsSerial) {
@@ -873,7 +878,8 @@ private:
 
     double clockNow()
     {
-        if (m_state != Playing)
+        // Until the first picture after a seek is there, time stands at the place sought.
+        if (m_state != Playing || m_needFirst)
             return m_pausedPos;
         auto now = Clock::now();
         if (m_session) {
@@ -932,7 +938,8 @@ private:
             }
             m_session = std::move(s);
             m_session->start();
-            m_framesShown = m_framesDropped = 0;
+            m_framesShown = 0;
+            m_framesDropped = 0;
             m_pausedPos = 0;
             m_audioMaster = false;
             setState(Stopped);
@@ -1100,8 +1107,28 @@ private:
                 report(std::clamp(clockNow(), 0.0, s.tl->length), false);
             }
         }
+        publishClock();
         updateInfo();
         return wait;
+    }
+
+    void publishClock()
+    {
+        clockNow();  // takes in the sound's latest position
+        m_pubRunning = false;
+        m_pubPts = m_anchorPts;
+        m_pubWallNs = std::chrono::duration_cast<std::chrono::nanoseconds>(m_anchorWall.time_since_epoch()).count();
+        m_pubSerial = m_session ? m_session->serial.load() : -1;
+        m_pubRunning = m_state == Playing && !m_needFirst;
+    }
+
+    // Decoder threads: the clock now, or a negative number when it stands still.
+    double publishedClock(int64_t serial) const
+    {
+        if (!m_pubRunning.load() || m_pubSerial.load() != serial)
+            return -1;
+        int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+        return m_pubPts.load() + (now - m_pubWallNs.load()) / 1e9;
     }
 
     void report(double position, bool end)
@@ -1250,7 +1277,7 @@ private:
         }
         i.audioClock = m_audioMaster;
         i.framesShown = m_framesShown;
-        i.framesDropped = m_framesDropped;
+        i.framesDropped = m_framesDropped.load();
         std::lock_guard lock(m_infoMu);
         m_info = i;
     }
@@ -1312,7 +1339,13 @@ private:
     double m_anchorPts = 0;
     Clock::time_point m_anchorWall{};
     Clock::time_point m_lastReport{};
-    int64_t m_framesShown = 0, m_framesDropped = 0;
+    int64_t m_framesShown = 0;
+    std::atomic<int64_t> m_framesDropped{0};
+    // The clock as the decoder sees it, to drop late frames before rendering them.
+    std::atomic<bool> m_pubRunning{false};
+    std::atomic<double> m_pubPts{0};
+    std::atomic<int64_t> m_pubWallNs{0};
+    std::atomic<int64_t> m_pubSerial{-1};
 };
 
 } // namespace
