@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QPalette>
+#include <QStyleFactory>
 
 namespace rm::ui {
 
@@ -10,30 +12,57 @@ void ApplyAppStyle(QApplication& app)
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(12);
     app.setFont(f);
+    // Fusion draws check boxes, spin boxes and combo boxes evenly everywhere; the palette gives
+    // them the themes' neutral surfaces and a blue accent.
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
+        app.setStyle(style);
+    QPalette pal = app.palette();
+    pal.setColor(QPalette::Window, QColor(0xf4, 0xf6, 0xfa));
+    pal.setColor(QPalette::WindowText, QColor(0x3a, 0x42, 0x50));
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::AlternateBase, QColor(0xf7, 0xf9, 0xfc));
+    pal.setColor(QPalette::Text, QColor(0x2c, 0x33, 0x40));
+    pal.setColor(QPalette::Button, QColor(0xf1, 0xf4, 0xf8));
+    pal.setColor(QPalette::ButtonText, QColor(0x30, 0x38, 0x46));
+    pal.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xdb));
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    app.setPalette(pal);
     app.setStyleSheet(QStringLiteral(R"(
 QLabel { color: #3a4250; background: transparent; }
-QLineEdit, QSpinBox, QTimeEdit, QComboBox {
+QLineEdit {
   background: #ffffff; color: #2c3340; border: 1px solid #c3cbd8; border-radius: 5px;
   padding: 3px 6px; selection-background-color: #2f6fdb;
 }
 QLineEdit:read-only { background: #f6f8fb; color: #4a5362; }
-QLineEdit:focus, QSpinBox:focus, QComboBox:focus { border: 1px solid #5b8fe6; }
-QCheckBox, QRadioButton { color: #3a4250; spacing: 7px; background: transparent; }
-QCheckBox::indicator, QRadioButton::indicator {
-  width: 14px; height: 14px; border: 1px solid #9aa4b4; background: #ffffff;
-}
-QCheckBox::indicator { border-radius: 3px; }
-QRadioButton::indicator { border-radius: 8px; }
-QCheckBox::indicator:hover, QRadioButton::indicator:hover { border: 1px solid #5b8fe6; }
-QCheckBox::indicator:checked { background: #2f6fdb; border: 1px solid #2458b8; }
-QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, radius:0.5, fx:0.5, fy:0.5,
-  stop:0 #2f6fdb, stop:0.45 #2f6fdb, stop:0.55 #ffffff, stop:1 #ffffff); border: 1px solid #2458b8; }
-QCheckBox::indicator:disabled, QRadioButton::indicator:disabled { background: #eef0f4; border-color: #c8ced8; }
+QLineEdit:focus { border: 1px solid #5b8fe6; }
 QMenu { background: #ffffff; border: 1px solid #c9d0dc; border-radius: 6px; padding: 4px; }
 QMenu::item { padding: 5px 22px 5px 14px; border-radius: 4px; color: #2c3340; }
 QMenu::item:selected { background: #e3edfc; color: #1d3f7a; }
 QMenu::item:disabled { color: #a5acb8; }
 QMenu::separator { height: 1px; background: #e2e6ee; margin: 4px 8px; }
+QTreeView, QListView, QTableView, QTextEdit, QPlainTextEdit {
+  background: #ffffff; color: #2c3340; border: 1px solid #d3d9e3; border-radius: 6px;
+  selection-background-color: #dbe7fb; selection-color: #1d3f7a; alternate-background-color: #f7f9fc;
+}
+QTreeView::item, QListView::item { padding: 3px 2px; }
+QHeaderView::section {
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fbfcfe, stop:1 #eef2f7);
+  color: #4a5362; border: none; border-right: 1px solid #e0e5ed; border-bottom: 1px solid #d3d9e3;
+  padding: 5px 8px; font-weight: bold;
+}
+QScrollBar:vertical { background: transparent; width: 10px; margin: 2px; }
+QScrollBar::handle:vertical { background: #c5cdd9; border-radius: 4px; min-height: 24px; }
+QScrollBar::handle:vertical:hover { background: #a9b4c4; }
+QScrollBar:horizontal { background: transparent; height: 10px; margin: 2px; }
+QScrollBar::handle:horizontal { background: #c5cdd9; border-radius: 4px; min-width: 24px; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
+QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
+QProgressBar {
+  background: #eef1f6; border: 1px solid #d3d9e3; border-radius: 6px; text-align: center; color: #2c3340;
+  min-height: 18px;
+}
+QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #5b93ec, stop:1 #2f6fdb);
+  border-radius: 5px; }
 QToolTip { background: #2c3340; color: #ffffff; border: none; padding: 4px 6px; }
 )"));
 }
