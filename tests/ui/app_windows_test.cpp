@@ -225,6 +225,29 @@ private slots:
         QVERIFY(!TfrmMain::RunUpdater());
         QFile::rename(m_program + "Update/gone", m_program + "Update/update");
     }
+
+    void aThemeWithoutPicturesEndsStartUp()
+    {
+        DestroyAppWindows();
+        const QString broken = m_dir.filePath("broken.xml");
+        QFile f(broken);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<skin name='Broken' images='nowhere'><section name='main'>"
+                "<element name='mainFormCreate' x='0' y='0' width='400' height='300'/>"
+                "<element name='Background' x='0' y='0' width='400' height='300'/></section></skin>");
+        f.close();
+        store(QStringLiteral("Skin"), broken);
+        bool thrown = false;
+        try {
+            CreateAppWindows();
+        } catch (const SkinPictureError& e) {
+            thrown = true;
+            QVERIFY(e.path().endsWith(QLatin1String("nowhere/main/Background.bmp")));
+        }
+        QVERIFY(thrown);
+        QVERIFY(frmMain == nullptr); // nothing half-built is left behind
+        store(QStringLiteral("Skin"), QString());
+    }
 };
 
 QTEST_MAIN(AppWindowsTest)
