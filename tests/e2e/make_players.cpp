@@ -1,6 +1,6 @@
 // Writes the players the end-to-end tests play: test videos made with FFmpeg's libraries, then
 // the player jobs as a conversion run calls them. Usage: rm_e2e_make_players <out folder>
-// [program folder]. Each scenario gets its own folder; manifest.json describes them.
+// [program folder] [--gallery]. Each scenario gets its own folder; manifest.json describes them.
 
 #include "convert/player_jobs.h"
 #include "model/custom_settings.h"
@@ -75,13 +75,15 @@ rm::CustomSettings Base()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2) {
+    QStringList args = app.arguments();
+    args.removeAll("--gallery");
+    if (args.size() < 2) {
         std::fprintf(stderr, "usage: rm_e2e_make_players <out folder> [program folder]\n");
         return 2;
     }
-    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + "/";
+    const QString out = QDir(args[1]).absolutePath() + "/";
     rm::PlayerJobContext ctx;
-    ctx.programFolder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(RM_APP_DIR);
+    ctx.programFolder = args.size() > 2 ? args[2] : QStringLiteral(RM_APP_DIR);
     QDir().mkpath(out);
 
     // Media shared by the scenarios.
@@ -185,6 +187,19 @@ int main(int argc, char** argv)
         manifest.append(QJsonObject{{"name", "slide"}, {"swf", "slide/Slide1.swf"}, {"type", 2},
                                     {"controls", true}, {"autoPlay", true}, {"width", 320},
                                     {"height", 240}, {"playlist", 2}});
+    }
+    // With --gallery: each skin with its controls and with "Hide All", for looking at.
+    if (QCoreApplication::arguments().contains("--gallery")) {
+        for (const char* skin : {"Christmas_h40", "Ocean_h36", "Classic_h32", "Midnight_h30", "Silver_h28", "Sunset_h34"}) {
+            for (int hide : {0, 1}) {
+                rm::CustomSettings s = Base();
+                rm::SetText(s.PlayerSkinPath, skin);
+                s.IsHideAll = hide;
+                s.IsHidePreNextBtn = 0;
+                const QString name = QString("gallery_%1_%2").arg(skin, hide ? "hidden" : "controls");
+                ok &= output(name, s, {{"type", 2}, {"controls", !hide}, {"autoPlay", true}, {"gallery", true}});
+            }
+        }
     }
     QFile m(out + "manifest.json");
     if (!m.open(QIODevice::WriteOnly))
