@@ -349,10 +349,14 @@ private:
                 vIdx = aIdx = -1;
                 seg = i;
                 const Segment& s = tl->segments[i];
-                if (avformat_open_input(&fmt, s.path.c_str(), nullptr, nullptr) < 0)
+                fmt = avformat_alloc_context();
+                if (!fmt)
                     return false;
+                // Closing the preview interrupts a read that waits on a slow device.
                 fmt->interrupt_callback.callback = [](void* p) { return static_cast<Session*>(p)->abort.load() ? 1 : 0; };
                 fmt->interrupt_callback.opaque = this;
+                if (avformat_open_input(&fmt, s.path.c_str(), nullptr, nullptr) < 0)
+                    return false;
                 if (avformat_find_stream_info(fmt, nullptr) < 0)
                     return false;
                 vIdx = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
