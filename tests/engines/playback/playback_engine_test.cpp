@@ -191,6 +191,16 @@ TEST_F(PlaybackEngine, MultiFileTimelinePlaysRangesBackToBack)
         rmtest::Rgb col = rmtest::MeanColour(*f->output);
         EXPECT_EQ(col.b > col.r, c.blue) << "at " << c.at;
     }
+    // findTimePlay seeks and plays on from there.
+    surface.clear();
+    pb::findTimePlay(1.2);
+    ASSERT_TRUE(rmtest::WaitUntil([&] { return surface.snapshot().size() >= 3; }, 3000));
+    auto after = surface.snapshot();
+    EXPECT_NEAR(after.front()->position, 1.2, 0.001);
+    EXPECT_GT(after.back()->position, after.front()->position);
+    rmtest::Rgb col = rmtest::MeanColour(*after.front()->output);
+    EXPECT_GT(col.b, col.r);
+    EXPECT_EQ(pb::engineInfo().state, pb::PlayState::Playing);
 }
 
 TEST_F(PlaybackEngine, PictureSettingsChangeTheOutputPaneOnly)
