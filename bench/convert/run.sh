@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$here"
 scripts/lbuild convert_bench >/dev/null
 bin=build/bench/convert/convert_bench
-work=${BENCH_DIR:-/tmp/reelmaker-bench}
+work=${BENCH_DIR:-/tmp/reelmaker-bench-convert}
 mkdir -p "$work"
 minutes=("$@")
 ((${#minutes[@]})) || minutes=(1 10)

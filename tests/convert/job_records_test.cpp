@@ -12,6 +12,7 @@
 #include "convert/job_records.h"
 #include "engines/converter/ffprobe_reader.h"
 #include "model/media_item.h"
+#include "model/profile_catalogue.h"
 #include "support/media_fixture.h"
 
 using namespace rm;
@@ -243,4 +244,35 @@ TEST_F(JobRecords, ThumbnailOfAnMp4TaskIsMadeFromTheMp4)
     EXPECT_EQ(facts.width, 160);
     EXPECT_EQ(facts.height, 120);
     converter::releaseMediaUIOption(t.job);
+}
+
+// Every shipped profile's defaults are settings the engine accepts and writes as asked.
+TEST_F(JobRecords, EveryShippedProfileConvertsWithItsDefaults)
+{
+    rmtest::FixtureSpec spec;
+    spec.seconds = 1;
+    spec.width = 320;
+    spec.height = 240;
+    const std::string src = rmtest::Fixture("jobrec_profiles.mp4", spec);
+    ASSERT_GE(ReadProfileCatalogueFrom(std::string(RM_APP_DIR) + "/profile/"), 6);
+    for (int i = 0; i < Catalogue().Count; ++i) {
+        SCOPED_TRACE(Catalogue().Profiles[i].Name);
+        CustomSettings s;
+        ResetCustomSettings(s);
+        ApplyProfileTo(i, s);
+        auto task = Task(Catalogue().Profiles[i].Name, (std::string(Catalogue().Profiles[i].Name) + ".flv").c_str(), 0, 1);
+        JobPtr job = NewJob();
+        ConvertInput* in = converter::createMediaUIOption(job.get(), src.c_str());
+        ASSERT_TRUE(FillSingleJob(m_folders, *task, s, job.get(), in, true, kWhen));
+        ASSERT_EQ(converter::converteToMedia(job.get(), s.FormatName, job->FormatArgument), 0);
+        auto m = rmtest::ProbeFlat(job->OutputPath);
+        auto v = rmtest::ProbeStream(m, "video");
+        auto a = rmtest::ProbeStream(m, "audio");
+        EXPECT_EQ(v.width, s.Width);
+        EXPECT_EQ(v.height, s.Height);
+        EXPECT_NEAR(v.fps, s.FrameRate, 0.01);
+        EXPECT_EQ(a.sampleRate, s.SimpleRate);
+        EXPECT_EQ(a.channels, s.Channel);
+        EXPECT_TRUE(QString::fromUtf8(job->OutputPath).endsWith(QString(".") + s.FileExt));
+    }
 }

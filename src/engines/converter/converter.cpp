@@ -184,7 +184,7 @@ private:
     std::mutex m_muxMutex;
 
     // reader -> filter -> encoder
-    BoundedQueue<ReaderItem> m_decoded{48};
+    BoundedQueue<ReaderItem> m_decoded{16};  // decoded pictures are large: keep few
     BoundedQueue<FilteredPicture> m_filtered{8};
 
     // filter thread state
