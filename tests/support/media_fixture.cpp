@@ -153,6 +153,8 @@ std::string MakeMediaFixture(const std::string& path, const FixtureSpec& spec)
             video.enc->max_b_frames = 0;
         if (spec.videoCodec == "libx264")
             av_opt_set(video.enc->priv_data, "preset", "ultrafast", 0);
+        if (spec.bFrames >= 0)
+            video.enc->max_b_frames = spec.bFrames;
         if (oc->oformat->flags & AVFMT_GLOBALHEADER)
             video.enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         r = avcodec_open2(video.enc, codec, nullptr);

@@ -22,6 +22,7 @@ struct FixtureSpec {
     // and a frame counter so that frames differ from each other.
     std::string videoSource = "testsrc2=s={w}x{h}:r={r}:d={d}";
     int gop = 0;                       // 0: encoder default
+    int bFrames = -1;                  // B-frames between references; -1: encoder (preset) default
     int videoBitrate = 0;              // bit/s, 0: encoder default
 };
 

@@ -505,6 +505,8 @@ private:
                 if (video) {
                     ctx->thread_count = 0;
                     ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+                    if (dropBefore > offset + 0.25)
+                        ctx->skip_frame = AVDISCARD_NONREF;  // a seek inside the range
                 }
                 if (avcodec_open2(ctx, codec, nullptr) < 0)
                     avcodec_free_context(&ctx);
@@ -615,6 +617,14 @@ private:
                     }
                     break;
                 case PacketItem::Packet:
+                    if (d.ctx && d.ctx->skip_frame != AVDISCARD_DEFAULT) {
+                        // Frames nothing refers to are not decoded on the way from the keyframe to
+                        // the place sought; from a little before it every frame is.
+                        int64_t ts = it.packet->pts != AV_NOPTS_VALUE ? it.packet->pts : it.packet->dts;
+                        double fileSec = ts != AV_NOPTS_VALUE ? ts * d.tb - d.fileStart : 1e18;
+                        if (d.offset + (fileSec - d.rangeStart) >= d.dropBefore - 0.25)
+                            d.ctx->skip_frame = AVDISCARD_DEFAULT;
+                    }
                     if (d.ctx && avcodec_send_packet(d.ctx, it.packet) >= 0) {
                         while (!abort && avcodec_receive_frame(d.ctx, frame) >= 0) {
                             emit(frame);

@@ -116,7 +116,9 @@ TEST(PreviewEqualsOutput, CaptureAtSecondFiveMatchesTheConvertedFrame)
     spec.height = 120;
     spec.seconds = 6.5;
     spec.audioCodec = "";
-    spec.gop = 50;
+    spec.gop = 100;  // H.264 with B-frames and a long GOP: the seek decodes its way to second 5
+    spec.videoCodec = "libx264";
+    spec.bFrames = 2;
     std::string source = rmtest::Fixture("six.mp4", spec);
 
     rmtest::RecordingSurface surface;
