@@ -9,7 +9,7 @@ apt_packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev libgl-dev
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libdvdread-dev libpugixml-dev libfontconfig-dev libfreetype-dev zlib1g-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev time bc
   haxe chromium xvfb xauth imagemagick fonts-dejavu-core xdotool libsdl2-dev dbus-x11
   nodejs npm
 )
