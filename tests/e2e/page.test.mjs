@@ -10,7 +10,7 @@ import path from 'node:path';
 import { appDir, chromiumMissing, rufflePath, serve, launch, diff, sleep } from './harness.mjs';
 
 const NAME = `it's <mine> & "yours"`;
-const skip = chromiumMissing();
+const skip = chromiumMissing() || false;
 let work, jobDir, jobName, browser;
 
 function run(cmd, args, env) {

@@ -246,6 +246,19 @@ private slots:
         }
         QVERIFY(thrown);
         QVERIFY(frmMain == nullptr); // nothing half-built is left behind
+
+        // A theme file that is no theme names itself in the error.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("<profiles/>");
+        f.close();
+        thrown = false;
+        try {
+            CreateAppWindows();
+        } catch (const SkinPictureError& e) {
+            thrown = true;
+            QCOMPARE(e.path(), broken);
+        }
+        QVERIFY(thrown);
         store(QStringLiteral("Skin"), QString());
     }
 };

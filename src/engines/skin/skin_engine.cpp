@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,8 +25,25 @@ struct SectionData {
     std::vector<std::unique_ptr<ElementData>> elements;
 };
 
+// What a theme file looked like when it was read: a file rewritten since is read again.
+struct FileStamp {
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time{};
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const std::string& file)
+{
+    std::error_code ec;
+    FileStamp st;
+    st.size = std::filesystem::file_size(file, ec);
+    st.time = std::filesystem::last_write_time(file, ec);
+    return st;
+}
+
 struct ThemeData {
     std::string file;
+    FileStamp stamp;
     std::string name;
     std::string imageFolder;
     std::vector<SectionData> sections;
@@ -77,6 +95,7 @@ std::unique_ptr<ThemeData> parseTheme(const std::string& file)
         return nullptr;
     auto theme = std::make_unique<ThemeData>();
     theme->file = file;
+    theme->stamp = stampOf(file);
     theme->name = root.attribute("name").as_string();
     if (theme->name.empty()) {
         const size_t slash = file.find_last_of("/\\");
@@ -129,12 +148,10 @@ int32_t LoadTheme(const char* themeFile)
         return 0;
     State& s = state();
     const std::string file(themeFile);
-    // The current file again: keep it (sections already taken stay valid and current).
-    if (ThemeData* cur = themeOf(s.current); cur && cur->file == file)
-        return s.current;
-    // A theme read before is made current again rather than read twice; its records stay put.
+    // A theme read before is made current again rather than read twice (unless the file changed
+    // since); its records stay put either way.
     for (size_t i = 0; i < s.themes.size(); ++i) {
-        if (s.themes[i]->file == file) {
+        if (s.themes[i]->file == file && s.themes[i]->stamp == stampOf(file)) {
             s.current = static_cast<int32_t>(i + 1);
             return s.current;
         }

@@ -124,7 +124,9 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
     NodeTree->hide();
     // 4. The theme, its "main" section and image folder.
     m_themeFile = settings.themeFile;
-    SkinTheme::Current().Load(m_themeFile);
+    // Without a readable theme no window can be drawn: start-up ends with the file error.
+    if (!SkinTheme::Current().Load(m_themeFile))
+        throw SkinPictureError(m_themeFile);
     TakeSection();
     // 5. Layout, keeping the window and preview sizes; 6. pictures.
     LayoutPass();

@@ -122,6 +122,18 @@ TEST_F(SkinEngineTest, SectionsStayValidAcrossThemeLoads)
     EXPECT_EQ(GetSection("clip"), 0); // theme B has no clip section
 }
 
+TEST_F(SkinEngineTest, ARewrittenThemeFileIsReadAgain)
+{
+    const std::string a = write("a.xml", kThemeA);
+    ASSERT_NE(LoadTheme(a.c_str()), 0);
+    const SkinSection before = GetSection("main");
+    write("a.xml", kThemeB);
+    ASSERT_NE(LoadTheme(a.c_str()), 0);
+    EXPECT_STREQ(GetThemeInfo()->name, "Beta");
+    EXPECT_EQ(GetElement(GetSection("main"), "addFile")->x, 1);
+    EXPECT_EQ(GetElement(before, "addFile")->x, 10); // taken before: still the old theme
+}
+
 TEST_F(SkinEngineTest, UnreadableFilesAreRefusedAndTheCurrentThemeStays)
 {
     const std::string a = write("a.xml", kThemeA);
