@@ -145,6 +145,8 @@ struct FormatCase {
     int channels;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
 class ConverterFormats : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(ConverterFormats, WritesRequestedCodecsSizeAndRates)
