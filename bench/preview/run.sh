@@ -42,7 +42,7 @@ echo "== playing 10 s of 720p with the old-film effect"
 for run in "1 640x360" "2 1280x360"; do
   set -- $run
   echo "engine, $1 pane(s) in $2:"
-  "$bin" play "$src" 10 3 "$1" "$2" | sed 's/^/  /'
+  "$bin" play "$src" 10 3 "$1" "$2" 2>/dev/null | sed 's/^/  /'
 done
 chain=$("$bin" chain 1280 720 3)
 if command -v xvfb-run >/dev/null && command -v ffplay >/dev/null; then
@@ -50,5 +50,5 @@ if command -v xvfb-run >/dev/null && command -v ffplay >/dev/null; then
   xvfb-run -a -s "-screen 0 1280x800x24" /usr/bin/time -f "time %e %U %S" \
     ffplay -hide_banner -autoexit -an -t 10 -x 640 -y 360 -vf "$chain" "$src" 2>"$work/ffplay.txt" >/dev/null || true
   tr '\r' '\n' <"$work/ffplay.txt" | grep -E 'fd=' | tail -1 | sed 's/^/  last status: /'
-  awk '/^time / {printf "  wall_s %.2f\n  cpu_per_wall %.2f\n", $2, ($3+$4)/$2}' "$work/ffplay.txt"
+  tr '\r' '\n' <"$work/ffplay.txt" | awk '/^time / {printf "  wall_s %.2f\n  cpu_per_wall %.2f\n", $2, ($3+$4)/$2}'
 fi
