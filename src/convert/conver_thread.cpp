@@ -219,8 +219,10 @@ struct ConverThread::Impl {
                 AddSlideMedia(s, memberStem, FileNameOfStem(memberStem), group);
             }
         }
-        if (group)
+        if (group) {
             FinishSlidePlayer(s, group, slideLength);
+            player_maker::freeFPMUIGroupOption(&group);
+        }
         return name;
     }
 

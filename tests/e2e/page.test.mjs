@@ -50,6 +50,12 @@ after(async () => {
   if (work) fs.rmSync(work, { recursive: true, force: true });
 });
 
+// The browser keeps its connections open; end them so the server closes at once.
+async function closeSite(site) {
+  site.server.closeAllConnections();
+  await site.close();
+}
+
 // Opens the page and collects what a user would notice: dialogs, page errors, requests.
 async function open(url, routes = {}) {
   const page = await browser.context.newPage();
@@ -103,7 +109,7 @@ test('the page keeps a hostile name intact and plays with Ruffle beside it', { s
     await assertPlays(page, seen);
     await page.close();
   } finally {
-    await site.close();
+    await closeSite(site);
   }
 });
 
@@ -130,7 +136,7 @@ test('without Ruffle beside the page it comes from its public address', { skip }
     assert.ok(seen.requests.some((u) => u.endsWith('/ruffle/ruffle.js')), 'the copy beside the page was tried first');
     await page.close();
   } finally {
-    await site.close();
+    await closeSite(site);
   }
 });
 
@@ -144,6 +150,6 @@ test('a page without its script says so', { skip }, async () => {
     assert.deepEqual(seen.dialogs, ['Can not find AC_RunActiveContent.js!']);
     await page.close();
   } finally {
-    await site.close();
+    await closeSite(site);
   }
 });
