@@ -874,7 +874,7 @@ Section propertiesSection(const Style& st)
     s.size = QSize(420, 460);
     addWindow(s, st, QStringLiteral("proPanel"));
     addChrome(s, st, false, false, QStringLiteral("btnClose"));
-    s.decor.push_back({0, QRect(20, st.titleH + 12, 380, 352)});
+    s.decor.push_back({0, QRect(20, st.titleH + 12, 380, 336)});
     addOkCancel(s, st, QStringLiteral("btnOK"), QString());
     return s;
 }
