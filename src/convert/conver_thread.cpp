@@ -145,8 +145,11 @@ struct ConverThread::Impl {
         if (filled) {
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
             ReleaseThumbnail(thumb);
-            // The player and page take the name of the file actually written (clip(1) when
-            // clip was taken), so they point at this task's video and not another's.
+        }
+        // A failed or cancelled conversion wrote no video: no player or page that would look
+        // like a finished output. The player and page take the name of the file actually
+        // written (clip(1) when clip was taken), so they show this task's video, not another's.
+        if (filled && result == messages::kResultOk) {
             const QString stem = StemOf(job.job->OutputPath);
             name = FileNameOfStem(stem);
             if (s.IsGeneralSwf)
@@ -173,6 +176,8 @@ struct ConverThread::Impl {
         if (filled) {
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
             ReleaseThumbnail(thumb);
+        }
+        if (filled && result == messages::kResultOk) {
             const QString stem = StemOf(job.job->OutputPath);
             name = FileNameOfStem(stem);
             if (s.IsGeneralSwf)
@@ -201,12 +206,12 @@ struct ConverThread::Impl {
         BeginSlidePlayer(s, stem, name, &group, setup.player);
 
         int32_t slideLength = 0;
+        int converted = 0;
         for (const auto& m : members) {
             JobHolder job{converter::createGroupMediaUIOption(nullptr, s.FormatName, s.FormatArg)};
             ConvertInput* input = converter::createMediaUIOption(job.job, SourceOf(*m));
             FillSingleJob(folders, *m, s, job.job, input, false);
             const int32_t length = m->trim.Length();
-            slideLength += length;
             Post(WM_CONVERT_ONE_MAX, length, 0);
             const int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
@@ -217,13 +222,16 @@ struct ConverThread::Impl {
             if (result == messages::kResultOk && group) {
                 const QString memberStem = StemOf(job.job->OutputPath);
                 AddSlideMedia(s, memberStem, FileNameOfStem(memberStem), group);
+                slideLength += length;
+                ++converted;
             }
         }
         if (group) {
-            FinishSlidePlayer(s, group, slideLength);
+            if (converted > 0)
+                FinishSlidePlayer(s, group, slideLength);
             player_maker::freeFPMUIGroupOption(&group);
         }
-        return name;
+        return converted > 0 ? name : QString();
     }
 
     void PageStep(const CustomSettings& s, const QString& name)
