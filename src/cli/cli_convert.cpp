@@ -30,6 +30,10 @@
 #include "model/profile_catalogue.h"
 #include "model/task_tree.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace rmcli {
 namespace {
 
@@ -470,6 +474,8 @@ int RunConvert(const std::vector<std::string>& args)
         PrintUsage("convert");
         return kExitUsage;
     }
+
+    av_log_set_level(AV_LOG_ERROR);  // the decoders' chatter is not for the user
 
     // What the main window does when it starts: program folder, settings, profiles.
     const QString program = rm::ProgramFolder();
