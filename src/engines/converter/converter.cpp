@@ -30,6 +30,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
@@ -80,6 +81,7 @@ struct ReaderItem {
     int input = 0;
     double segment = kUnknown;   // InputBegin: seconds this input contributes (kUnknown: to its end)
     bool hasAudio = false;       // InputBegin: a sound stream feeds this input
+    int rotation = 0;            // InputBegin: display rotation of the picture, degrees clockwise
     AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
 };
 
@@ -114,6 +116,19 @@ void EndOfStream(AVFilterContext* src)
 {
     if (av_buffersrc_add_frame_flags(src, nullptr, 0) < 0)
         return;
+}
+
+// Display rotation of a picture stream, degrees clockwise (phones record sideways).
+int StreamRotation(const AVStream* st)
+{
+    const uint8_t* m = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (!m)
+        return 0;
+    double r = -av_display_rotation_get(reinterpret_cast<const int32_t*>(m));
+    if (!std::isfinite(r))
+        return 0;
+    int deg = int(std::lround(r)) % 360;
+    return deg < 0 ? deg + 360 : deg;
 }
 
 bool IsDiskFull(int err) { return err == AVERROR(ENOSPC) || err == AVERROR(EFBIG) || err == AVERROR(EDQUOT); }
@@ -204,6 +219,7 @@ private:
     double m_segment = kUnknown;
     bool m_segmentHasAudio = false;
     int m_segmentInput = 0;
+    int m_segmentRotation = 0;
     double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
     ConvertInput* m_currentInput = nullptr;
 
@@ -323,6 +339,8 @@ static int32_t ProbeDefaults(const char* path, int& w, int& h, AVRational& fps, 
             if (w <= 0 || h <= 0) {
                 w = st->codecpar->width;
                 h = st->codecpar->height;
+                if (StreamRotation(st) % 180 == 90)
+                    std::swap(w, h);  // the upright picture's size
             }
             if (fps.num <= 0) {
                 AVRational r = av_guess_frame_rate(ic, st, nullptr);
@@ -636,6 +654,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         begin.input = index;
         begin.segment = segment;
         begin.hasAudio = adec != nullptr;
+        begin.rotation = StreamRotation(ic->streams[vi]);
         if (!m_decoded.push(std::move(begin))) {
             result = -1;
             break;
@@ -775,7 +794,7 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
         return -1;
 
     PictureSettings ps = PictureSettingsOf(*in);
-    PictureSource src{f->width, f->height, sar.num, sar.den};
+    PictureSource src{f->width, f->height, sar.num, sar.den, m_segmentRotation};
     PictureTarget target{m_width, m_height, 0};
     std::string desc = VideoFilterDescription(ps, src, target);
     if (!m_job->IsThumbnail) {
@@ -912,6 +931,7 @@ void Conversion::FilterMain()
             m_segment = item.segment;
             m_segmentHasAudio = item.hasAudio;
             m_segmentInput = item.input;
+            m_segmentRotation = item.rotation;
             m_currentInput = m_inputs[size_t(item.input)];
             m_inputIndex = item.input;
             avfilter_graph_free(&m_vgraph);
@@ -1119,6 +1139,7 @@ int32_t Conversion::RunThumbnail()
         }
         for (unsigned s = 0; s < ic->nb_streams; ++s)
             ic->streams[s]->discard = int(s) == vi ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        m_segmentRotation = StreamRotation(ic->streams[vi]);
         if (ic->duration > 0) {
             int64_t ts = (ic->start_time != AV_NOPTS_VALUE ? ic->start_time : 0) + ic->duration / 3;
             avformat_seek_file(ic, -1, INT64_MIN, ts, ts, 0);

@@ -41,6 +41,35 @@ double SampleAspect(const PictureSource& src)
     return double(src.SarNum) / src.SarDen;
 }
 
+int NormalRotation(int r)
+{
+    r %= 360;
+    if (r < 0)
+        r += 360;
+    return ((r + 45) / 90 * 90) % 360;
+}
+
+// The source as it is shown: turned upright.
+PictureSource Upright(const PictureSource& src)
+{
+    int r = NormalRotation(src.Rotation);
+    if (r == 90 || r == 270)
+        return PictureSource{src.Height, src.Width, src.SarDen, src.SarNum, 0};
+    PictureSource u = src;
+    u.Rotation = 0;
+    return u;
+}
+
+std::string RotationFilter(int rotation)
+{
+    switch (NormalRotation(rotation)) {
+    case 90: return "transpose=clock";
+    case 180: return "hflip,vflip";
+    case 270: return "transpose=cclock";
+    default: return "";
+    }
+}
+
 } // namespace
 
 PictureSettings PictureSettingsOf(const ConvertInput& in)
@@ -60,8 +89,9 @@ PictureSettings PictureSettingsOf(const ConvertInput& in)
     return s;
 }
 
-CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& src)
+CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& shown)
 {
+    const PictureSource src = Upright(shown);
     // Negative margins count as none; margins that would leave less than 2 pixels are shrunk
     // so the picture never vanishes.
     int w = std::max(src.Width, 2), h = std::max(src.Height, 2);
@@ -85,8 +115,9 @@ CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& src)
     return r;
 }
 
-PlacedRect PlacePicture(const PictureSettings& s, const PictureSource& src, int frameW, int frameH)
+PlacedRect PlacePicture(const PictureSettings& s, const PictureSource& shown, int frameW, int frameH)
 {
+    const PictureSource src = Upright(shown);
     CropRect c = EffectiveCrop(s, src);
     if (frameW <= 0 || frameH <= 0) {
         frameW = c.W;
@@ -149,13 +180,15 @@ std::string PictureEffectsDescription(const PictureSettings& s)
     return chain.empty() ? "null" : chain;
 }
 
-std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& src,
+std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& shown,
                                    const PictureTarget& target)
 {
     std::string chain;
     // The rate first: frames that will be dropped are never cropped or scaled.
     if (target.FrameRate > 0)
         Append(chain, Fmt("fps=fps=%.6g", target.FrameRate));
+    Append(chain, RotationFilter(shown.Rotation));
+    const PictureSource src = Upright(shown);
     CropRect c = EffectiveCrop(s, src);
     if (c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height)
         Append(chain, Fmt("crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));

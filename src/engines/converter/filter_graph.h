@@ -42,6 +42,9 @@ struct PictureSource {
     int Height = 0;
     int SarNum = 1;                 // sample (pixel) aspect ratio; 0/0 or 0/x counts as square
     int SarDen = 1;
+    int Rotation = 0;               // display rotation, degrees clockwise (0, 90, 180, 270): the
+                                    // picture is turned upright first; crop margins and zoom then
+                                    // apply to the upright picture
 };
 
 // The frame the picture is placed in. Width/Height 0: the cropped picture's own size (the

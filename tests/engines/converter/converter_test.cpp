@@ -25,6 +25,11 @@
 #include "engines/converter/ffprobe_reader.h"
 #include "support/media_fixture.h"
 
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
 namespace fs = std::filesystem;
 using namespace rm::converter;
 using namespace rm::messages;
@@ -399,6 +404,75 @@ TEST(ConverterPicture, ZoomOriginalKeepsAspectWithBars)
     EXPECT_TRUE(IsRed(inside));
 }
 
+namespace {
+// A copy of a file whose picture stream says "turn me by `degrees` clockwise to show me".
+bool RemuxWithRotation(const std::string& in, const std::string& out, int degrees)
+{
+    AVFormatContext* ic = nullptr;
+    if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0)
+        return false;
+    avformat_find_stream_info(ic, nullptr);
+    AVFormatContext* oc = nullptr;
+    avformat_alloc_output_context2(&oc, nullptr, "mp4", out.c_str());
+    for (unsigned i = 0; i < ic->nb_streams; ++i) {
+        AVStream* st = avformat_new_stream(oc, nullptr);
+        avcodec_parameters_copy(st->codecpar, ic->streams[i]->codecpar);
+        st->codecpar->codec_tag = 0;
+        st->time_base = ic->streams[i]->time_base;
+        if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            auto* m = reinterpret_cast<int32_t*>(av_stream_new_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, 36));
+            av_display_rotation_set(m, -degrees);
+        }
+    }
+    bool ok = avio_open(&oc->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(oc, nullptr) >= 0;
+    AVPacket* pkt = av_packet_alloc();
+    while (ok && av_read_frame(ic, pkt) >= 0) {
+        av_packet_rescale_ts(pkt, ic->streams[pkt->stream_index]->time_base, oc->streams[pkt->stream_index]->time_base);
+        ok = av_interleaved_write_frame(oc, pkt) >= 0;
+        av_packet_unref(pkt);
+    }
+    ok = ok && av_write_trailer(oc) >= 0;
+    av_packet_free(&pkt);
+    avio_closep(&oc->pb);
+    avformat_free_context(oc);
+    avformat_close_input(&ic);
+    return ok;
+}
+} // namespace
+
+TEST(ConverterPicture, SidewaysRecordingsAreTurnedUpright)
+{
+    // A 160x120 picture stored sideways: shown upright it is 120x160.
+    std::string rotated = OutPath("rotated90.mp4");
+    ASSERT_TRUE(RemuxWithRotation(QuadrantSource(), rotated, 90));
+    std::string out = OutPath("upright.mp4");
+    OutSpec o;
+    o.format = "mp4";
+    o.vcodec = "mpeg4";
+    o.acodec = "";
+    o.size = "";  // the upright picture's own size: 120x160
+    o.vbitrate = 2000;
+    o.fps = 25;
+    JobPtr job = MakeJob(out, o);
+    AddInput(job.get(), rotated, 0, 1);
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+    StreamFacts v = ProbeStream(ProbeFlat(out), "video");
+    EXPECT_EQ(v.width, 120);
+    EXPECT_EQ(v.height, 160);
+    auto px = DecodeRgb(out, 0.2, 120, 160);
+    ASSERT_FALSE(px.empty());
+    // The same picture as the ffmpeg tool shows the rotated file (it turns pictures upright too).
+    auto reference = DecodeRgb(rotated, 0.2, 120, 160);
+    ASSERT_FALSE(reference.empty());
+    int blueCorners = 0;
+    for (auto [x, y] : {std::pair{100, 30}, {20, 30}, {100, 130}, {20, 130}}) {
+        Rgb p = PixelAt(px, 120, x, y), r = PixelAt(reference, 120, x, y);
+        EXPECT_EQ(IsBlue(p), IsBlue(r)) << x << "," << y << " = " << p.r << " " << p.g << " " << p.b;
+        blueCorners += IsBlue(p);
+    }
+    EXPECT_EQ(blueCorners, 1);
+}
+
 TEST(ConverterPicture, GrayEffectIsGray)
 {
     auto px = ConvertPicture("gray.mp4", [](ConvertInput* in) { in->ColorEffect = kEffectGray; });
@@ -748,6 +822,12 @@ TEST(FilterGraph, DescriptionsFollowTheSettings)
     p = PlacePicture(z, src, 320, 180);
     EXPECT_EQ(p.W, 320);
     EXPECT_EQ(p.H, 180);
+    // A sideways source is turned first; margins and zoom apply to the upright picture.
+    PictureSettings turned;
+    turned.CropTop = 20;
+    std::string rd = VideoFilterDescription(turned, PictureSource{320, 240, 1, 1, 90}, {0, 0, 0});
+    EXPECT_EQ(rd.find("transpose=clock"), 0u);
+    EXPECT_NE(rd.find("crop=240:300:0:20"), std::string::npos);
     EXPECT_EQ(AudioFilterDescription(255), "anull");
     EXPECT_EQ(AudioFilterDescription(0), "volume=0.000000");
 }
