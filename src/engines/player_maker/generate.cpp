@@ -503,3 +503,30 @@ int generateFLVPlayer(FPMUIGroupOption* group)
 }
 
 } // namespace rm::player_maker
+
+namespace rm::player_maker {
+
+bool playerLoadsVideoBesideIt(const char* swfPath)
+{
+    if (!swfPath)
+        return false;
+    swf::Bytes file;
+    std::vector<swf::Tag> tags;
+    uint8_t version = 0;
+    std::string err;
+    if (!swf::ReadFile(swfPath, file) || !swf::ReadSwf(file, version, tags, err))
+        return false;
+    for (const auto& t : tags) {
+        if (t.code != swf::DefineBinaryData || t.body.size() < 10 || (t.body[0] | (t.body[1] << 8)) != kConfigId)
+            continue;
+        const uint8_t* d = t.body.data() + 6;
+        const uint32_t n = (uint32_t(d[0]) << 24) | (d[1] << 16) | (d[2] << 8) | d[3];
+        if (10 + std::size_t(n) > t.body.size())
+            return false;
+        const std::string json(reinterpret_cast<const char*>(d + 4), n);
+        return json.find("\"embedded\":0") != std::string::npos;
+    }
+    return false;
+}
+
+} // namespace rm::player_maker

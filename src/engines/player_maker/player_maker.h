@@ -152,6 +152,11 @@ int generateFLVPlayer(FPMUIGroupOption* group);
 // Text of the last failure of generateFLVPlayer on this thread ("" after success).
 std::string lastGenerateError();
 
+// True when the player written at swfPath loads its video from the files beside it (type 2, or
+// a type-1 player whose video could not be embedded), so that FLV must be kept; false for a
+// player that carries its video, or for a file that is not one of our players.
+bool playerLoadsVideoBesideIt(const char* swfPath);
+
 // Releases the group and every record hung on it, and clears *group.
 void freeFPMUIGroupOption(FPMUIGroupOption** group);
 

@@ -139,6 +139,9 @@ TEST_F(PlayerMakerTest, EmbeddedPlayerCarriesEveryVideoFrameAndTheSound)
     EXPECT_TRUE(video);
     EXPECT_TRUE(config);
     EXPECT_NE(w.configJson.find("\"embedded\":1"), std::string::npos) << w.configJson;
+    EXPECT_FALSE(playerLoadsVideoBesideIt((dir / "clip.swf").c_str()));
+    EXPECT_FALSE(playerLoadsVideoBesideIt((dir / "clip.flv").c_str()));  // not a player
+    EXPECT_FALSE(playerLoadsVideoBesideIt(nullptr));
 }
 
 TEST_F(PlayerMakerTest, VideoThatCannotBeEmbeddedIsPlayedFromBesideThePlayer)
@@ -153,6 +156,8 @@ TEST_F(PlayerMakerTest, VideoThatCannotBeEmbeddedIsPlayedFromBesideThePlayer)
     EXPECT_EQ(w.count(swf::DefineVideoStream), 0);
     EXPECT_NE(w.configJson.find("\"embedded\":0"), std::string::npos);
     EXPECT_NE(w.configJson.find("\"url\":\"aac.flv\""), std::string::npos) << w.configJson;
+    // so the FLV beside it is an output to keep
+    EXPECT_TRUE(playerLoadsVideoBesideIt((dir / "aac.swf").c_str()));
 }
 
 TEST_F(PlayerMakerTest, ProgressivePlayerStaysSmallAndKnowsTheKeyframes)
@@ -165,6 +170,7 @@ TEST_F(PlayerMakerTest, ProgressivePlayerStaysSmallAndKnowsTheKeyframes)
     ASSERT_TRUE(w.ok);
     EXPECT_EQ(w.count(swf::DefineVideoStream), 0);
     EXPECT_LT(fs::file_size(dir / "beside.swf"), 40000u);
+    EXPECT_TRUE(playerLoadsVideoBesideIt((dir / "beside.swf").c_str()));
     EXPECT_NE(w.configJson.find("\"url\":\"beside.flv\""), std::string::npos);
     // the FLV's keyframe index (every 10th frame at 25 fps), for seeking
     flv::FlvFile facts;
