@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -271,6 +272,12 @@ int32_t Conversion::ParseSettings()
         return kResultEncoderUnavailable;
     if (!m_job->OutputPath[0])
         return kResultOutputCreateFailed;
+    // Writing over a source while reading it would destroy it.
+    for (ConvertInput* in : m_inputs) {
+        std::error_code ec;
+        if (std::filesystem::equivalent(in->SourcePath, m_job->OutputPath, ec) && !ec)
+            return kResultInvalidSettings;
+    }
 
     if (m_job->FrameSize && *m_job->FrameSize) {
         const char* x = std::strchr(m_job->FrameSize, 'x');

@@ -669,6 +669,9 @@ TEST(ConverterFailures, EachFailureHasItsOwnCodeAndLeavesNoFile)
         {"uncreatable output", good,
          [](ConvertJob* j) { std::snprintf(j->OutputPath, sizeof j->OutputPath, "/nonexistent/dir/x.flv"); },
          kResultOutputCreateFailed},
+        {"output over its own source", good,
+         [good](ConvertJob* j) { std::snprintf(j->OutputPath, sizeof j->OutputPath, "%s", good.c_str()); },
+         kResultInvalidSettings},
         {"trim past the end", good, [](ConvertJob* j) { j->FirstInput->Start = 50; }, kResultInvalidSettings},
     };
     std::vector<int32_t> seen;
@@ -681,10 +684,12 @@ TEST(ConverterFailures, EachFailureHasItsOwnCodeAndLeavesNoFile)
             c.tweak(job.get());
         int32_t rc = converteToMedia(job.get(), job->FormatName, 0);
         EXPECT_EQ(rc, c.expected);
-        EXPECT_FALSE(fs::exists(job->OutputPath));
+        if (job->OutputPath != good)
+            EXPECT_FALSE(fs::exists(job->OutputPath));
         EXPECT_GT(std::strlen(getErrorInfo(rc, 0, 1)), 10u);
         seen.push_back(rc);
     }
+    EXPECT_GT(fs::file_size(good), 10000u);  // the source refused as output is intact
     // A job without inputs.
     JobPtr empty = MakeJob(OutPath("empty.flv"));
     EXPECT_EQ(Convert(empty.get()), kResultNoInput);
