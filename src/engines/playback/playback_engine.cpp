@@ -321,6 +321,7 @@ private:
             bool finished = true;  // nothing to read until the first seek
             AVPacket* pkt = av_packet_alloc();
 
+            int64_t opened = 0;  // openings so far: a decoder may keep its state within one
             // A new range (after a seek, or the next range of the timeline): decoders start anew
             // and drop frames before dropBefore (timeline seconds).
             auto pushChange = [&](double dropBefore) {
@@ -335,6 +336,7 @@ private:
                     it.rangeStart = s.start;
                     it.rangeEnd = s.end;
                     it.offset = s.offset;
+                    it.openCount = opened;
                     if (idx >= 0) {
                         it.params = avcodec_parameters_alloc();
                         avcodec_parameters_copy(it.params, fmt->streams[idx]->codecpar);
@@ -346,6 +348,7 @@ private:
             };
             auto openSegment = [&](int i) -> bool {
                 avformat_close_input(&fmt);
+                opened++;
                 vIdx = aIdx = -1;
                 seg = i;
                 const Segment& s = tl->segments[i];
@@ -483,9 +486,14 @@ private:
             int64_t serial = -1;
             ~Decoder() { avcodec_free_context(&ctx); }
 
+            int64_t openCount = -1;
+
             void reset(const PacketItem& it, bool video)
             {
-                avcodec_free_context(&ctx);
+                bool sameStream = ctx && it.params && it.openCount == openCount;
+                if (!sameStream)
+                    avcodec_free_context(&ctx);
+                openCount = it.openCount;
                 fileStart = it.fileStart;
                 rangeStart = it.rangeStart;
                 rangeEnd = it.rangeEnd;
@@ -495,6 +503,13 @@ private:
                 if (!it.params)
                     return;
                 tb = it.tbDen ? double(it.tbNum) / it.tbDen : 0;
+                if (sameStream) {
+                    // A seek in the same file: forget the old pictures, keep the threads.
+                    avcodec_flush_buffers(ctx);
+                    if (video)
+                        ctx->skip_frame = dropBefore > offset + 0.25 ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+                    return;
+                }
                 const AVCodec* codec = avcodec_find_decoder(it.params->codec_id);
                 if (!codec || !(ctx = avcodec_alloc_context3(codec)) ||
                     avcodec_parameters_to_context(ctx, it.params) < 0) {
@@ -1054,7 +1069,8 @@ private:
         if (!m_session)
             return 50ms;
         Session& s = *m_session;
-        std::chrono::milliseconds wait = 10ms;
+        // Paused or stopped, only a command or a new frame has anything to do.
+        std::chrono::milliseconds wait = (m_state == Playing || m_needFirst) ? 10ms : 100ms;
         if (m_state == Playing || m_needFirst) {
             VideoItem show;
             bool have = false;

@@ -75,7 +75,8 @@ struct PacketItem {
     double fileStart = 0;               // Change: container start time, seconds
     double rangeStart = 0, rangeEnd = 0;  // Change: the range of the file that is played
     double offset = 0;                  // Change: timeline second of rangeStart
-    double seekTarget = -1;             // Flush: timeline second before which frames are dropped
+    double seekTarget = -1;             // Change: timeline second before which frames are dropped
+    int64_t openCount = 0;              // Change: which opening of a file the stream belongs to
     int64_t serial = 0;
     int64_t bytes = 0;
 };
