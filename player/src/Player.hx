@@ -65,6 +65,7 @@ class Player extends Sprite {
 	var duration:Float = 0;
 	var keyTimes:Array<Float>;
 	var buffering:Bool = false;
+	var lastStreamTime:Float = 0;
 	var videoShown:Bool = false;
 
 	var volume:Float = 0.8;
@@ -337,7 +338,7 @@ class Player extends Sprite {
 	function startPlayback() {
 		bigPlay.visible = false;
 		if (state == ENDED) index = 0;
-		if (cfg.head != null && flag(cfg.embedded)) {
+		if (cfg.head != null) {
 			showCredit(cfg.head);
 			state = HEAD;
 			stateStart = Lib.getTimer();
@@ -416,6 +417,7 @@ class Player extends Sprite {
 			video.attachNetStream(ns);
 			videoLayer.addChild(video);
 			buffering = true;
+			lastStreamTime = 0;
 			if (preloader != null) preloader.visible = true;
 			ns.play(resolve(m.url));
 		}
@@ -473,7 +475,7 @@ class Player extends Sprite {
 		}
 		if (clip != null) clip.stop();
 		decoLayer.visible = false;
-		if (cfg.tail != null && flag(cfg.embedded)) {
+		if (cfg.tail != null) {
 			showCredit(cfg.tail);
 			state = TAIL;
 			stateStart = Lib.getTimer();
@@ -537,8 +539,10 @@ class Player extends Sprite {
 
 	function applyVolume() {
 		var v = muted ? 0.0 : volume;
+		// The emulator of today ignores a stream's own transform; the player is alone in its
+		// movie, so the global mixer carries the volume as well.
 		if (ns != null) ns.soundTransform = new SoundTransform(v);
-		if (clip != null) SoundMixer.soundTransform = new SoundTransform(v);
+		SoundMixer.soundTransform = new SoundTransform(v);
 		if (bar != null) bar.setVolume(volume, muted);
 	}
 
@@ -585,6 +589,12 @@ class Player extends Sprite {
 			var start = num(cfg.deco.start, 0);
 			var len = num(cfg.deco.len, 0);
 			decoLayer.visible = t >= start && (len <= 0 || t < start + len);
+		}
+		if (ns != null && buffering && state == PLAYING) {
+			// pictures are arriving: whatever the buffer events say, loading is over
+			var nt = ns.time;
+			if (nt > 0.05 && nt != lastStreamTime) buffering = false;
+			lastStreamTime = nt;
 		}
 		if (preloader != null) {
 			preloader.visible = buffering && state == PLAYING;

@@ -201,6 +201,22 @@ int main(int argc, char** argv)
             }
         }
     }
+    if (QCoreApplication::arguments().contains("--gallery")) {
+        // closing credit and a transition, for looking at
+        rm::CustomSettings s = Base();
+        s.SwfType = 1;
+        s.IsCreditTail = 1;
+        rm::SetText(s.Tail_textContent, "The End");
+        rm::SetText(s.Tail_fontType, "DejaVu Serif");
+        s.Tail_fontSize = 36;
+        s.Tail_fontX = 90;
+        s.Tail_backgroundColor = {40, 0, 60};
+        s.Tail_duration = 3;
+        rm::SetText(s.EffectSkinPath, "Iris");
+        rm::SetText(s.PlayerSkinPath, "Sunset_h34");
+        ctx.wizardHeight = 240;
+        ok &= output("gallery_tail_iris", s, {{"type", 1}, {"autoPlay", true}, {"gallery", true}}, 1.0);
+    }
     QFile m(out + "manifest.json");
     if (!m.open(QIODevice::WriteOnly))
         return 1;
