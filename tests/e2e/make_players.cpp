@@ -140,10 +140,10 @@ int main(int argc, char** argv)
         s.Head_fontX = 20;
         s.Head_fontColor = {255, 255, 0};
         s.Head_backgroundColor = {0, 0, 160};
-        s.Head_duration = 2;
+        s.Head_duration = 3;
         ctx.wizardHeight = 240;
         ok &= output("t1_credit", s,
-                     {{"type", 1}, {"controls", true}, {"autoPlay", true}, {"creditSeconds", 2},
+                     {{"type", 1}, {"controls", true}, {"autoPlay", true}, {"creditSeconds", 3},
                       {"creditBg", QJsonArray{0, 0, 160}}, {"creditText", QJsonArray{255, 255, 0}},
                       {"creditBox", QJsonArray{20, 100, 280, 40}}});
         ctx.wizardHeight = 0;
@@ -177,10 +177,10 @@ int main(int argc, char** argv)
         int total = 0;
         for (const char* member : {"first", "second"}) {
             const QString stem = dir + member;
-            ok &= Make(stem + ".flv", FlvSpec(2.0));
+            ok &= Make(stem + ".flv", FlvSpec(3.0));
             ok &= Make(stem + ".jpg", JpegSpec(320, 240, "testsrc2=s={w}x{h}:r={r}:d={d}"));
             rm::AddSlideMedia(s, stem, member, group);
-            total += 2;
+            total += 3;
         }
         ok &= rm::FinishSlidePlayer(s, group, total) == 0;
         rm::player_maker::freeFPMUIGroupOption(&group);

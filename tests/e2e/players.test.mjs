@@ -91,7 +91,7 @@ test('every player is a valid SWF with the runtime, its configuration and the fr
 for (const name of ['t2_default', 't1_credit', 'slide']) {
   test(`${name}: the picture changes while it plays`, { skip }, async () => {
     const { page, m } = await open(name);
-    const wait = name === 't1_credit' ? 2600 : 600;  // past the head credit
+    const wait = name === 't1_credit' ? byName(name).creditSeconds * 1000 + 600 : 600;  // past the head credit
     await h.sleep(wait);
     const a = await h.shot(page, m.width, m.height);
     await h.sleep(900);
@@ -99,8 +99,8 @@ for (const name of ['t2_default', 't1_credit', 'slide']) {
     const d = h.diff(a, b, ...videoArea(m));
     assert.ok(d > 3, `picture did not change (mean difference ${d.toFixed(2)})`);
     if (name === 'slide') {
-      // the second member follows the first (2 s each), and the playlist opens with its rows
-      await h.sleep(1800);
+      // the second member follows the first (3 s each), and the playlist opens with its rows
+      await h.sleep(2200);
       const c = await h.shot(page, m.width, m.height);
       assert.ok(h.diff(b, c, ...videoArea(m)) > 3, 'the playlist stopped after its first member');
       await page.mouse.move(100, 100);
@@ -179,7 +179,7 @@ test('a head credit shows its text on its background before the video', { skip }
   const text = h.share(a, x, y, w, hh, m.creditText, 120);
   assert.ok(text > 0.05, `credit text missing (${text})`);
   assert.ok(h.share(a, 4, 4, m.width - 8, 60, m.creditText, 120) < 0.01, 'text outside its place');
-  await h.sleep(2500);
+  await h.sleep(m.creditSeconds * 1000);
   const b = await h.shot(page, m.width, m.height);
   assert.ok(h.share(b, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5, 'the video did not follow the credit');
   await page.close();
