@@ -242,14 +242,17 @@ struct ConverThread::Impl {
                         s.BackgrounColor.blue, s.Width, s.Height, setup.player.programFolder);
     }
 
-    void CleanUpStep(const CustomSettings& s)
+    void CleanUpStep(const CustomSettings& s, const QString& playerName)
     {
         if (s.IsGeneralFlv || !FolderExists())
             return;
-        // A player of type 2 plays the FLV from beside itself: it is an output, not an
-        // intermediate file, whenever such a player was asked for.
-        if (s.IsGeneralSwf && s.SwfType == 2)
-            return;
+        // A player that plays the FLV from beside itself (type 2, or type 1 when the video could
+        // not be embedded) needs it: then the FLV is an output, not an intermediate file.
+        if (s.IsGeneralSwf && !playerName.isEmpty()) {
+            const QString player = folders.currentJobFolder + playerName + QStringLiteral(".swf");
+            if (player_maker::playerLoadsVideoBesideIt(player.toUtf8().constData()))
+                return;
+        }
         QDir dir(folders.currentJobFolder);
         const QStringList flvs = dir.entryList({QStringLiteral("*.flv")}, QDir::Files | QDir::Hidden);
         for (const QString& f : flvs)
@@ -286,7 +289,7 @@ struct ConverThread::Impl {
             else
                 pageName = Single(t, s);
             PageStep(s, pageName);
-            CleanUpStep(s);
+            CleanUpStep(s, pageName);
         }
 
         converter::setProgressHandle(nullptr);
