@@ -109,6 +109,7 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
     Downlist_menu = new QMenu(this);
     Downlist_menu->setObjectName(QStringLiteral("Downlist_menu"));
     buildHelpMenu();
+    BuildTaskList();
 
     connect(close, &QAbstractButton::clicked, this, &TfrmMain::closeClick);
     connect(btnMini, &QAbstractButton::clicked, this, &TfrmMain::btnMiniClick);

@@ -9,12 +9,22 @@
 #include "ui/toolkit/skinned_form.h"
 
 #include <QSize>
+#include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QAction;
+class QTreeView;
+class QModelIndex;
+
+namespace rm {
+class TaskTree;
+class TaskNode;
+} // namespace rm
 
 namespace rm::ui {
 
@@ -22,6 +32,7 @@ class ImageButton;
 class SkinPanel;
 class SkinTrackBar;
 class FileNameKeyFilter;
+class TaskListView;
 
 class TfrmMain : public SkinnedForm {
     Q_OBJECT
@@ -97,12 +108,79 @@ public:
 
     bool FirstShowDone() const { return m_shown; }
 
+    // ---- task list (main_form_tasks.cpp) ----
+    // The rows (one MediaItem each) and the tree list that shows them inside NodeTree.
+    rm::TaskTree* Tasks = nullptr;
+    TaskListView* TaskView = nullptr;
+    QAction* menuCheckAll = nullptr;
+    QAction* menuUncheckAll = nullptr;
+    QAction* menuDelete = nullptr;
+    QAction* menuClearAll = nullptr;
+    QAction* menuUP = nullptr;
+    QAction* menuDown = nullptr;
+    QAction* menuMerge = nullptr;
+    QAction* menuSlide = nullptr;
+    QAction* menuProperties = nullptr;
+    QString ChosenDVDPath;   // last DVD folder or IFO file chosen
+    QString DVDDrive;        // first character of the last chosen DVD folder
+    QString CurrentDVDPath;  // the DVD whose titles are in the list
+
+    // Selected rows in the order they were selected (first selected first).
+    std::vector<rm::TaskNode*> SelectedNodes() const;
+    // Steps 2 and 3 of adding files, for the files a dialog returned. False when a too-long
+    // path stopped the adding (the message has been shown).
+    bool AddFiles(const QStringList& paths);
+    // Selects exactly this row, makes it current and scrolls it into view.
+    void SelectOnly(rm::TaskNode* node);
+
+    void addFileClick();
+    void mergeClick();
+    void slideClick();
+    void editClick();
+    void clipClick();
+    void customizeClick();
+    void btnConvertClick();
+    void Open_imgClick();
+    void btnOpenpathClick();
+    void CheckAllClick();
+    void UncheckAllClick();
+    void deletenodeClick();
+    void ClearAllClick();
+    void menuUPClick();
+    void menuDownClick();
+    void PropertiesClick();
+    void downlist_folderClick();
+    void downlist_ifoClick();
+    void addDVDListClick();
+    void NodeTreeChange(const QModelIndex& current);
+    void NodeTreeClick(const QModelIndex& index);
+    void NodeTreeMouseUp();
+
+    // The system dialogs the task list opens, replaceable by tests (empty: the real dialogs).
+    using FilesChooser = std::function<QStringList(QWidget* owner)>;
+    using FolderChooser = std::function<QString(QWidget* owner, const QString& title)>;
+    static void SetFilesChooser(FilesChooser chooser);
+    static void SetFolderChooser(FolderChooser chooser);
+    // Runs a dialog modally (tests may answer it instead); returns its result.
+    using ModalRunner = std::function<int(QDialog* dialog)>;
+    static void SetModalRunner(ModalRunner runner);
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
     void buildHelpMenu();
+    void BuildTaskList();
+    void SetGroupButtons(rm::TaskNode* row);
+    void FormGroup(int32_t kind);
+    void RunItemDialog(QDialog* dialog);
+    void ChooseDVD(const QString& path, bool folder);
+    // The preview steps the task list takes (main_form_preview.cpp): stop the preview and reset
+    // its buttons, close the engine, fit the track bar to a row.
+    void StopMainPreview();
+    void CloseMainPreview();
+    void FitTrackBar(rm::TaskNode* row);
     // Steps of FormShow that belong to other modules (main_form_show_steps.cpp,
     // main_form_preview.cpp).
     void LoadProfileCatalogue();

@@ -10,4 +10,11 @@ uint32_t TfrmMain::ReadPreviewVolume() const { return 0xFFFFFFFFu; }
 
 void TfrmMain::WritePreviewVolume(uint32_t) {}
 
+// Called by the task list: on a selection change, before a per-item dialog and before a run.
+void TfrmMain::StopMainPreview() {}
+
+void TfrmMain::CloseMainPreview() {}
+
+void TfrmMain::FitTrackBar(rm::TaskNode*) {}
+
 } // namespace rm::ui

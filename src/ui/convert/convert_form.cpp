@@ -1,35 +1,465 @@
 #include "ui/convert/convert_form.h"
 
+#include "engines/converter/converter.h"
+#include "engines/messages/result_codes.h"
+#include "model/app_settings.h"
+#include "ui/app/app_windows.h"
+#include "ui/app/main_form.h"
+#include "ui/app/message_boxes.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QUrl>
+
+#include <cstring>
+
+#ifdef RM_HAVE_QTDBUS
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#endif
 
 namespace rm::ui {
+
+namespace {
+
+const QEvent::Type kConvertMessageEvent = QEvent::Type(QEvent::registerEventType());
+
+// One posted message. The engine's progress record is copied when it is posted, so the address
+// the handler reads stays valid however late the message is handled.
+class ConvertMessageEvent : public QEvent {
+public:
+    ConvertMessageEvent(int run, uint32_t message, intptr_t w, intptr_t l)
+        : QEvent(kConvertMessageEvent), run(run), message(message), wparam(w), lparam(l)
+    {
+    }
+    int run;
+    uint32_t message;
+    intptr_t wparam;
+    intptr_t lparam;
+    rm::converter::ConvertProgress progress{};
+};
+
+TfrmConvert::PowerOff g_powerOff;
+
+} // namespace
+
+// Carries the worker's and the engine's messages to the window as posted events (any thread).
+class TfrmConvert::Sink : public rm::MessageSink {
+public:
+    Sink(TfrmConvert* window, int run) : m_window(window), m_run(run) {}
+    void post(uint32_t message, intptr_t w, intptr_t l) override
+    {
+        auto* e = new ConvertMessageEvent(m_run, message, w, l);
+        if ((message == rm::WM_CONVERT_PROGRESS || message == rm::WM_CONVERT_PROGRESS2) && w)
+            std::memcpy(&e->progress, reinterpret_cast<const void*>(w), sizeof e->progress);
+        QCoreApplication::postEvent(m_window, e);
+    }
+
+private:
+    TfrmConvert* m_window;
+    int m_run;
+};
+
+// The picture being converted, as the converter hands it over, over the idle picture.
+class ConvertPreview : public QWidget {
+public:
+    explicit ConvertPreview(QWidget* parent) : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("ConvertPreview"));
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        m_idle = QImage(rm::ProgramFolder() + QStringLiteral("Default.bmp"));
+    }
+
+    // Converting thread.
+    static void Deliver(void* context, const rm::converter::PreviewPicture* p)
+    {
+        auto* self = static_cast<ConvertPreview*>(context);
+        if (!p || !p->Rgb || p->Width <= 0 || p->Height <= 0)
+            return;
+        QImage img(p->Rgb, p->Width, p->Height, p->Width * 3, QImage::Format_RGB888);
+        {
+            std::lock_guard<std::mutex> lock(self->m_mu);
+            self->m_picture = img.copy();
+        }
+        QMetaObject::invokeMethod(self, [self] { self->update(); }, Qt::QueuedConnection);
+    }
+
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(m_mu);
+        m_picture = QImage();
+        update();
+    }
+
+    bool HasPicture() const
+    {
+        std::lock_guard<std::mutex> lock(m_mu);
+        return !m_picture.isNull();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(0x1d, 0x20, 0x28));
+        QImage img;
+        {
+            std::lock_guard<std::mutex> lock(m_mu);
+            img = m_picture;
+        }
+        if (img.isNull())
+            img = m_idle;
+        if (img.isNull())
+            return;
+        const QSize s = img.size().scaled(size(), Qt::KeepAspectRatio);
+        const QRect r(QPoint((width() - s.width()) / 2, (height() - s.height()) / 2), s);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(r, img);
+    }
+
+private:
+    mutable std::mutex m_mu;
+    QImage m_picture;  // written on the converting thread
+    QImage m_idle;
+};
 
 TfrmConvert::TfrmConvert(QWidget* parent)
     : SkinnedForm(QStringLiteral("convert"), QStringLiteral("convert/"), QStringLiteral("convertFormCreate"), parent)
 {
     setObjectName(QStringLiteral("frmConvert"));
+    setWindowTitle(QStringLiteral("Converting"));
     convertPanel = AddBackground(QStringLiteral("convert_BG"));
     convertPanel->setObjectName(QStringLiteral("convertPanel"));
     mainLabel = AddTitleLabel(QStringLiteral("mainLabel"), QStringLiteral("Converting"));
+
+    ConvertPlayPanel = new QWidget(this);
+    ConvertPlayPanel->setObjectName(QStringLiteral("ConvertPlayPanel"));
+    m_preview = new ConvertPreview(ConvertPlayPanel);
+    AddControl(ConvertPlayPanel, QStringLiteral("ConvertPlayPanel"));
+    AddSizeElement(QStringLiteral("ConvertPlayPanel"), &m_previewSize);
+
+    Preview = new QCheckBox(QStringLiteral("Show Preview"), this);
+    Preview->setObjectName(QStringLiteral("Preview"));
+    Preview->setChecked(true);
+    ShowResult = new QPlainTextEdit(this);
+    ShowResult->setObjectName(QStringLiteral("ShowResult"));
+    ShowResult->setReadOnly(true);
+    ShowResult->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ShowResult->setStyleSheet(QStringLiteral("QPlainTextEdit { border: none; background: transparent; }"));
+    OneProgress = new QProgressBar(this);
+    OneProgress->setObjectName(QStringLiteral("OneProgress"));
+    OneProgress->setTextVisible(true);
+    OneProgress->setFormat(QStringLiteral("Current  %p%"));
+    TotalProgress = new QProgressBar(this);
+    TotalProgress->setObjectName(QStringLiteral("TotalProgress"));
+    TotalProgress->setTextVisible(true);
+    TotalProgress->setFormat(QStringLiteral("Total  %p%"));
+    ShowPath = new QCheckBox(QStringLiteral("Open output folder when conversion finished"), this);
+    ShowPath->setObjectName(QStringLiteral("ShowPath"));
+    ShutDown = new QCheckBox(QStringLiteral("Shutdown your PC  when conversion finished"), this);
+    ShutDown->setObjectName(QStringLiteral("ShutDown"));
+    // A theme may place these itself; otherwise they follow the preview panel and Cancel.
+    for (QWidget* w : std::initializer_list<QWidget*>{Preview, ShowResult, OneProgress, TotalProgress, ShowPath, ShutDown})
+        AddPlacedControl(w, w->objectName());
+
     close = new ImageButton(this, QStringLiteral("close"));
     AddButton(close, QStringLiteral("close"));
     btnMini = new ImageButton(this, QStringLiteral("btnMini"));
     AddButton(btnMini, QStringLiteral("btnMini"));
     btnCancel = new ImageButton(this, QStringLiteral("btnCancel"));
     AddButton(btnCancel, QStringLiteral("btnCancel"));
-    connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
-    // Minimises the application: every window on screen.
-    connect(btnMini, &QAbstractButton::clicked, this, [] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible())
-                w->showMinimized();
-    });
-    connect(btnCancel, &QAbstractButton::clicked, this, &QDialog::reject);
+    close->setToolTip(QStringLiteral("Cancel"));
+    btnMini->setToolTip(QStringLiteral("Minimize"));
+    connect(close, &QAbstractButton::clicked, this, &TfrmConvert::btnCancelClick);
+    connect(btnCancel, &QAbstractButton::clicked, this, &TfrmConvert::btnCancelClick);
+    connect(btnMini, &QAbstractButton::clicked, this, &TfrmConvert::btnMiniClick);
+    connect(Preview, &QCheckBox::clicked, this, &TfrmConvert::PreviewClick);
     BuildSkin();
+    LayoutControls();
+    ResetProgress();
+}
+
+TfrmConvert::~TfrmConvert()
+{
+    // The worker may outlive the window's part in a run (after result 10053): it is told to stop
+    // and waited for before the sink and the preview it posts to go away.
+    rm::TheConvertRun().cancel.store(1);
+    rm::converter::setPreviewHandler(nullptr, nullptr, 0, 0);
+    m_worker.reset();
+}
+
+void TfrmConvert::ApplySkin()
+{
+    SkinnedForm::ApplySkin();
+    LayoutControls();
+}
+
+void TfrmConvert::LayoutControls()
+{
+    m_preview->setGeometry(0, 0, ConvertPlayPanel->width(), ConvertPlayPanel->height());
+    const QRect panel = ConvertPlayPanel->geometry();
+    const QRect cancel = btnCancel->geometry();
+    const int left = panel.left(), width = panel.width();
+    auto place = [this](QWidget* w, const QRect& r) {
+        if (!Element(w->objectName()).found)
+            w->setGeometry(r);
+    };
+    // Under the preview: its check box; then the result lines and the two bars in the boxes the
+    // background draws for them; the end-of-run options beside Cancel.
+    place(Preview, QRect(left + 2, panel.bottom() + 9, 200, 22));
+    const int resultsTop = panel.bottom() + 39;
+    place(ShowResult, QRect(left + 4, resultsTop + 4, width - 8, 92));
+    const int barsTop = resultsTop + 110;
+    place(OneProgress, QRect(left + 8, barsTop + 5, width - 16, 18));
+    place(TotalProgress, QRect(left + 8, barsTop + 27, width - 16, 18));
+    const int optionsWidth = std::max(120, cancel.left() - left - 8);
+    place(ShowPath, QRect(left + 2, cancel.top() - 4, optionsWidth, 19));
+    place(ShutDown, QRect(left + 2, cancel.top() + 17, optionsWidth, 19));
+    for (QWidget* w : std::initializer_list<QWidget*>{Preview, ShowResult, OneProgress, TotalProgress, ShowPath, ShutDown})
+        w->raise();
+}
+
+void TfrmConvert::ResetProgress()
+{
+    for (QProgressBar* b : {OneProgress, TotalProgress}) {
+        b->setRange(0, 0);
+        b->setValue(0);
+    }
+    ShowResult->clear();
+}
+
+void TfrmConvert::PrepareRun(rm::RunSetup setup) { m_pending = std::make_unique<rm::RunSetup>(std::move(setup)); }
+
+bool TfrmConvert::Running() const { return m_worker && m_worker->isRunning(); }
+
+void TfrmConvert::showEvent(QShowEvent* e)
+{
+    SkinnedForm::showEvent(e);
+    if (!e->spontaneous())
+        FormShow();
+}
+
+void TfrmConvert::FormShow()
+{
+    // 1. The picture being converted goes to the play panel.
+    m_preview->Clear();
+    rm::converter::setPreviewHandler(&ConvertPreview::Deliver, m_preview, m_previewSize.width(),
+                                     m_previewSize.height());
+    // 2.
+    rm::converter::setUsingPreview(Preview->isChecked() ? 1 : 0);
+    // 3. The previous worker ends first (this waits), then the new run starts at once.
+    if (!m_pending)
+        return;
+    m_closing = false;
+    m_worker.reset();
+    ++m_run;
+    m_sink = std::make_unique<Sink>(this, m_run);
+    rm::RunSetup setup = std::move(*m_pending);
+    m_pending.reset();
+    setup.sink = m_sink.get();
+    rm::StartConverThread(m_worker, std::move(setup));
+}
+
+void TfrmConvert::FormClose()
+{
+    rm::converter::setUsingPreview(0);
+    rm::converter::setPreviewHandler(nullptr, nullptr, 0, 0);
+}
+
+void TfrmConvert::CloseWindow()
+{
+    if (!isVisible())
+        return;
+    m_closing = true;
+    FormClose();
+    done(QDialog::Accepted);
+}
+
+void TfrmConvert::closeEvent(QCloseEvent* e)
+{
+    // The window closes itself at the end of the run; the window system's close only asks to
+    // cancel, as the close button does.
+    if (!m_closing && Running()) {
+        e->ignore();
+        btnCancelClick();
+        return;
+    }
+    FormClose();
+    SkinnedForm::closeEvent(e);
+}
+
+void TfrmConvert::PreviewClick() { rm::converter::setUsingPreview(Preview->isChecked() ? 1 : 0); }
+
+void TfrmConvert::btnCancelClick()
+{
+    if (AskInformation(this, QStringLiteral("Cancel Conversion?")))
+        rm::TheConvertRun().cancel.store(1);
+}
+
+void TfrmConvert::btnMiniClick()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            w->showMinimized();
+}
+
+void TfrmConvert::customEvent(QEvent* e)
+{
+    if (e->type() != kConvertMessageEvent) {
+        SkinnedForm::customEvent(e);
+        return;
+    }
+    auto* m = static_cast<ConvertMessageEvent*>(e);
+    // A run that was followed by another one has nothing more to say in this window.
+    if (m->run != m_run)
+        return;
+    switch (m->message) {
+    case rm::WM_CONVERT_RESULT:
+        WMConvertResult(int32_t(m->wparam), reinterpret_cast<const char*>(m->lparam));
+        break;
+    case rm::WM_CONVERT_DONE:
+        WMConvertDone();
+        break;
+    case rm::WM_CONVERT_PROGRESS:
+    case rm::WM_CONVERT_PROGRESS2:
+        WMConvertProgress(m->wparam ? &m->progress : nullptr);
+        break;
+    case rm::WM_CONVERT_ONE_MAX:
+        WMConvertOneMax(int32_t(m->wparam));
+        break;
+    case rm::WM_CONVERT_ONE_POS:
+        WMConvertOnePos(int32_t(m->wparam));
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmConvert::WMConvertResult(int32_t code, const char* name)
+{
+    const QString output = QString::fromUtf8(name ? name : "");
+    if (code == rm::messages::kResultOk) {
+        ShowResult->appendPlainText(output + QStringLiteral(" --> ") + QStringLiteral("Convert Successful!"));
+        return;
+    }
+    const QString text = QString::fromUtf8(rm::messages::getErrorInfo(code, 0, 1));
+    if (code == rm::messages::kResultDiskFull) {
+        rm::TheConvertRun().cancel.store(2);
+        ShowMessage(this, text);
+        CloseWindow();
+        return;
+    }
+    ShowResult->appendPlainText(output + QStringLiteral(" --> ") + text);
+}
+
+void TfrmConvert::WMConvertProgress(const void* record)
+{
+    if (!record)
+        return;
+    double position = 0;
+    std::memcpy(&position, static_cast<const char*>(record) + 32, sizeof position);
+    // Anything from five hours on (or not a number) is not a position the bars can show.
+    if (!(position < 18000.0))
+        return;
+    const int s = int(position);  // toward zero
+    auto set = [](QProgressBar* b, int v) { b->setValue(std::clamp(v, b->minimum(), b->maximum())); };
+    set(OneProgress, s);
+    set(TotalProgress, s + rm::TheConvertRun().finishedSeconds.load());
+}
+
+void TfrmConvert::WMConvertOneMax(int32_t seconds)
+{
+    OneProgress->setRange(0, std::max(0, seconds));
+    OneProgress->setValue(0);
+}
+
+void TfrmConvert::WMConvertOnePos(int32_t seconds)
+{
+    OneProgress->setValue(std::clamp(seconds, OneProgress->minimum(), OneProgress->maximum()));
+}
+
+void TfrmConvert::WMConvertDone()
+{
+    auto full = [](QProgressBar* b) {
+        // A bar whose maximum is 0 would show as busy; a finished bar is full.
+        if (b->maximum() <= 0)
+            b->setRange(0, 1);
+        b->setValue(b->maximum());
+    };
+    const int32_t cancel = rm::TheConvertRun().cancel.load();
+    if (cancel == 1) {
+        full(OneProgress);
+        full(TotalProgress);
+        CloseWindow();
+        emit runFinished();
+        return;
+    }
+    if (ShutDown->isChecked()) {
+        ShutdownComputer();
+        CloseWindow();
+        emit runFinished();
+        return;
+    }
+    if (isMinimized() || (frmMain && frmMain->isMinimized())) {
+        // Back on screen where the user sees the end; the windows keep their designed size.
+        if (frmMain) {
+            frmMain->showNormal();
+            frmMain->move(200, 150);
+        }
+        if (isVisible()) {
+            showNormal();
+            move(frmMain ? frmMain->x() + 210 : 210, frmMain ? frmMain->y() + 10 : 10);
+        }
+    }
+    full(OneProgress);
+    full(TotalProgress);
+    ShowMessage(this, QStringLiteral("All conversion takes have been finished!"));
+    if (ShowPath->isChecked() && frmMain) {
+        const QString path = frmMain->OutputPath->text().trimmed();
+        if (!path.isEmpty())
+            OpenUrl(QUrl::fromLocalFile(path));
+    }
+    CloseWindow();
+    emit runFinished();
+}
+
+void TfrmConvert::SetPowerOff(PowerOff powerOff) { g_powerOff = std::move(powerOff); }
+
+bool TfrmConvert::RequestPowerOff()
+{
+    if (g_powerOff)
+        return g_powerOff();
+#ifdef RM_HAVE_QTDBUS
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return false;
+    QDBusInterface logind(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                          QStringLiteral("org.freedesktop.login1.Manager"), bus);
+    if (!logind.isValid())
+        return false;
+    // Not forced: logind keeps to the inhibitors of running programs; no interactive prompt.
+    const QDBusMessage reply = logind.call(QStringLiteral("PowerOff"), false);
+    return reply.type() == QDBusMessage::ReplyMessage;
+#else
+    return false;
+#endif
+}
+
+void TfrmConvert::ShutdownComputer()
+{
+    if (!RequestPowerOff())
+        ShowError(nullptr, QStringLiteral("Shutdown Computer"), QStringLiteral("Fail to shutdown computer!"));
 }
 
 } // namespace rm::ui
