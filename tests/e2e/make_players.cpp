@@ -128,7 +128,8 @@ int main(int argc, char** argv)
     {
         rm::CustomSettings s = Base();
         s.IsAutoPlay = 0;
-        ok &= output("t2_click", s, {{"type", 2}, {"controls", true}, {"autoPlay", false}});
+        s.hideDelay = 1;
+        ok &= output("t2_click", s, {{"type", 2}, {"controls", true}, {"autoPlay", false}, {"hideDelay", 1}});
     }
     {
         rm::CustomSettings s = Base();
@@ -159,10 +160,11 @@ int main(int argc, char** argv)
         s.Dec_Y = 16;
         s.Dec_Width = 80;
         s.Dec_Height = 60;
+        rm::SetText(s.Dec_URL, "landing.html");
         rm::SetText(s.PlayerSkinPath, "Classic_h32");
         ok &= output("t1_deco", s,
                      {{"type", 1}, {"controls", true}, {"autoPlay", false},
-                      {"deco", QJsonArray{16, 16, 80, 60}}});
+                      {"deco", QJsonArray{16, 16, 80, 60}}, {"decoUrl", "landing.html"}});
     }
     {
         // A slide group: two members played by one playlist player.

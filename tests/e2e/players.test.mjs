@@ -26,6 +26,8 @@ before(async () => {
   manifest = JSON.parse(fs.readFileSync(path.join(work, 'manifest.json'), 'utf8'));
   const pages = {};
   for (const m of manifest) pages[`/${m.name}.html`] = h.playerPage(`/${m.swf}`, m.width, m.height);
+  // a relative link resolves against the page, as it did in Flash
+  for (const m of manifest) if (m.decoUrl) pages[`/${m.decoUrl}`] = '<!doctype html><title>landing</title>';
   srv = await h.serve(work, pages);
   if (!skip) browser = await h.launch();
 });
@@ -45,6 +47,20 @@ async function open(name) {
 
 // The picture above the control bar.
 const videoArea = (m) => [4, 4, m.width - 8, m.height - 48];
+
+// Share of the festive bar's dark reds along the bottom, right of the video's red column.
+function barShare(png, m) {
+  let hit = 0, n = 0;
+  for (let y = m.height - 36; y < m.height - 2; y++) {
+    for (let x = 60; x < m.width; x++) {
+      const i = (y * png.width + x) * 4;
+      const [r, g, b] = [png.data[i], png.data[i + 1], png.data[i + 2]];
+      if (r > 90 && g < 80 && b < 90 && r > 2.2 * g) hit++;
+      n++;
+    }
+  }
+  return hit / n;
+}
 
 function swfTags(file) {
   return parseSwf(fs.readFileSync(file));
@@ -138,31 +154,38 @@ for (const name of ['t2_click', 't1_deco']) {
       assert.ok(red > 0.9, `the decoration is not in its place (${red})`);
       const other = h.share(d, x + w + 110, y + 4, w - 46, hh - 8, [255, 0, 0], 90);
       assert.ok(other < 0.2, 'red outside the decoration');
+      // its link opens in a new window
+      const popup = browser.context.waitForEvent('page', { timeout: 8000 });
+      await page.mouse.click(x + w / 2, y + hh / 2);
+      const opened = await popup;
+      assert.equal(new URL(opened.url()).pathname, `/${m.decoUrl}`, `the link opened ${opened.url()}`);
+      await opened.close();
+    }
+    if (m.hideDelay) {
+      // no mouse movement for longer than the delay: the skin hides; a movement brings it back
+      await h.sleep(m.hideDelay * 1000 + 700);
+      const idle = await h.shot(page, m.width, m.height);
+      assert.ok(barShare(idle, m) < 0.15, `the skin stayed after the hide delay (${barShare(idle, m)})`);
+      await page.mouse.move(40, 40);
+      await page.mouse.move(60, 50);
+      await h.sleep(300);
+      const back = await h.shot(page, m.width, m.height);
+      assert.ok(barShare(back, m) > 0.35, `the skin did not come back (${barShare(back, m)})`);
     }
     await page.close();
   });
 }
 
 test('"Hide All" shows no controls while the default skin shows them', { skip }, async () => {
-  const barShare = async (name) => {
+  const measure = async (name) => {
     const { page, m } = await open(name);
     await h.sleep(700);
     const png = await h.shot(page, m.width, m.height);
     await page.close();
-    // the festive bar's dark reds, right of the video's red column
-    let hit = 0, n = 0;
-    for (let y = m.height - 36; y < m.height - 2; y++) {
-      for (let x = 60; x < m.width; x++) {
-        const i = (y * png.width + x) * 4;
-        const [r, g, b] = [png.data[i], png.data[i + 1], png.data[i + 2]];
-        if (r > 90 && g < 80 && b < 90 && r > 2.2 * g) hit++;
-        n++;
-      }
-    }
-    return hit / n;
+    return barShare(png, m);
   };
-  const shown = await barShare('t2_default');
-  const hidden = await barShare('t2_hideall');
+  const shown = await measure('t2_default');
+  const hidden = await measure('t2_hideall');
   console.log(`bar colour share: default skin ${shown.toFixed(2)}, Hide All ${hidden.toFixed(2)}`);
   // the video's own rainbow band passes through now and then, hence the margin
   assert.ok(shown > 0.35, `the default skin's bar is missing (${shown})`);
