@@ -188,6 +188,20 @@ public:
     }
     void setCropFrame() { m_cropFrame.store(true); post(Command(Cmd::Update)); }
 
+    // The window goes, and with it what was set for its pictures: the next window that sets the
+    // engine up starts from plain pictures without a crop frame. Done here, not on the engine's
+    // thread, so that settings made right after the close are not undone by it.
+    void close()
+    {
+        {
+            std::lock_guard lock(m_settingsMu);
+            m_settings = PictureSettings{};
+            m_settingsSerial++;
+        }
+        m_cropFrame.store(false);
+        post(Command(Cmd::Close));
+    }
+
     int32_t capture(const std::string& path)
     {
         AVFrame* raw = nullptr;
@@ -1421,7 +1435,7 @@ void pausePlay() { Engine::get().post(Command(Cmd::Pause)); }
 void updatePlayer() { Engine::get().post(Command(Cmd::Update)); }
 void findTimePlay(double second) { Engine::get().post(Command(Cmd::Seek, std::max(0.0, second))); }
 void stopPlay(int32_t full) { Engine::get().post(Command(Cmd::Stop, 0, full ? 1 : 0)); }
-void close_sdl() { Engine::get().post(Command(Cmd::Close)); }
+void close_sdl() { Engine::get().close(); }
 int32_t vezCapture(const char* path) { return Engine::get().capture(path ? path : ""); }
 
 void setPlayAspectRatio(const char* zoom)

@@ -120,7 +120,7 @@ void pausePlay();
 void updatePlayer();             // paints the current picture again
 void findTimePlay(double second);  // seeks in the timeline and plays on
 void stopPlay(int32_t full);     // 1: stop (idle picture); 0: stop before a restart elsewhere
-void close_sdl();                // closes the source and detaches nothing else
+void close_sdl();  // closes the source; picture settings and the crop frame return to their defaults
 // Writes the current output picture at the source's processing size; ".jpg", ".bmp" or ".png"
 // (by the name's extension, any case; anything else writes JPEG). 0 on success.
 int32_t vezCapture(const char* path);

@@ -234,6 +234,15 @@ TEST_F(PlaybackEngine, PictureSettingsChangeTheOutputPaneOnly)
         EXPECT_NE(after->output->rgba, plain->output->rgba) << c.name;
     }
     EXPECT_TRUE(surface.last()->cropFrame);
+
+    // Closing ends the window's settings; what is set right after the close holds.
+    pb::setBrightness(40);
+    pb::close_sdl();
+    pb::setContrast(30);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 2000));
+    EXPECT_EQ(pb::pictureSettings().Brightness, 0);
+    EXPECT_EQ(pb::pictureSettings().Contrast, 30);
+    EXPECT_FALSE(surface.last()->cropFrame);
 }
 
 TEST_F(PlaybackEngine, CropDragReportsWhileDraggingAndAppliesOnRelease)
