@@ -103,45 +103,58 @@ TEST(PlayerMakerRecords, TextsAreCutToTheirCapacity)
 
 TEST_F(PlayerMakerTest, EmbeddedPlayerCarriesEveryVideoFrameAndTheSound)
 {
-    const std::string flv = (dir / "clip.flv").string();
-    ASSERT_EQ(rmtest::MakeMediaFixture(flv, Flv(2.0)), "");
-    flv::FlvFile facts;
-    std::string err;
-    ASSERT_TRUE(flv::ReadFlv(flv, facts, true, err)) << err;
-    EXPECT_EQ(facts.width, 176);
-    EXPECT_EQ(facts.height, 144);
+    for (auto [rate, channels] : {std::pair{22050, 1}, std::pair{44100, 2}}) {
+        SCOPED_TRACE(rate);
+        freeFPMUIGroupOption(&group);
+        const std::string flv = (dir / "clip.flv").string();
+        rmtest::FixtureSpec spec = Flv(2.0, "libmp3lame", rate);
+        spec.channels = channels;
+        ASSERT_EQ(rmtest::MakeMediaFixture(flv, spec), "");
+        flv::FlvFile facts;
+        std::string err;
+        ASSERT_TRUE(flv::ReadFlv(flv, facts, true, err)) << err;
+        EXPECT_EQ(facts.width, 176);
+        EXPECT_EQ(facts.height, 144);
 
-    MakeGroup(1, (dir / "clip.swf").string(), flv);
-    ASSERT_EQ(generateFLVPlayer(group), FPM_OK) << lastGenerateError();
-    auto w = rmtest::ReadWrittenSwf((dir / "clip.swf").string());
-    ASSERT_TRUE(w.ok) << w.error;
-    EXPECT_EQ(w.width, 176);
-    EXPECT_EQ(w.height, 144);
-    EXPECT_EQ(w.count(swf::DefineVideoStream), 1);
-    EXPECT_EQ(w.spriteFrames, int(facts.video.size()));
-    EXPECT_EQ(w.countInSprite(swf::VideoFrame), int(facts.video.size()));
-    EXPECT_EQ(w.countInSprite(swf::ShowFrame), int(facts.video.size()));
-    EXPECT_EQ(w.countInSprite(swf::SoundStreamHead), 1);
-    // the sound blocks hold about the video's length of samples
-    long long samples = 0;
-    for (const auto& t : w.spriteTags)
-        if (t.code == swf::SoundStreamBlock)
-            samples += t.body[0] | (t.body[1] << 8);
-    EXPECT_NEAR(samples / 22050.0, 2.0, 0.15);
-    // no character takes id 0 (the root's), and the sprite is linked to the runtime's class
-    bool video = false, config = false;
-    for (const auto& s : w.symbols) {
-        if (s.name == "RmVideoClip")
-            video = s.id != 0;
-        if (s.name == "RmConfig")
-            config = s.id != 0;
+        MakeGroup(1, (dir / "clip.swf").string(), flv);
+        ASSERT_EQ(generateFLVPlayer(group), FPM_OK) << lastGenerateError();
+        auto w = rmtest::ReadWrittenSwf((dir / "clip.swf").string());
+        ASSERT_TRUE(w.ok) << w.error;
+        EXPECT_EQ(w.width, 176);
+        EXPECT_EQ(w.height, 144);
+        EXPECT_EQ(w.count(swf::DefineVideoStream), 1);
+        EXPECT_EQ(w.spriteFrames, int(facts.video.size()));
+        EXPECT_EQ(w.countInSprite(swf::VideoFrame), int(facts.video.size()));
+        EXPECT_EQ(w.countInSprite(swf::ShowFrame), int(facts.video.size()));
+        EXPECT_EQ(w.countInSprite(swf::SoundStreamHead), 1);
+        // the sound blocks hold about the video's length of samples
+        long long samples = 0;
+        for (const auto& t : w.spriteTags)
+            if (t.code == swf::SoundStreamBlock)
+                samples += t.body[0] | (t.body[1] << 8);
+        EXPECT_NEAR(double(samples) / rate, 2.0, 0.15);
+        // the stream's head names MP3 at this rate and channel count
+        for (const auto& t : w.spriteTags)
+            if (t.code == swf::SoundStreamHead) {
+                EXPECT_EQ(t.body[1] >> 4, 2);
+                EXPECT_EQ((t.body[1] >> 2) & 3, rate == 44100 ? 3 : 2);
+                EXPECT_EQ(t.body[1] & 1, channels == 2 ? 1 : 0);
+            }
+        // no character takes id 0 (the root's), and the sprite is linked to the runtime's class
+        bool video = false, config = false;
+        for (const auto& s : w.symbols) {
+            if (s.name == "RmVideoClip")
+                video = s.id != 0;
+            if (s.name == "RmConfig")
+                config = s.id != 0;
+        }
+        EXPECT_TRUE(video);
+        EXPECT_TRUE(config);
+        EXPECT_NE(w.configJson.find("\"embedded\":1"), std::string::npos) << w.configJson;
+        EXPECT_FALSE(playerLoadsVideoBesideIt((dir / "clip.swf").c_str()));
+        EXPECT_FALSE(playerLoadsVideoBesideIt((dir / "clip.flv").c_str()));  // not a player
+        EXPECT_FALSE(playerLoadsVideoBesideIt(nullptr));
     }
-    EXPECT_TRUE(video);
-    EXPECT_TRUE(config);
-    EXPECT_NE(w.configJson.find("\"embedded\":1"), std::string::npos) << w.configJson;
-    EXPECT_FALSE(playerLoadsVideoBesideIt((dir / "clip.swf").c_str()));
-    EXPECT_FALSE(playerLoadsVideoBesideIt((dir / "clip.flv").c_str()));  // not a player
-    EXPECT_FALSE(playerLoadsVideoBesideIt(nullptr));
 }
 
 TEST_F(PlayerMakerTest, VideoThatCannotBeEmbeddedIsPlayedFromBesideThePlayer)
