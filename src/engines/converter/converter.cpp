@@ -625,7 +625,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         vdec = avcodec_alloc_context3(vcodec);
         avcodec_parameters_to_context(vdec, ic->streams[vi]->codecpar);
         vdec->pkt_timebase = ic->streams[vi]->time_base;
-        vdec->thread_count = 2;
+        vdec->thread_count = 0;  // the library picks (frame threads on every core)
         if (avcodec_open2(vdec, vcodec, nullptr) < 0) {
             fail(kResultCodecUnsupported);
             break;
