@@ -268,7 +268,10 @@ class Player extends Sprite {
 			loadUrlInto(d.src, holder, w > 0 ? w : W, h > 0 ? h : H);
 		}
 		var url:String = d.url;
-		if (url != null && url != "" && url != "http://") {
+		// Only a real address is a link: the default "http://" is none, and script URLs would
+		// run in the page that embeds the player.
+		var lower = url == null ? "" : StringTools.trim(url).toLowerCase();
+		if (lower != "" && lower != "http://" && lower.indexOf("javascript:") != 0 && lower.indexOf("vbscript:") != 0 && lower.indexOf("data:") != 0) {
 			decoLayer.buttonMode = true;
 			decoLayer.addEventListener(MouseEvent.CLICK, function(e:MouseEvent) {
 				e.stopPropagation();
