@@ -1,10 +1,29 @@
 #include "engines/player_maker/player_maker.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <mutex>
 
 namespace rm::player_maker {
+
+// The option records keep the maker's field order; where no pointer comes first, the natural
+// layout even keeps its offsets.
+static_assert(offsetof(FPMUIGenerateOption, IsGeneralHtml) == 16);
+static_assert(offsetof(FPMUIGenerateOption, Group) == 24);
+static_assert(offsetof(FPMUIPlayerOption, FrameRate) == 12);
+static_assert(offsetof(FPMUIPlayerOption, SkinFile) == 16);
+static_assert(offsetof(FPMUIPlayerOption, IsSkinAutoHide) == 1040);
+static_assert(offsetof(FPMUIPlayerOption, BackgroundRed) == 1056);
+static_assert(offsetof(FPMUIPlayerOption, PreloaderFile) == 1068);
+static_assert(offsetof(FPMUIPlayerOption, EffectFile) == 2092);
+static_assert(offsetof(FPMUIPlayerOption, IsHideAll) == 3120);
+static_assert(offsetof(FPMUIPlayerOption, IsHidePlayList) == 3152);
+static_assert(offsetof(FPMUIPlayerOption, IsAutoPlay) == 3160);
+static_assert(offsetof(FPMUIMediaOption, VideoFile) - offsetof(FPMUIMediaOption, Next) == sizeof(void*));
+static_assert(offsetof(FPMUIOverlayADOption, Target) - offsetof(FPMUIOverlayADOption, URL) == 1024);
+static_assert(offsetof(FPMUIOverlayADOption, X) - offsetof(FPMUIOverlayADOption, Target) == 12);
+static_assert(offsetof(FPMUIInsertAdOption, BackgroundRed) - offsetof(FPMUIInsertAdOption, FontSize) == 4124 - 3076);
 
 namespace {
 std::mutex g_prefixMutex;
