@@ -148,7 +148,8 @@ void noFlipFlim();    // clears both
 void dragCropFrame(const CropReport& margins, bool finished);
 
 // Pauses, seeks to `second` of the timeline and waits (at most timeoutMs) until the picture at
-// that second is shown. 0 when it is; used by snapshots taken without a window.
+// that second is shown (past the last frame: the last frame). 0 when it is; used by snapshots
+// taken without a window. It waits for the engine's thread, so never call it from a callback.
 int32_t showFrameAt(double second, int32_t timeoutMs);
 
 enum class PlayState { Closed, Stopped, Playing, Paused, Ended };

@@ -203,6 +203,30 @@ TEST_F(PlaybackEngine, MultiFileTimelinePlaysRangesBackToBack)
     EXPECT_EQ(pb::engineInfo().state, pb::PlayState::Playing);
 }
 
+TEST_F(PlaybackEngine, FilesThatCannotBeOpenedAreRefused)
+{
+    std::string good = Clip3s();
+    EXPECT_NE(pb::openFile((rmtest::FixtureDir() + "/missing.mp4").c_str()), 0);
+    EXPECT_NE(pb::openFile(nullptr), 0);
+    EXPECT_NE(pb::openMultiFile(nullptr, 0), 0);
+    EXPECT_EQ(pb::engineInfo().state, pb::PlayState::Closed);
+
+    // A timeline with a missing file says so and plays what it has.
+    pb::MultiFileEntry e[3] = {};
+    std::snprintf(e[0].path, sizeof e[0].path, "%s/missing.mp4", rmtest::FixtureDir().c_str());
+    std::snprintf(e[1].path, sizeof e[1].path, "%s", good.c_str());
+    e[1].start = 1;
+    e[1].end = 99;  // past the end: to the end
+    std::snprintf(e[2].path, sizeof e[2].path, "%s", good.c_str());
+    e[2].start = 2;
+    e[2].end = 2;  // empty: adds nothing
+    EXPECT_NE(pb::openMultiFile(e, 3), 0);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().length > 0; }, 2000));
+    EXPECT_NEAR(pb::engineInfo().length, 2.0, 0.05);
+    ASSERT_EQ(pb::showFrameAt(0.0, 3000), 0);
+    EXPECT_NEAR(surface.last()->position, 0.0, 0.001);
+}
+
 TEST_F(PlaybackEngine, PictureSettingsChangeTheOutputPaneOnly)
 {
     pb::setEditWindow(1);
