@@ -132,6 +132,16 @@ int StreamRotation(const AVStream* st)
     return deg < 0 ? deg + 360 : deg;
 }
 
+// A file path as FFmpeg's file protocol takes it, whatever characters it holds: a relative
+// "a:b.mp4" must not be read as protocol "a". Addresses ("scheme://") are left as they are.
+std::string LocalUrl(const char* path)
+{
+    std::string p = path ? path : "";
+    if (p.empty() || p.find("://") != std::string::npos)
+        return p;
+    return "file:" + p;
+}
+
 bool IsDiskFull(int err) { return err == AVERROR(ENOSPC) || err == AVERROR(EFBIG) || err == AVERROR(EDQUOT); }
 
 class Conversion {
@@ -332,7 +342,7 @@ static int32_t ProbeDefaults(const char* path, int& w, int& h, AVRational& fps, 
 {
     AVFormatContext* ic = avformat_alloc_context();
     ic->interrupt_callback = cb;
-    if (avformat_open_input(&ic, path, nullptr, nullptr) < 0)
+    if (avformat_open_input(&ic, LocalUrl(path).c_str(), nullptr, nullptr) < 0)
         return kResultSourceOpenFailed;
     int32_t rc = kResultOk;
     if (avformat_find_stream_info(ic, nullptr) < 0) {
@@ -424,7 +434,7 @@ int32_t Conversion::OpenAudioEncoder()
 
 int32_t Conversion::OpenOutput()
 {
-    if (avformat_alloc_output_context2(&m_oc, nullptr, m_format.c_str(), m_job->OutputPath) < 0 || !m_oc)
+    if (avformat_alloc_output_context2(&m_oc, nullptr, m_format.c_str(), LocalUrl(m_job->OutputPath).c_str()) < 0 || !m_oc)
         return kResultEncoderUnavailable;
     m_oc->interrupt_callback = AVIOInterruptCB{&Conversion::InterruptCallback, this};
 
@@ -438,7 +448,7 @@ int32_t Conversion::OpenOutput()
     }
 
     if (!(m_oc->oformat->flags & AVFMT_NOFILE)) {
-        int err = avio_open2(&m_oc->pb, m_job->OutputPath, AVIO_FLAG_WRITE, &m_oc->interrupt_callback, nullptr);
+        int err = avio_open2(&m_oc->pb, LocalUrl(m_job->OutputPath).c_str(), AVIO_FLAG_WRITE, &m_oc->interrupt_callback, nullptr);
         if (err < 0)
             return IsDiskFull(err) ? kResultDiskFull : kResultOutputCreateFailed;
     }
@@ -603,7 +613,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
     };
 
     do {
-        if (avformat_open_input(&ic, in->SourcePath, nullptr, nullptr) < 0) {
+        if (avformat_open_input(&ic, LocalUrl(in->SourcePath).c_str(), nullptr, nullptr) < 0) {
             ic = nullptr;
             fail(kResultSourceOpenFailed);
             break;
@@ -1118,7 +1128,7 @@ int32_t Conversion::RunThumbnail()
     int32_t rc = kResultOk;
     bool written = false;
     do {
-        if (avformat_open_input(&ic, in->SourcePath, nullptr, nullptr) < 0) {
+        if (avformat_open_input(&ic, LocalUrl(in->SourcePath).c_str(), nullptr, nullptr) < 0) {
             ic = nullptr;
             rc = kResultSourceOpenFailed;
             break;

@@ -760,6 +760,35 @@ TEST(ConverterFailures, FullDiskGives10053AndNoFile)
     EXPECT_FALSE(fs::exists(out));
 }
 
+TEST(ConverterNames, PathsWithColonsPercentsAndSpacesWork)
+{
+    fs::path dir = fs::path(FixtureDir()) / "odd: 100% names";
+    fs::create_directories(dir);
+    fs::path src = dir / "in:put %d.mp4";
+    fs::copy_file(DefaultSource(), src, fs::copy_options::overwrite_existing);
+    std::string out = (dir / "out:put %03d.flv").string();
+    JobPtr job = MakeJob(out);
+    AddInput(job.get(), src.string(), 0, 2);
+    ASSERT_EQ(Convert(job.get()), kResultOk);
+    EXPECT_TRUE(fs::exists(out));
+    std::string jpg = (dir / "thumb %d.jpg").string();
+    JobPtr t(createGroupMediaUIOption(nullptr, "image2", 0));
+    createMediaUIOption(t.get(), out.c_str());
+    std::snprintf(t->OutputPath, sizeof t->OutputPath, "%s", jpg.c_str());
+    t->IsThumbnail = 1;
+    ASSERT_EQ(converteToMedia(t.get(), "image2", 0), kResultOk);
+    EXPECT_TRUE(fs::exists(jpg));
+
+    // A relative name with a colon is a file, not an address.
+    fs::path cwd = fs::current_path();
+    fs::current_path(dir);
+    JobPtr rel = MakeJob("rel:ative.flv");
+    AddInput(rel.get(), "in:put %d.mp4", 0, 2);
+    EXPECT_EQ(Convert(rel.get()), kResultOk);
+    fs::current_path(cwd);
+    EXPECT_TRUE(fs::exists(dir / "rel:ative.flv"));
+}
+
 // ---- thumbnail ---------------------------------------------------------------------------------
 
 TEST(ConverterThumbnail, WritesOneJpegOfARepresentativeFrame)
