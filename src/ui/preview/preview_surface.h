@@ -6,6 +6,15 @@
 // plays. Once the engine shows its crop frame, the user drags the frame's edges in the output
 // pane; every move reports the margins (source pixels) through the engine's crop callback, and
 // the release makes the output pane take them.
+//
+// Set-up in a window, in this order:
+//   rm::playback::close_sdl();
+//   rm::playback::setEditWindow(0 or 1);  rm::playback::setPlayerHandle(&statusVar);
+//   rm::playback::initPlayOption(idle, background, x, y, panel->width(), panel->height());
+//   PreviewSurface::Attach(playerHost);   // fills the host, which fills the play panel
+//   rm::playback::openFile(path);  rm::playback::startPlay(second);
+// and rm::playback::close_sdl() when the window closes. PreviewAudio::Instance()->SetVolume()
+// sets the sound's volume (0..510).
 
 #include <QPointer>
 #include <QRectF>
