@@ -194,6 +194,22 @@ TEST_F(JobRecords, MergeGroupGivesOneJobWithAnInputPerMemberInOrder)
     EXPECT_EQ(first->Next->Next, nullptr);
 }
 
+TEST_F(JobRecords, SlideMembersLandInTheGroupsFolder)
+{
+    auto group = Task("Slide1", "Slide1.flv");
+    ASSERT_TRUE(MakeJobFolder(m_folders, "Slide1", kWhen));
+    const QString folder = m_folders.currentJobFolder;
+    EXPECT_EQ(folder, m_folders.outputFolder + "Slide1-2009-3-7-14-5-9/");
+    EXPECT_EQ(UniqueOutputPath(m_folders, *group, folder + "Slide1.swf", "swf"), folder + "Slide1.swf");
+    for (const char* dest : {"x(1).flv", "y(1).flv"}) {
+        auto member = Task(QString(dest).section('.', 0, 0).toUtf8().constData(), dest, 0, 3);
+        JobPtr job = NewJob();
+        ASSERT_TRUE(FillSingleJob(m_folders, *member, Settings(), job.get(), nullptr, false, kWhen));
+        EXPECT_EQ(QString::fromUtf8(job->OutputPath), folder + dest);
+    }
+    EXPECT_EQ(m_folders.currentJobFolder, folder);
+}
+
 TEST_F(JobRecords, AFolderThatCannotBeMadeLeavesTheJobUnfilled)
 {
     m_folders.outputFolder = m_dir.path() + "/missing/deeper/";
