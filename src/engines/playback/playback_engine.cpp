@@ -91,6 +91,7 @@ public:
         m_cv.notify_all();
         if (m_thread.joinable())
             m_thread.join();
+        av_frame_free(&m_currentRaw);
     }
 
     // ---- called from any thread --------------------------------------------------------------
