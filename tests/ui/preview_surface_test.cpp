@@ -177,6 +177,29 @@ private slots:
         }
     }
 
+    void soundQueueKeepsOrderAcrossItsEnd()
+    {
+        rm::ui::SoundQueue q;
+        q.Reset(4, 2);  // 4 stereo frames
+        const int16_t a[] = {1, 2, 3, 4, 5, 6};
+        QCOMPARE(q.Write(a, 3), 3);
+        int16_t out[10];
+        QCOMPARE(q.Read(out, 4, 255), int64_t(2));
+        QCOMPARE(out[0], int16_t(1));
+        QCOMPARE(out[3], int16_t(4));
+        const int16_t b[] = {7, 8, 9, 10, 11, 12, 13, 14};
+        QCOMPARE(q.Write(b, 4), 3);  // only three frames fit; the ring wraps
+        QCOMPARE(q.QueuedFrames(), size_t(4));
+        QCOMPARE(q.Read(out, 10, 510), int64_t(4));  // twice as loud, then silence
+        const int16_t expect[] = {10, 12, 14, 16, 18, 20, 22, 24, 0, 0};
+        for (int i = 0; i < 10; i++)
+            QCOMPARE(out[i], expect[i]);
+        QCOMPARE(q.Write(b, 1), 1);
+        q.Clear();
+        QCOMPARE(q.Read(out, 2, 255), int64_t(0));
+        QCOMPARE(out[0], int16_t(0));
+    }
+
     void noSoundDeviceDoesNotStopThePicture()
     {
         rm::ui::PreviewAudio* audio = rm::ui::PreviewAudio::Instance();

@@ -43,6 +43,44 @@ void ApplyVolume(const int16_t* in, int16_t* out, size_t count, int volume)
     }
 }
 
+void SoundQueue::Reset(int capacityFrames, int channels)
+{
+    m_channels = std::max(1, channels);
+    m_ring.assign(size_t(std::max(0, capacityFrames)) * size_t(m_channels), 0);
+    m_head = m_size = 0;
+}
+
+void SoundQueue::Clear() { m_head = m_size = 0; }
+
+int SoundQueue::Write(const int16_t* samples, int frames)
+{
+    if (m_ring.empty() || frames <= 0)
+        return 0;
+    size_t cap = m_ring.size();
+    size_t n = std::min((cap - m_size) / size_t(m_channels), size_t(frames)) * size_t(m_channels);
+    size_t tail = (m_head + m_size) % cap;
+    size_t first = std::min(n, cap - tail);
+    std::memcpy(m_ring.data() + tail, samples, first * sizeof(int16_t));
+    std::memcpy(m_ring.data(), samples + first, (n - first) * sizeof(int16_t));
+    m_size += n;
+    return int(n / size_t(m_channels));
+}
+
+int64_t SoundQueue::Read(int16_t* out, size_t count, int volume)
+{
+    size_t n = std::min(count, m_size);
+    n -= n % size_t(std::max(1, m_channels));
+    size_t cap = m_ring.size();
+    size_t first = cap ? std::min(n, cap - m_head) : 0;
+    ApplyVolume(m_ring.data() + m_head, out, first, volume);
+    ApplyVolume(m_ring.data(), out + first, n - first, volume);
+    if (cap)
+        m_head = (m_head + n) % cap;
+    m_size -= n;
+    std::memset(out + n, 0, (count - n) * sizeof(int16_t));
+    return int64_t(n) / std::max(1, m_channels);
+}
+
 PreviewAudio* PreviewAudio::Instance()
 {
     static QPointer<PreviewAudio> audio;
@@ -76,10 +114,7 @@ bool PreviewAudio::open(int sampleRate, int channels)
         return false;
     {
         std::lock_guard lock(m_mu);
-        m_rate = sampleRate;
-        m_channels = channels;
-        m_ring.assign(size_t(sampleRate) * channels / 2, 0);  // half a second
-        m_head = m_size = 0;
+        m_queue.Reset(sampleRate / 2, channels);  // half a second
         m_pulledFrames = 0;
     }
     QMetaObject::invokeMethod(this, [this, sampleRate, channels] { StartSink(sampleRate, channels); },
@@ -91,7 +126,7 @@ void PreviewAudio::close()
 {
     {
         std::lock_guard lock(m_mu);
-        m_head = m_size = 0;
+        m_queue.Clear();
         m_pulledFrames = 0;
     }
     QMetaObject::invokeMethod(this, [this] { StopSink(); }, Qt::QueuedConnection);
@@ -131,16 +166,7 @@ void PreviewAudio::StopSink()
 int PreviewAudio::write(const int16_t* samples, int frames)
 {
     std::lock_guard lock(m_mu);
-    if (m_ring.empty() || frames <= 0)
-        return 0;
-    size_t cap = m_ring.size();
-    size_t room = (cap - m_size) / size_t(m_channels);
-    size_t n = std::min(room, size_t(frames)) * size_t(m_channels);
-    size_t tail = (m_head + m_size) % cap;
-    for (size_t i = 0; i < n; i++)
-        m_ring[(tail + i) % cap] = samples[i];
-    m_size += n;
-    return int(n / size_t(m_channels));
+    return m_queue.Write(samples, frames);
 }
 
 int64_t PreviewAudio::framesPlayed()
@@ -164,27 +190,16 @@ void PreviewAudio::setPaused(bool paused)
 void PreviewAudio::flush()
 {
     std::lock_guard lock(m_mu);
-    m_head = m_size = 0;
+    m_queue.Clear();
     m_pulledFrames = 0;
 }
 
 int64_t PreviewAudio::Pull(char* data, int64_t maxBytes)
 {
-    auto* out = reinterpret_cast<int16_t*>(data);
-    size_t want = size_t(maxBytes / 2);
+    size_t count = size_t(maxBytes / 2);
     std::lock_guard lock(m_mu);
-    size_t n = std::min(want, m_size);
-    n -= n % size_t(std::max(1, m_channels));
-    size_t cap = m_ring.size();
-    size_t first = cap ? std::min(n, cap - m_head) : 0;
-    ApplyVolume(m_ring.data() + m_head, out, first, m_volume.load());
-    ApplyVolume(m_ring.data(), out + first, n - first, m_volume.load());
-    if (cap)
-        m_head = (m_head + n) % cap;
-    m_size -= n;
-    m_pulledFrames += int64_t(n) / std::max(1, m_channels);
-    std::memset(out + n, 0, (want - n) * sizeof(int16_t));
-    return int64_t(want) * 2;
+    m_pulledFrames += m_queue.Read(reinterpret_cast<int16_t*>(data), count, m_volume.load());
+    return int64_t(count) * 2;
 }
 
 } // namespace rm::ui

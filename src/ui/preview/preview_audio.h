@@ -24,6 +24,23 @@ namespace rm::ui {
 // Sound samples at a volume of 0..510 (255 unchanged), clipped to 16 bits.
 void ApplyVolume(const int16_t* in, int16_t* out, size_t count, int volume);
 
+// The sound waiting for the device: a ring of interleaved samples. Not thread-safe.
+class SoundQueue {
+public:
+    void Reset(int capacityFrames, int channels);  // empties it
+    void Clear();                                  // drops what is queued
+    int Write(const int16_t* samples, int frames); // frames taken (what fits)
+    // Fills `count` samples: queued sound at the volume, then silence. Returns the frames of
+    // real sound given.
+    int64_t Read(int16_t* out, size_t count, int volume);
+    size_t QueuedFrames() const { return m_channels ? m_size / size_t(m_channels) : 0; }
+
+private:
+    std::vector<int16_t> m_ring;
+    size_t m_head = 0, m_size = 0;  // in samples
+    int m_channels = 0;
+};
+
 class PreviewAudio : public QObject, public rm::playback::AudioOutput {
     Q_OBJECT
 public:
@@ -56,10 +73,7 @@ private:
     bool m_hasDevice = false;
 
     std::mutex m_mu;  // the queue between the engine's audio thread and the device
-    std::vector<int16_t> m_ring;
-    size_t m_head = 0, m_size = 0;  // in samples
-    int m_channels = 2;
-    int m_rate = 44100;
+    SoundQueue m_queue;
     int64_t m_pulledFrames = 0;     // real sound handed to the device since open or flush
     int64_t m_latencyFrames = 0;    // what the device buffers before it is heard
 
