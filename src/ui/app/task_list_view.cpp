@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 
 namespace rm::ui {
 
@@ -57,6 +58,8 @@ QIcon MakeIcon(int role)
             p.drawRect(QRectF(3.5, 7, 7, 5.5));
             break;
         }
+        p.end();
+        icon.addPixmap(pm);
     }
     return icon;
 }
@@ -125,10 +128,20 @@ TaskListView::TaskListView(QWidget* parent) : QTreeView(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);  // editing starts from the click handler
     setContextMenuPolicy(Qt::CustomContextMenu);
     setIconSize(QSize(16, 16));
-    setIndentation(18);
+    setIndentation(16);
     header()->setSectionsMovable(true);
     header()->setMinimumSectionSize(100);
-    header()->setStretchLastSection(false);
+    // The last column takes what the list's width leaves, so no column hides past the right edge
+    // (there is no horizontal scroll bar).
+    header()->setStretchLastSection(true);
+    // Narrower padding than the application's headers: "Original Length" fits its 110 pixels.
+    // Without a horizontal scroll bar the list never scrolls sideways (an editor opening on the
+    // last column would otherwise shift every column).
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
+        if (v != 0)
+            horizontalScrollBar()->setValue(0);
+    });
+    header()->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 5px 2px 5px 5px; font-size: 11px; }"));
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
@@ -139,11 +152,6 @@ void TaskListView::ApplyColumnDefaults()
         header()->setSectionResizeMode(c, QHeaderView::Interactive);
         header()->resizeSection(c, widths[c]);
     }
-}
-
-QWidget* TaskListView::OpenEditor() const
-{
-    return viewport()->findChild<QLineEdit*>(QStringLiteral("DestinationEditor"));
 }
 
 void TaskListView::mouseReleaseEvent(QMouseEvent* e)

@@ -31,8 +31,8 @@ public:
     explicit TaskListView(QWidget* parent = nullptr);
     // The default column widths (all resizable and movable, none narrower than 100).
     void ApplyColumnDefaults();
-    // The line editor open on a cell, if any.
-    QWidget* OpenEditor() const;
+    // Whether a cell's editor is open.
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
 signals:
     void mouseReleased();
