@@ -91,7 +91,7 @@ private slots:
     {
         rm::RegistryKey::SetStoreFile(m_dir.filePath("store.conf"));
         rm::RegistryKey key;
-        key.CreateKey(rm::RegistryKey::kSettingKey);
+        QVERIFY(key.OpenKey(rm::RegistryKey::kSettingKey, true));
         key.WriteString(QStringLiteral("AutoUpdate"), QStringLiteral("0"));
         key.WriteString(QStringLiteral("media_output_dir"), m_dir.filePath("out") + "/");
         rm::SetProgramFolder(QStringLiteral(RM_APP_DIR "/"));
@@ -123,6 +123,8 @@ private slots:
         CreateAppWindows();
         frmMain->show();
         QVERIFY(QTest::qWaitForWindowExposed(frmMain));
+        // Outputs go below this test's own folder.
+        QVERIFY(frmMain->OutputPath->text().startsWith(m_dir.path()));
     }
 
     void cleanupTestCase()
