@@ -174,7 +174,7 @@ private:
     int EncodeVideo(AVFrame* frame);
     int EncodeAudioFromFifo(bool flushAll);
     int EncodeAudioFrame(AVFrame* frame);
-    int BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in, double segment);
+    int BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in);
     int BuildAudioGraph(const AVFrame* f, AVRational tb, double segment);
     int DrainVideoGraph();
     int DrainAudioGraph();
@@ -229,7 +229,6 @@ private:
     double m_offset = 0;              // output time where the current input starts
     double m_segment = kUnknown;
     bool m_segmentHasAudio = false;
-    int m_segmentInput = 0;
     int m_segmentRotation = 0;
     double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
     ConvertInput* m_currentInput = nullptr;
@@ -796,7 +795,7 @@ static int ConfigureGraph(AVFilterGraph* g, AVFilterContext* src, AVFilterContex
     return avfilter_graph_config(g, nullptr);
 }
 
-int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in, double segment)
+int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in)
 {
     avfilter_graph_free(&m_vgraph);
     m_vgraph = avfilter_graph_alloc();
@@ -830,7 +829,6 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
     m_vgH = f->height;
     m_vgFmt = f->format;
     m_vgTb = tb;
-    (void)segment;
     return 0;
 }
 
@@ -947,7 +945,6 @@ void Conversion::FilterMain()
         case ReaderItem::InputBegin:
             m_segment = item.segment;
             m_segmentHasAudio = item.hasAudio;
-            m_segmentInput = item.input;
             m_segmentRotation = item.rotation;
             m_currentInput = m_inputs[size_t(item.input)];
             m_inputIndex = item.input;
@@ -967,7 +964,7 @@ void Conversion::FilterMain()
                     EndOfStream(m_vsrc);
                     DrainVideoGraph();
                 }
-                if (BuildVideoGraph(f, item.timeBase, m_currentInput, m_segment) < 0) {
+                if (BuildVideoGraph(f, item.timeBase, m_currentInput) < 0) {
                     Fail(kResultEncodeFailed);
                     return;
                 }
@@ -1176,7 +1173,7 @@ int32_t Conversion::RunThumbnail()
                 av_packet_unref(pkt);
             }
             while (!written && (err = avcodec_receive_frame(dec, frame)) >= 0) {
-                if (!m_vgraph && BuildVideoGraph(frame, st->time_base, in, kUnknown) < 0) {
+                if (!m_vgraph && BuildVideoGraph(frame, st->time_base, in) < 0) {
                     rc = kResultEncodeFailed;
                     break;
                 }
