@@ -875,6 +875,7 @@ Section propertiesSection(const Style& st)
     addWindow(s, st, QStringLiteral("proPanel"));
     addChrome(s, st, false, false, QStringLiteral("btnClose"));
     s.decor.push_back({0, QRect(20, st.titleH + 12, 380, 336)});
+    s.els.push_back(el("proInfo", KNone, QRect(20, st.titleH + 12, 380, 336))); // the facts on the card
     addOkCancel(s, st, QStringLiteral("btnOK"), QString());
     return s;
 }
@@ -888,6 +889,7 @@ Section aboutSection(const Style& st)
     s.size = QSize(440, 320);
     addWindow(s, st, QStringLiteral("aboutPanel"));
     s.decor.push_back({0, QRect(20, st.titleH + 12, 400, 200)});
+    s.els.push_back(el("aboutInfo", KNone, QRect(20, st.titleH + 12, 400, 200))); // the texts on the card
     addOkCancel(s, st, QStringLiteral("btnOK"), QString());
     return s;
 }
