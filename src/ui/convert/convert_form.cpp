@@ -299,7 +299,13 @@ void TfrmConvert::closeEvent(QCloseEvent* e)
     SkinnedForm::closeEvent(e);
 }
 
-void TfrmConvert::PreviewClick() { rm::converter::setUsingPreview(Preview->isChecked() ? 1 : 0); }
+void TfrmConvert::PreviewClick()
+{
+    rm::converter::setUsingPreview(Preview->isChecked() ? 1 : 0);
+    // Without the preview the panel shows its idle picture rather than a frozen frame.
+    if (!Preview->isChecked())
+        m_preview->Clear();
+}
 
 void TfrmConvert::btnCancelClick()
 {
