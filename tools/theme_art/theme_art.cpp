@@ -776,7 +776,7 @@ Section customizeSection(const Style& st)
 
     // Page 3: tab bar, tab panels and the player preview.
     const int tabW = 86, tabH = 30;
-    const QRect panel(m, y0 + tabH + 8, 300, H - y0 - tabH - 8 - 72);
+    const QRect panel(m, y0 + tabH + 8, 324, H - y0 - tabH - 8 - 72); // three gallery columns + scroll bar
     s.decor.push_back({3, panel});
     const char* tabs1[] = {"btnPlayer", "btnEffect", "btnLoad", "btnDecorate", "btnOption"};
     const char* caps1[] = {"Player", "Effect", "Preloader", "Decorate", "Option"};
@@ -807,7 +807,7 @@ Section customizeSection(const Style& st)
         e.page = 3;
         s.els.push_back(e);
     }
-    const QRect web(m + 300 + 16, y0 + tabH + 8, W - 2 * m - 316, 380);
+    const QRect web(m + 324 + 16, y0 + tabH + 8, W - 2 * m - 340, 380);
     El webEl = el("webPanel", KScreen, web);
     webEl.page = 3;
     s.els.push_back(webEl);
