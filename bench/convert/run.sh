@@ -19,6 +19,8 @@ peak_kb() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
 wall_s() { awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,a,":"); s=0; for(i=1;i<=n;i++) s=s*60+a[i]; print s}' "$1"; }
 
 vf=$("$bin" --print-vf 1280 720 480x360 25)
+# Other work on the machine changes both sides' times: say how busy it was.
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)  cores: $(nproc)"
 printf '%-8s %10s %10s %8s %12s %12s\n' source engine_s ffmpeg_s ratio engine_MB ffmpeg_MB
 for m in "${minutes[@]}"; do
   src="$work/src_${m}min_720p.mp4"
@@ -44,3 +46,5 @@ for m in "${minutes[@]}"; do
   printf '%-8s %10.2f %10.2f %8.2f %12.1f %12.1f\n' "${m}min" "$best_e" "$best_f" \
     "$(echo "$best_e / $best_f" | bc -l)" "$(echo "$mem_e / 1024" | bc -l)" "$(echo "$mem_f / 1024" | bc -l)"
 done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+
