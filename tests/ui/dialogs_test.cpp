@@ -12,6 +12,7 @@
 #include "ui/dialogs/about_form.h"
 #include "ui/dialogs/option_form.h"
 #include "ui/dialogs/pro_form.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 
@@ -22,6 +23,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -437,6 +439,56 @@ private slots:
         }
         QTest::mouseClick(frmAbout->btnOK, Qt::LeftButton);
         QVERIFY(!frmAbout->isVisible());
+    }
+
+    // Not a check: with RM_SCREENSHOT_DIR set and a real display (xvfb-run, QT_QPA_PLATFORM=xcb),
+    // shows each dialog and photographs the screen into that folder as dlg_<name>.png.
+    void screenshots()
+    {
+        const QString dir = qEnvironmentVariable("RM_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("RM_SCREENSHOT_DIR not set");
+        auto shoot = [&](QWidget* w, const QString& name) {
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            w->raise();
+            QTest::qWait(300);
+            QCOMPARE(QProcess::execute(QStringLiteral("import"),
+                                       {QStringLiteral("-window"), QStringLiteral("root"),
+                                        dir + QStringLiteral("/dlg_") + name + QStringLiteral(".png")}),
+                     0);
+        };
+        QDir().mkpath(dir);
+        ApplyAppStyle(*qApp); // the program's look
+        rm::TheAppSettings().autoUpdate = 1;
+        shoot(frmOption, QStringLiteral("option_general"));
+        QTest::mouseClick(frmOption->btnFormat, Qt::LeftButton);
+        shoot(frmOption, QStringLiteral("option_format"));
+        QTest::mouseClick(frmOption->btnGeneral, Qt::LeftButton);
+        pickTheme(m_otherIndex);
+        shoot(frmOption, QStringLiteral("option_other_theme"));
+        QTest::mouseClick(frmOption->btnCancel, Qt::LeftButton);
+
+        rmtest::FixtureSpec spec;
+        spec.width = 320;
+        spec.height = 240;
+        spec.fpsNum = 30000;
+        spec.fpsDen = 1001;
+        rm::CustomSettings current, defaults;
+        auto item = rm::CreateFileItem(rmtest::Fixture("holiday_trip.mp4", spec), {}, current, defaults);
+        frmPro->SetItem(*item);
+        shoot(frmPro, QStringLiteral("properties"));
+        frmPro->close();
+        shoot(frmAbout, QStringLiteral("about"));
+        frmAbout->close();
+        // The other theme's title band is taller: the cards' contents follow it.
+        showOptions();
+        pickTheme(m_otherIndex);
+        QTest::mouseClick(frmOption->btnOK, Qt::LeftButton);
+        shoot(frmPro, QStringLiteral("properties_other_theme"));
+        frmPro->close();
+        shoot(frmAbout, QStringLiteral("about_other_theme"));
+        frmAbout->close();
     }
 };
 
