@@ -312,18 +312,22 @@ private:
 
         void requestSeek(double target, int64_t newSerial)
         {
+            // Old frames go before the demuxer hears of the seek, or the first new ones could be
+            // cleared with them.
             serial = newSerial;
+            {
+                std::lock_guard lock(fqMu);
+                for (auto& it : fq)
+                    FreeVideoItem(it);
+                fq.clear();
+            }
+            fqCv.notify_all();
             {
                 std::lock_guard lock(seekMu);
                 seekTarget = target;
                 seekSerial = newSerial;
             }
             seekCv.notify_all();
-            std::lock_guard lock(fqMu);
-            for (auto& it : fq)
-                FreeVideoItem(it);
-            fq.clear();
-            fqCv.notify_all();
         }
 
         // -- demuxer
