@@ -142,6 +142,19 @@ std::string LocalUrl(const char* path)
     return "file:" + p;
 }
 
+// Average brightness of a picture's luma plane (sampled), 0..255.
+double MeanLuma(const AVFrame* f)
+{
+    if (!f || !f->data[0] || f->width <= 0 || f->height <= 0)
+        return 0;
+    double sum = 0;
+    int n = 0;
+    for (int y = 0; y < f->height; y += 4)
+        for (int x = 0; x < f->width; x += 4, ++n)
+            sum += f->data[0][size_t(y) * size_t(f->linesize[0]) + size_t(x)];
+    return n ? sum / n : 0;
+}
+
 bool IsDiskFull(int err) { return err == AVERROR(ENOSPC) || err == AVERROR(EFBIG) || err == AVERROR(EDQUOT); }
 
 class Conversion {
@@ -1162,6 +1175,23 @@ int32_t Conversion::RunThumbnail()
             break;
         AVStream* st = ic->streams[vi];
         bool eof = false;
+        // The thumbnail filter picks the most typical of a run of frames; a dark choice (a fade,
+        // a black title) is passed over for the next run's, a few times at most.
+        FramePtr fallback;
+        int darkChoices = 0;
+        auto write = [&](AVFrame* f) {
+            f->pts = 0;
+            if (EncodeVideo(f) >= 0 && EncodeVideo(nullptr) >= 0)
+                written = true;
+        };
+        auto consider = [&](FramePtr chosen) {
+            if (MeanLuma(chosen.get()) < 24 && ++darkChoices < 8) {
+                if (!fallback)
+                    fallback = std::move(chosen);
+                return;
+            }
+            write(chosen.get());
+        };
         while (!written && !Stopped()) {
             int err = eof ? AVERROR_EOF : av_read_frame(ic, pkt);
             if (err < 0 && !eof) {
@@ -1182,25 +1212,24 @@ int32_t Conversion::RunThumbnail()
                     break;
                 }
                 FramePtr out = NewFrame();
-                if (av_buffersink_get_frame(m_vsink, out.get()) >= 0) {
-                    out->pts = 0;
-                    if (EncodeVideo(out.get()) >= 0 && EncodeVideo(nullptr) >= 0)
-                        written = true;
-                }
+                if (av_buffersink_get_frame(m_vsink, out.get()) >= 0)
+                    consider(std::move(out));
             }
             if (rc != kResultOk)
                 break;
             if (eof && !written) {
-                // Fewer frames than the choice window: take the choice among what there was.
+                // The end came first: the choice among the frames left, else the dark one kept.
+                FramePtr last;
                 if (m_vgraph) {
                     EndOfStream(m_vsrc);
-                    FramePtr out = NewFrame();
-                    if (av_buffersink_get_frame(m_vsink, out.get()) >= 0) {
-                        out->pts = 0;
-                        if (EncodeVideo(out.get()) >= 0 && EncodeVideo(nullptr) >= 0)
-                            written = true;
-                    }
+                    last = NewFrame();
+                    if (av_buffersink_get_frame(m_vsink, last.get()) < 0)
+                        last.reset();
                 }
+                if (last && (MeanLuma(last.get()) >= 24 || !fallback))
+                    write(last.get());
+                else if (fallback)
+                    write(fallback.get());
                 if (!written)
                     rc = m_vgraph ? kResultEncodeFailed : kResultSourceOpenFailed;
                 break;

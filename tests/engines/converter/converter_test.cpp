@@ -793,10 +793,11 @@ TEST(ConverterNames, PathsWithColonsPercentsAndSpacesWork)
 
 TEST(ConverterThumbnail, WritesOneJpegOfARepresentativeFrame)
 {
-    // Two black seconds, then the test picture: the thumbnail must not be black.
+    // Black up to 3.5 s of 6, then the test picture: the thumbnail must not be black, even
+    // though the frames a third into the file are.
     FixtureSpec s;
     s.seconds = 6;
-    s.videoSource = "testsrc2=s={w}x{h}:r={r}:d={d},drawbox=c=black:t=fill:enable='lt(t,2)'";
+    s.videoSource = "testsrc2=s={w}x{h}:r={r}:d={d},drawbox=c=black:t=fill:enable='lt(t,3.5)'";
     std::string src = Source("black_start.mp4", s);
     std::string flv = OutPath("thumbsrc.flv");
     JobPtr main = MakeJob(flv);
