@@ -1164,20 +1164,20 @@ private:
     void publishClock()
     {
         clockNow();  // takes in the sound's latest position
-        m_pubRunning = false;
+        std::lock_guard lock(m_pubMu);
         m_pubPts = m_anchorPts;
-        m_pubWallNs = std::chrono::duration_cast<std::chrono::nanoseconds>(m_anchorWall.time_since_epoch()).count();
+        m_pubWall = m_anchorWall;
         m_pubSerial = m_session ? m_session->serial.load() : -1;
         m_pubRunning = m_state == Playing && !m_needFirst;
     }
 
     // Decoder threads: the clock now, or a negative number when it stands still.
-    double publishedClock(int64_t serial) const
+    double publishedClock(int64_t serial)
     {
-        if (!m_pubRunning.load() || m_pubSerial.load() != serial)
+        std::lock_guard lock(m_pubMu);
+        if (!m_pubRunning || m_pubSerial != serial)
             return -1;
-        int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-        return m_pubPts.load() + (now - m_pubWallNs.load()) / 1e9;
+        return m_pubPts + Seconds(Clock::now() - m_pubWall);
     }
 
     void report(double position, bool end)
@@ -1391,10 +1391,11 @@ private:
     int64_t m_framesShown = 0;
     std::atomic<int64_t> m_framesDropped{0};
     // The clock as the decoder sees it, to drop late frames before rendering them.
-    std::atomic<bool> m_pubRunning{false};
-    std::atomic<double> m_pubPts{0};
-    std::atomic<int64_t> m_pubWallNs{0};
-    std::atomic<int64_t> m_pubSerial{-1};
+    std::mutex m_pubMu;
+    bool m_pubRunning = false;
+    double m_pubPts = 0;
+    Clock::time_point m_pubWall{};
+    int64_t m_pubSerial = -1;
 };
 
 } // namespace
