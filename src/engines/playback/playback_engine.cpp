@@ -1004,7 +1004,8 @@ private:
         case Cmd::Start:
             if (!m_session)
                 break;
-            if (m_state == Paused && c.value == 0 && !m_needFirst) {
+            if (m_state == Paused && c.value == 0) {
+                // Goes on from the picture shown, or from the place of a seek still under way.
                 m_anchorPts = m_pausedPos;
                 m_anchorWall = Clock::now();
                 setState(Playing);
