@@ -676,6 +676,10 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             double left = ic->duration / double(AV_TIME_BASE) - start;
             segment = std::min(segment, std::max(0.0, left));
         }
+        if (ic->duration > 0 && segment <= 0) {
+            fail(kResultInvalidSettings);  // the stretch starts at or after the source's end
+            break;
+        }
         const double end = start + segment;
 
         ReaderItem begin;
@@ -697,10 +701,13 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         }
 
         bool videoDone = false, audioDone = (adec == nullptr);
+        int64_t picturesDecoded = 0;
         AVFrame* frame = av_frame_alloc();
         auto emit = [&](AVCodecContext* dec, AVStream* st, bool isVideo) -> int {
             int err;
             while ((err = avcodec_receive_frame(dec, frame)) >= 0) {
+                if (isVideo)
+                    ++picturesDecoded;
                 int64_t pts = frame->best_effort_timestamp;
                 if (pts == AV_NOPTS_VALUE)
                     pts = frame->pts;
@@ -768,6 +775,10 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             }
         }
         av_frame_free(&frame);
+        if (result == 0 && !Stopped() && picturesDecoded == 0) {
+            fail(kResultSourceOpenFailed);  // not one picture could be decoded: a damaged source
+            break;
+        }
         if (result == 0 && !Stopped()) {
             ReaderItem endItem;
             endItem.kind = ReaderItem::InputEnd;

@@ -642,9 +642,20 @@ TEST(ConverterFailures, EachFailureHasItsOwnCodeAndLeavesNoFile)
     {
         std::ifstream in(Source("mjpeg.avi", mj), std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string undecodable = bytes;
         for (size_t pos = 0; (pos = bytes.find("MJPG", pos)) != std::string::npos;)
             bytes.replace(pos, 4, "QQZZ");
         std::ofstream(unknownCodec, std::ios::binary) << bytes;
+        // Every picture chunk ("00dc" + size + data) zeroed: the file opens, no picture decodes.
+        for (size_t pos = 0; (pos = undecodable.find("00dc", pos)) != std::string::npos; pos += 4) {
+            if (pos + 8 > undecodable.size())
+                break;
+            uint32_t size = uint8_t(undecodable[pos + 4]) | uint8_t(undecodable[pos + 5]) << 8 |
+                            uint8_t(undecodable[pos + 6]) << 16 | uint32_t(uint8_t(undecodable[pos + 7])) << 24;
+            if (size > 16 && pos + 8 + size <= undecodable.size())
+                std::fill_n(undecodable.begin() + long(pos + 8), size, '\0');
+        }
+        std::ofstream(OutPath("undecodable.avi"), std::ios::binary) << undecodable;
     }
 
     struct Case {
@@ -657,6 +668,7 @@ TEST(ConverterFailures, EachFailureHasItsOwnCodeAndLeavesNoFile)
         {"damaged source", garbage, nullptr, kResultSourceOpenFailed},
         {"no video", noVideo, nullptr, kResultNoVideo},
         {"unknown codec", unknownCodec, nullptr, kResultCodecUnsupported},
+        {"no picture decodes", OutPath("undecodable.avi"), nullptr, kResultSourceOpenFailed},
         {"unfilled job", good, [](ConvertJob* j) { j->OutputPath[0] = 0; }, kResultOutputCreateFailed},
         {"zero size", good, [](ConvertJob* j) { SetText(j->FrameSize, "0x0"); }, kResultInvalidSettings},
         {"no x in size", good, [](ConvertJob* j) { SetText(j->FrameSize, "320"); }, kResultInvalidSettings},
