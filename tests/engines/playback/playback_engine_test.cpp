@@ -426,6 +426,18 @@ TEST_F(PlaybackEngine, SoundLeadsTheClockAndAMissingDeviceDoesNotStopThePicture)
         EXPECT_EQ(sawAudioClock, c.audioClock) << "mode " << c.mode;
         if (c.mode != FakeAudio::Refuses)
             EXPECT_GT(audio.written.load(), 0);
+        if (c.mode == FakeAudio::RealTime) {
+            // Paused, the device holds and so does the clock; play goes on from there.
+            pb::pausePlay();
+            ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Paused; }, 2000));
+            double held = pb::engineInfo().position;
+            std::this_thread::sleep_for(400ms);
+            EXPECT_DOUBLE_EQ(pb::engineInfo().position, held);
+            rmtest::Log().clear();
+            pb::startPlay(0);
+            ASSERT_TRUE(rmtest::WaitUntil([] { return !rmtest::Log().snapshot().empty(); }, 2000));
+            EXPECT_NEAR(LastPosition(), held, 0.4);
+        }
         pb::close_sdl();
         ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 3000));
         pb::setAudioOutput(nullptr);
