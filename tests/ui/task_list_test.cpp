@@ -10,6 +10,10 @@
 #include "ui/app/message_boxes.h"
 #include "ui/app/task_list_view.h"
 #include "ui/convert/convert_form.h"
+#include "ui/custom/custom_form.h"
+#include "ui/dialogs/pro_form.h"
+#include "ui/editors/clip_form.h"
+#include "ui/editors/edit_form.h"
 #include "ui/toolkit/image_button.h"
 
 #include <QAction>
@@ -38,6 +42,7 @@ class TaskListTest : public QObject {
     bool m_answer = true;
     int m_modalRuns = 0;
     int m_totalMaxSeen = -1;
+    QDialog* m_lastModal = nullptr;
     QList<QUrl> m_opened;
 
     rm::TaskTree* tasks() { return frmMain->Tasks; }
@@ -113,6 +118,7 @@ private slots:
         TfrmMain::SetFilesChooser([this](QWidget*) { return m_chosen; });
         TfrmMain::SetModalRunner([this](QDialog* d) {
             ++m_modalRuns;
+            m_lastModal = d;
             if (d == frmConvert)
                 m_totalMaxSeen = frmConvert->TotalProgress->maximum();
             return int(QDialog::Accepted);
@@ -471,6 +477,40 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_dir.filePath("missing")));
         rm::TheAppSettings().outputFolder = saved;
         resetList();
+    }
+
+    void perItemDialogsOpenForTheFirstSelectedRow()
+    {
+        addFiles({m_a, m_b});
+        TaskNode* a = tasks()->topLevel(0);
+        frmMain->SelectOnly(a);
+        clickCell(tasks()->topLevel(1), 0, Qt::ControlModifier);
+        frmMain->mergeClick();
+        TaskNode* group = tasks()->topLevel(2);
+        struct Case {
+            const char* what;
+            TaskNode* row;  // nullptr: nothing selected
+            void (TfrmMain::*handler)();
+            QDialog* opens;
+        };
+        const Case cases[] = {
+            {"edit on a file", a, &TfrmMain::editClick, frmEdit},
+            {"trim on a file", a, &TfrmMain::clipClick, frmClip},
+            {"trim on a group", group, &TfrmMain::clipClick, nullptr},
+            {"trim on a member", group->child(0), &TfrmMain::clipClick, nullptr},
+            {"customise a group", group, &TfrmMain::customizeClick, frmCustom},
+            {"properties", a, &TfrmMain::PropertiesClick, frmPro},
+            {"edit without a row", nullptr, &TfrmMain::editClick, nullptr},
+        };
+        for (const Case& k : cases) {
+            if (k.row)
+                frmMain->SelectOnly(k.row);
+            else
+                view()->clearSelection();
+            m_lastModal = nullptr;
+            (frmMain->*k.handler)();
+            QVERIFY2(m_lastModal == k.opens, k.what);
+        }
     }
 
     void browseSetsTheOutputFolderAndFindTargetOpensIt()

@@ -4,6 +4,8 @@
 
 #include "model/app_settings.h"
 #include "model/profile_catalogue.h"
+#include "ui/app/app_windows.h"
+#include "ui/custom/custom_form.h"
 
 #include <QDir>
 
@@ -18,7 +20,12 @@ void TfrmMain::LoadProfileCatalogue()
     ApplyStartupProfile();
 }
 
-// The wizard's three template galleries (players, effects, preloaders).
-void TfrmMain::FillTemplateGalleries() {}
+// The wizard's three template galleries (players, effects, preloaders) from "templates/" beside
+// the executable.
+void TfrmMain::FillTemplateGalleries()
+{
+    if (frmCustom)
+        frmCustom->FillTemplateGalleries(ProgramFolder());
+}
 
 } // namespace rm::ui

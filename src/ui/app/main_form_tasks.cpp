@@ -171,8 +171,14 @@ void TfrmMain::SelectOnly(TaskNode* node)
     const QModelIndex i = Tasks->indexOf(node, 0);
     if (!i.isValid())
         return;
+    const bool sameRow = TaskView->currentIndex().isValid() &&
+                         Tasks->nodeFromIndex(TaskView->currentIndex()) == node;
     TaskView->selectionModel()->setCurrentIndex(
         i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The buttons follow the one selected row even when it was the current row already (after a
+    // multiple selection had changed them).
+    if (sameRow)
+        NodeTreeChange(i);
     TaskView->scrollTo(i);
 }
 
@@ -337,8 +343,9 @@ void TfrmMain::clipClick()
 void TfrmMain::customizeClick()
 {
     const std::vector<TaskNode*> sel = SelectedNodes();
-    if (sel.empty())
+    if (sel.empty() || !sel.front()->item() || !sel.front()->item()->settings)
         return;
+    frmCustom->SetTask(sel.front()->item());
     RunModal(frmCustom);
 }
 
