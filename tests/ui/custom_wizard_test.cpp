@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -132,6 +133,7 @@ private slots:
         QDir().mkpath(m_program + "profile");
         QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/Images"), m_program + "Images"));
         QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/templates"), m_program + "templates"));
+        QFile::link(QStringLiteral(RM_APP_DIR "/ruffle"), m_program + "ruffle");
         WriteProfile(m_program + "profile", "a.xml", "low", "Low", "320x240", "25");
         WriteProfile(m_program + "profile", "b.xml", "normal", kStartupProfileDisplay, "400x300", "25");
         WriteProfile(m_program + "profile", "c.xml", "high", "High", "640x480", "29.97");
@@ -694,6 +696,59 @@ private slots:
         QVERIFY(swf.open(QIODevice::ReadOnly));
         const QByteArray head = swf.read(3);
         QVERIFY(head == "FWS" || head == "CWS");
+        m_form->closeClick();
+    }
+
+    // Looking at the wizard: run on a real display (xvfb-run ... -platform xcb) with
+    // RM_WIZARD_SCREENS=<folder>; each page and tab is shown with the live preview and the whole
+    // screen is saved with imagemagick's import.
+    void screens()
+    {
+        const QString out = qEnvironmentVariable("RM_WIZARD_SCREENS");
+        if (out.isEmpty() || QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QSKIP("set RM_WIZARD_SCREENS and run on a display to take screenshots");
+        QDir().mkpath(out);
+        auto shot = [&](const QString& name, int waitMs) {
+            QTest::qWait(waitMs);
+            QProcess::execute(QStringLiteral("import"),
+                              {QStringLiteral("-window"), QStringLiteral("root"), out + "/wizard_" + name + ".png"});
+        };
+        TfrmCustom::SetPreviewEnabled(true);
+        m_task->settings->Width = 480;
+        m_task->settings->Height = 360;
+        m_task->settings->SwfType = 1;
+        m_task->settings->IsDecorate = 1;
+        m_task->settings->FileType = 2;
+        SetText(m_task->settings->Dec_textContent, "Reelmaker");
+        SetText(m_task->settings->Dec_fontType, "DejaVu Sans");
+        m_task->settings->Dec_fontSize = 14;
+        m_task->settings->Dec_fontColor = RgbColor{255, 220, 0};
+        m_task->settings->Dec_text_X = 40;
+        m_task->settings->Dec_text_Y = 60;
+        m_task->settings->Dec_text_Width = 120;
+        m_task->settings->Dec_text_Height = 28;
+        m_task->settings->IsCreditHead = 1;
+        SetText(m_task->settings->Head_textContent, "Opening titles");
+        openWizard();
+        shot("page1", 500);
+        m_form->btnNextClick();
+        shot("page2", 300);
+        m_form->btnNextClick();
+        shot("page3_player", 9000);
+        m_form->btnEffect->click();
+        shot("page3_effect", 500);
+        m_form->btnDecorate->click();
+        shot("page3_decorate", 500);
+        m_form->btnHead->click();
+        shot("page3_head", 500);
+        m_form->btnOption->click();
+        shot("page3_option", 500);
+        m_form->btnBackClick();
+        m_form->swfType_2->click();
+        m_form->btnNextClick();
+        m_form->btnLoad->click();
+        shot("page3_preloader", 6000);
+        TfrmCustom::SetPreviewEnabled(false);
         m_form->closeClick();
     }
 };

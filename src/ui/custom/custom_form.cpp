@@ -224,7 +224,26 @@ TfrmCustom::TfrmCustom(QWidget* parent)
         bg->setMouseTracking(true);
     customize_BG3->installEventFilter(this);
     BuildSkin();
+    LayOutExtras();
     ShowPage(1);
+}
+
+// Controls placed relative to themed ones (the theme has no elements of their own).
+void TfrmCustom::LayOutExtras()
+{
+    const SkinElementValues web = Element(QStringLiteral("webPanel"));
+    // "Preview" sits at the right end of the tab bar's row, over the preview's right edge.
+    m_previewTitle->setGeometry(web.x + web.width - 120, web.y - 30, 120, 22);
+    m_previewTitle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The effect and preloader boxes fill their panels; the skins leave room for the options.
+    EffectScrollBox->setGeometry(0, 0, tabEffectPanel->width(), tabEffectPanel->height());
+    LoadScrollBox->setGeometry(0, 0, tabLoadPanel->width(), tabLoadPanel->height());
+    PlayerScrollBox->setGeometry(0, 4, tabPlayerPanel->width(), 300);
+    // The decoration's two buttons sit under the URL row, in the text boxes' column.
+    const QRect u = urlValue->geometry();
+    decoFont->setGeometry(u.x(), u.bottom() + 12, 90, 28);
+    decoOpen->setGeometry(u.x() + 98, u.bottom() + 12, 90, 28);
+    m_decoHint->setGeometry(12, decoFont->geometry().bottom() + 16, tabDecoratePanel->width() - 24, 48);
 }
 
 TfrmCustom::~TfrmCustom() { delete m_lists; }
@@ -480,12 +499,8 @@ void TfrmCustom::BuildPage3()
     imgPanel->hide();
     imgPanel->raise();
 
-    auto* preview = new QLabel(QStringLiteral("<b>Preview</b>"), p);
-    preview->setObjectName(QStringLiteral("previewTitle"));
-    connect(this, &SkinnedForm::skinApplied, preview, [this, preview] {
-        const SkinElementValues e = Element(QStringLiteral("webPanel"));
-        preview->setGeometry(e.x, e.y - 26, 200, 22);
-    });
+    m_previewTitle = new QLabel(QStringLiteral("<b>Preview</b>"), p);
+    m_previewTitle->setObjectName(QStringLiteral("previewTitle"));
 
     background = new QLabel(QStringLiteral("BackGround :"), p);
     background->setObjectName(QStringLiteral("background"));
@@ -537,6 +552,11 @@ static QScrollArea* MakeScrollBox(QWidget* panel, const char* name, TfrmCustom* 
     auto* content = new QWidget;
     content->setObjectName(QString::fromLatin1(name) + QStringLiteral("Content"));
     box->setWidget(content);
+    // The tiles sit on the tab panel's own card.
+    box->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; } #%1 { background: transparent; }")
+                           .arg(content->objectName()));
+    box->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
     box->viewport()->installEventFilter(filterOwner);
     return box;
 }
@@ -548,12 +568,6 @@ void TfrmCustom::BuildPlayerTab()
     PlayerScrollBox->setGeometry(0, 4, 322, 300);
     EffectScrollBox = MakeScrollBox(tabEffectPanel, "EffectScrollBox", this);
     LoadScrollBox = MakeScrollBox(tabLoadPanel, "LoadScrollBox", this);
-    // The effect and preloader boxes fill their panels.
-    connect(this, &SkinnedForm::skinApplied, this, [this] {
-        EffectScrollBox->setGeometry(0, 0, tabEffectPanel->width(), tabEffectPanel->height());
-        LoadScrollBox->setGeometry(0, 0, tabLoadPanel->width(), tabLoadPanel->height());
-        PlayerScrollBox->setGeometry(0, 4, tabPlayerPanel->width(), 300);
-    });
     auto check = [this, p](QCheckBox*& c, const char* name, const char* caption, QRect r) {
         c = new QCheckBox(QString::fromLatin1(caption), p);
         c->setObjectName(QString::fromLatin1(name));
@@ -719,21 +733,12 @@ void TfrmCustom::BuildDecorateTab()
     decoFont->setObjectName(QStringLiteral("decoFont"));
     decoOpen = new QPushButton(QStringLiteral("Open"), p);
     decoOpen->setObjectName(QStringLiteral("decoOpen"));
-    // The two buttons sit under the URL row, in the text boxes' column.
-    connect(this, &SkinnedForm::skinApplied, this, [this] {
-        const QRect u = urlValue->geometry();
-        decoFont->setGeometry(u.x(), u.bottom() + 12, 90, 28);
-        decoOpen->setGeometry(u.x() + 98, u.bottom() + 12, 90, 28);
-    });
-    auto* hint = new QLabel(QStringLiteral("Drag the decoration on the preview to place it; drag the edges of a "
+    m_decoHint = new QLabel(QStringLiteral("Drag the decoration on the preview to place it; drag the edges of a "
                                            "picture to size it."),
                             p);
-    hint->setWordWrap(true);
-    hint->setObjectName(QStringLiteral("decoHint"));
-    hint->setStyleSheet(QStringLiteral("color: #6a7385;"));
-    connect(this, &SkinnedForm::skinApplied, hint, [this, hint] {
-        hint->setGeometry(12, decoFont->geometry().bottom() + 16, tabDecoratePanel->width() - 24, 48);
-    });
+    m_decoHint->setWordWrap(true);
+    m_decoHint->setObjectName(QStringLiteral("decoHint"));
+    m_decoHint->setStyleSheet(QStringLiteral("color: #6a7385;"));
     connect(addCredits, &QAbstractButton::clicked, this, &TfrmCustom::addCreditsClick);
     connect(text, &QAbstractButton::clicked, this, &TfrmCustom::textClick);
     connect(img, &QAbstractButton::clicked, this, &TfrmCustom::imgClick);
@@ -1095,6 +1100,7 @@ void TfrmCustom::btnBackClick()
 void TfrmCustom::ApplySkin()
 {
     SkinnedForm::ApplySkin();
+    LayOutExtras();
     ShowPage(m_page); // the layout pass shows every background; keep the page
 }
 
@@ -1134,6 +1140,13 @@ void TfrmCustom::LayOutTabButtons()
     place(btnHead, QStringLiteral("btnHead"));
     place(btnTail, QStringLiteral("btnTail"));
     place(btnOption, QStringLiteral("btnOption"));
+    if (!embedded) {
+        // One "btnOption" element serves both sets; the progressive set has no Head and Tail
+        // tabs, so its Option tab follows Decorate at the bar's own spacing.
+        const int step = btnDecorate->x() - btnLoad->x();
+        if (step > 0)
+            btnOption->move(btnDecorate->x() + step, btnOption->y());
+    }
     btnHead->setVisible(embedded);
     btnTail->setVisible(embedded);
     btnLoad->setVisible(!embedded);

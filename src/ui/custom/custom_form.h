@@ -231,6 +231,7 @@ private:
         std::map<QString, ImageButton*> tiles;
         std::map<QString, QLabel*> frames;
     };
+    void LayOutExtras();
     void BuildPage1();
     void BuildPage2();
     void BuildPage3();
@@ -276,6 +277,8 @@ private:
     WizardLists* m_lists = nullptr;
     PreviewServer* m_server = nullptr;
     QWidget* m_webView = nullptr;
+    QLabel* m_previewTitle = nullptr;
+    QLabel* m_decoHint = nullptr;
     // overlay drag state
     bool m_move = false, m_labelMove = false, m_resize = false;
     int m_edge = 0;

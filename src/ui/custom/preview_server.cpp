@@ -35,7 +35,7 @@ QByteArray ContentType(const QString& path)
 
 bool PreviewServer::Start(const QString& rootFolder)
 {
-    m_root = QDir(rootFolder).canonicalPath();
+    m_root = QDir::cleanPath(QDir(rootFolder).absolutePath());
     if (m_server && m_server->isListening())
         return true;
     if (!m_server) {
@@ -69,9 +69,10 @@ void PreviewServer::Serve(QTcpSocket* s)
     if (request.size() >= 2 && (request[0] == "GET" || request[0] == "HEAD")) {
         QString rel = QUrl::fromPercentEncoding(request[1].split('?').first());
         const QString path = QDir::cleanPath(m_root + QLatin1Char('/') + rel);
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        // Nothing outside the program folder, whatever the path says.
-        if (!canonical.isEmpty() && canonical.startsWith(m_root + QLatin1Char('/')) && QFileInfo(canonical).isFile()) {
+        // Nothing outside the program folder, whatever the path says ("..", encoded or not, is
+        // resolved before the test; links inside the folder are the folder's own).
+        if (path.startsWith(m_root + QLatin1Char('/')) && QFileInfo(path).isFile()) {
+            const QString canonical = path;
             QFile f(canonical);
             if (f.open(QIODevice::ReadOnly)) {
                 status = "200 OK";
