@@ -392,9 +392,28 @@ private:
             };
             auto seekFile = [&](double fileSecond) {
                 int64_t ts = int64_t((fileStart + fileSecond) * AV_TIME_BASE);
-                if (fileSecond <= 0.0)
+                if (fileSecond <= 0.0) {
+                    // The start of a stream without a header (MPEG program and transport streams)
+                    // is its first byte; a search by timestamps can land past the first keyframe.
+                    if ((fmt->iformat->flags & AVFMT_TS_DISCONT) && av_seek_frame(fmt, -1, 0, AVSEEK_FLAG_BYTE) >= 0)
+                        return;
                     ts = fmt->start_time != AV_NOPTS_VALUE ? fmt->start_time : 0;
+                }
                 avformat_seek_file(fmt, -1, INT64_MIN, ts, ts, 0);
+            };
+            // Some containers (MPEG program streams) seek by timestamps, not to keyframes, and
+            // may land after the place asked for or before no keyframe at all. Until the first
+            // keyframe shows that it lies at or before the place, nothing is passed on, and a
+            // keyframe too late sends the demuxer back further.
+            bool verify = false;
+            double verifyTarget = 0, verifyPoint = 0, backoff = 1;
+            int verifyDropped = 0;
+            auto seekVerified = [&](double fileSecond) {
+                seekFile(fileSecond);
+                verify = vIdx >= 0;
+                verifyTarget = verifyPoint = fileSecond;
+                backoff = 1;
+                verifyDropped = 0;
             };
             auto endAll = [&] {
                 for (PacketQueue* q : {&vq, &aq}) {
@@ -410,7 +429,7 @@ private:
                 while (seg + 1 < int(tl->segments.size())) {
                     if (openSegment(seg + 1)) {
                         const Segment& s = tl->segments[seg];
-                        seekFile(s.start);
+                        seekVerified(s.start);
                         pushChange(s.offset);
                         return;
                     }
@@ -448,7 +467,7 @@ private:
                         continue;
                     }
                     const Segment& s = tl->segments[seg];
-                    seekFile(s.start + (target - s.offset));
+                    seekVerified(s.start + (target - s.offset));
                     pushChange(target);
                     continue;
                 }
@@ -465,6 +484,14 @@ private:
                     continue;
                 }
                 if (r < 0) {
+                    if (verify && verifyPoint > 0) {
+                        // The end came before any keyframe: the seek landed past the last one.
+                        verifyPoint = std::max(0.0, verifyTarget - backoff);
+                        backoff *= 2;
+                        verifyDropped = 0;
+                        seekFile(verifyPoint);
+                        continue;
+                    }
                     advance();
                     continue;
                 }
@@ -472,6 +499,29 @@ private:
                 if (pkt->stream_index != vIdx && pkt->stream_index != aIdx) {
                     av_packet_unref(pkt);
                     continue;
+                }
+                if (verify) {
+                    if (pkt->stream_index != vIdx) {
+                        av_packet_unref(pkt);  // sound before the first usable picture
+                        continue;
+                    }
+                    if (!(pkt->flags & AV_PKT_FLAG_KEY)) {
+                        av_packet_unref(pkt);
+                        // A stream that marks no keyframes is taken as it comes.
+                        verify = ++verifyDropped < 300;
+                        continue;
+                    }
+                    int64_t t = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+                    double sec = t != AV_NOPTS_VALUE ? t * av_q2d(fmt->streams[vIdx]->time_base) - fileStart : 0;
+                    if (sec > verifyTarget + 0.02 && verifyPoint > 0) {
+                        av_packet_unref(pkt);
+                        verifyPoint = std::max(0.0, verifyTarget - backoff);
+                        backoff *= 2;
+                        verifyDropped = 0;
+                        seekFile(verifyPoint);
+                        continue;
+                    }
+                    verify = false;
                 }
                 if (pkt->stream_index == master) {
                     int64_t t = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;

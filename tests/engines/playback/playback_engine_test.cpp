@@ -227,6 +227,26 @@ TEST_F(PlaybackEngine, FilesThatCannotBeOpenedAreRefused)
     EXPECT_NEAR(surface.last()->position, 0.0, 0.001);
 }
 
+TEST_F(PlaybackEngine, SeeksLandOnTheFrameInEveryContainer)
+{
+    // Containers seek differently (indexes, timestamps searched for, start times above zero).
+    struct Case { const char* name; const char* container; const char* codec; };
+    for (Case c : {Case{"ps.mpg", "mpeg", "mpeg2video"}, Case{"ts.ts", "mpegts", "mpeg2video"},
+                   Case{"f.flv", "flv", "flv"}, Case{"a.avi", "avi", "mpeg4"}, Case{"m.mkv", "matroska", "libx264"}}) {
+        rmtest::FixtureSpec spec = Small(3);
+        spec.container = c.container;
+        spec.videoCodec = c.codec;
+        spec.gop = 25;
+        std::string path = rmtest::Fixture(c.name, spec);
+        ASSERT_EQ(pb::openFile(path.c_str()), 0) << c.name;
+        ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().length > 2.5; }, 2000)) << c.name;
+        for (double at : {1.2, 0.4, 2.0}) {
+            ASSERT_EQ(pb::showFrameAt(at, 3000), 0) << c.name << " at " << at;
+            EXPECT_NEAR(surface.last()->position, at, 0.001) << c.name;
+        }
+    }
+}
+
 TEST_F(PlaybackEngine, PictureSettingsChangeTheOutputPaneOnly)
 {
     pb::setEditWindow(1);
