@@ -230,12 +230,14 @@ TEST_F(PlaybackEngine, FilesThatCannotBeOpenedAreRefused)
 TEST_F(PlaybackEngine, SeeksLandOnTheFrameInEveryContainer)
 {
     // Containers seek differently (indexes, timestamps searched for, start times above zero).
-    struct Case { const char* name; const char* container; const char* codec; };
-    for (Case c : {Case{"ps.mpg", "mpeg", "mpeg2video"}, Case{"ts.ts", "mpegts", "mpeg2video"},
-                   Case{"f.flv", "flv", "flv"}, Case{"a.avi", "avi", "mpeg4"}, Case{"m.mkv", "matroska", "libx264"}}) {
+    struct Case { const char* name; const char* container; const char* codec; int bFrames; };
+    for (Case c : {Case{"ps.mpg", "mpeg", "mpeg2video", 0}, Case{"dvd.vob", "vob", "mpeg2video", 2},
+                   Case{"ts.ts", "mpegts", "mpeg2video", 2}, Case{"f.flv", "flv", "flv", 0},
+                   Case{"a.avi", "avi", "mpeg4", 0}, Case{"m.mkv", "matroska", "libx264", 2}}) {
         rmtest::FixtureSpec spec = Small(3);
         spec.container = c.container;
         spec.videoCodec = c.codec;
+        spec.bFrames = c.bFrames;
         spec.gop = 25;
         std::string path = rmtest::Fixture(c.name, spec);
         ASSERT_EQ(pb::openFile(path.c_str()), 0) << c.name;
