@@ -9,6 +9,7 @@
 #include "model/registry_key.h"
 #include "model/skin_theme.h"
 #include "ui/custom/custom_form.h"
+#include "ui/custom/preview_server.h"
 #include "ui/custom/wizard_logic.h"
 #include "ui/toolkit/image_button.h"
 
@@ -18,6 +19,9 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -699,6 +703,49 @@ private slots:
         m_form->closeClick();
     }
 
+    // The preview's local server: files of the program folder only, for its own host name only.
+    void previewServerServesOnlyTheProgramFolder()
+    {
+        QTemporaryDir d;
+        QDir().mkpath(d.filePath("root/temp"));
+        QFile inside(d.filePath("root/temp/page.html"));
+        QVERIFY(inside.open(QIODevice::WriteOnly));
+        inside.write("inside");
+        inside.close();
+        QFile outside(d.filePath("secret.txt"));
+        QVERIFY(outside.open(QIODevice::WriteOnly));
+        outside.write("secret");
+        outside.close();
+        PreviewServer server;
+        QVERIFY(server.Start(d.filePath("root")));
+        const QUrl base(server.BaseUrl());
+        QCOMPARE(base.host(), QStringLiteral("127.0.0.1"));
+        auto get = [&](const QByteArray& path, const QByteArray& host) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, quint16(base.port()));
+            if (!s.waitForConnected(3000))
+                return QByteArray("no connection");
+            s.write("GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n");
+            QByteArray reply;
+            // The server answers from this thread's event loop and closes the connection.
+            QElapsedTimer t;
+            t.start();
+            while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < 3000) {
+                QTest::qWait(10);
+                reply += s.readAll();
+            }
+            return reply + s.readAll();
+        };
+        const QByteArray own = "127.0.0.1:" + QByteArray::number(base.port());
+        const QByteArray ok = get("/temp/page.html?n=3", own);
+        QVERIFY2(ok.startsWith("HTTP/1.1 200") && ok.endsWith("inside"), ok.constData());
+        QVERIFY(ok.contains("text/html"));
+        for (const QByteArray& path : {QByteArray("/../secret.txt"), QByteArray("/temp/%2e%2e/%2e%2e/secret.txt"),
+                                       QByteArray("/temp/missing.swf")})
+            QVERIFY2(get(path, own).startsWith("HTTP/1.1 404"), path.constData());
+        QVERIFY(get("/temp/page.html", "evil.example:80").startsWith("HTTP/1.1 404"));
+    }
+
     // Looking at the wizard: run on a real display (xvfb-run ... -platform xcb) with
     // RM_WIZARD_SCREENS=<folder>; each page and tab is shown with the live preview and the whole
     // screen is saved with imagemagick's import.
@@ -735,6 +782,9 @@ private slots:
         shot("page2", 300);
         m_form->btnNextClick();
         shot("page3_player", 9000);
+        m_form->autoPlay->setChecked(true);
+        m_form->WritePlayerChecks();
+        shot("page3_playing", 7000);
         m_form->btnEffect->click();
         shot("page3_effect", 500);
         m_form->btnDecorate->click();

@@ -253,6 +253,14 @@ QString TfrmCustom::ProgramFolderPath() const
     return m_galleryFolder.isEmpty() ? ProgramFolder() : m_galleryFolder;
 }
 
+void TfrmCustom::ShowError(const QString& text)
+{
+    if (g_messageShower)
+        g_messageShower(text);
+    else
+        QMessageBox::critical(this, QStringLiteral("Error"), text);
+}
+
 // ------------------------------------------------------------------ page 1
 
 void TfrmCustom::BuildPage1()
@@ -886,8 +894,16 @@ void TfrmCustom::showEvent(QShowEvent* e)
 
 void TfrmCustom::FormShow()
 {
-    if (!m_galleriesBuilt)
-        FillTemplateGalleries();
+    if (!m_galleriesBuilt) {
+        // Normally built at start-up; built here when nobody did, and a missing picture is
+        // reported instead of ending the program from inside a show.
+        try {
+            FillTemplateGalleries();
+        } catch (const SkinPictureError& e) {
+            ShowError(QStringLiteral("Cannot open the picture %1.").arg(e.path()));
+        }
+    }
+    m_pageThreeEntered = false;
     ShowPage(1);
     if (!m_task || !m_task->settings)
         return;
@@ -1079,6 +1095,7 @@ void TfrmCustom::ShowPage(int page)
     SetButtonEnabled(btnBack, page != 1);
     SetButtonEnabled(btnNext, page == 1 || (page == 2 && cus_swf->isChecked()));
     if (page == 3) {
+        m_pageThreeEntered = true;
         FitPreview();
         EnterPlayerPage();
         RefreshPreview();
@@ -1290,7 +1307,7 @@ void TfrmCustom::btnOKClick()
     ch.height = height->value();
     ch.browserWidth = webBrowser->width();
     ch.browserHeight = webBrowser->height();
-    if (ch.browserWidth <= 1 || ch.browserHeight <= 1) {
+    if (!m_pageThreeEntered) {
         // Page 3 never visited: the preview would be laid out like this.
         const wizard::Rect r = wizard::FitPreview(ch.width, ch.height, webPanel->width(), webPanel->height());
         ch.browserWidth = r.w;
@@ -1597,8 +1614,8 @@ void TfrmCustom::decoOpenClick()
         PlaceOverlay({b.x, b.y, w, h});
         Image->setGeometry(0, 0, w, h);
         const QPixmap pic(path);
-        if (pic.isNull() && !g_messageShower)
-            QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Cannot open the picture %1.").arg(path));
+        if (pic.isNull())
+            ShowError(QStringLiteral("Cannot open the picture %1.").arg(path));
         Image->setPixmap(pic);
         StoreOverlayAsImageRect();
     }

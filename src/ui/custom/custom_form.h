@@ -232,6 +232,7 @@ private:
         std::map<QString, QLabel*> frames;
     };
     void LayOutExtras();
+    void ShowError(const QString& text);
     void BuildPage1();
     void BuildPage2();
     void BuildPage3();
@@ -273,6 +274,7 @@ private:
     QString m_previewUrl;
     QString m_galleryFolder;
     bool m_galleriesBuilt = false;
+    bool m_pageThreeEntered = false;  // this showing: the browser control is fitted
     Gallery m_galleries[3];
     WizardLists* m_lists = nullptr;
     PreviewServer* m_server = nullptr;

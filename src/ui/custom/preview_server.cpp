@@ -59,14 +59,33 @@ QString PreviewServer::BaseUrl() const
 
 void PreviewServer::Serve(QTcpSocket* s)
 {
-    if (!s->canReadLine() || s->property("rmAnswered").toBool())
+    if (s->property("rmAnswered").toBool())
         return;
-    const QList<QByteArray> request = s->readLine().trimmed().split(' ');
+    // The whole request head first (a browser sends it at once; cap what we keep).
+    QByteArray buffered = s->property("rmHead").toByteArray() + s->readAll();
+    if (!buffered.contains("\r\n\r\n")) {
+        if (buffered.size() > 64 * 1024)
+            s->abort();
+        else
+            s->setProperty("rmHead", buffered);
+        return;
+    }
     s->setProperty("rmAnswered", true);
+    const QList<QByteArray> lines = buffered.left(buffered.indexOf("\r\n\r\n")).split('\n');
+    const QList<QByteArray> request = lines.value(0).trimmed().split(' ');
+    // Only pages of this server: a web site that points a name of its own at 127.0.0.1 sends
+    // its own name as the host.
+    const QByteArray ownHost = "127.0.0.1:" + QByteArray::number(m_server->serverPort());
+    bool hostOk = false;
+    for (const QByteArray& line : lines) {
+        const int colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == "host")
+            hostOk = line.mid(colon + 1).trimmed() == ownHost;
+    }
     QByteArray status = "404 Not Found";
     QByteArray body;
     QByteArray type = "text/plain";
-    if (request.size() >= 2 && (request[0] == "GET" || request[0] == "HEAD")) {
+    if (hostOk && request.size() >= 2 && (request[0] == "GET" || request[0] == "HEAD")) {
         QString rel = QUrl::fromPercentEncoding(request[1].split('?').first());
         const QString path = QDir::cleanPath(m_root + QLatin1Char('/') + rel);
         // Nothing outside the program folder, whatever the path says ("..", encoded or not, is
