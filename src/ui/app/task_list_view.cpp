@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 #include <QScrollBar>
 
 namespace rm::ui {
@@ -147,11 +148,30 @@ TaskListView::TaskListView(QWidget* parent) : QTreeView(parent)
 
 void TaskListView::ApplyColumnDefaults()
 {
-    static const int widths[4] = {177, 110, 120, 120};
+    int widths[4] = {177, 110, 120, 120};
+    const int room = viewport()->width();
+    int excess = widths[0] + widths[1] + widths[2] + widths[3] - room;
+    if (room > 0 && excess > 0) {
+        for (int c : {0, 2, 3}) {
+            const int give = std::min(excess, widths[c] - (c == 0 ? 120 : 100));
+            if (give > 0) {
+                widths[c] -= give;
+                excess -= give;
+            }
+        }
+    }
     for (int c = 0; c < 4 && c < header()->count(); ++c) {
         header()->setSectionResizeMode(c, QHeaderView::Interactive);
         header()->resizeSection(c, widths[c]);
     }
+}
+
+void TaskListView::resizeEvent(QResizeEvent* e)
+{
+    QTreeView::resizeEvent(e);
+    // A theme gives the list its width: the columns are fitted to it again.
+    if (e->size().width() != e->oldSize().width())
+        ApplyColumnDefaults();
 }
 
 void TaskListView::mouseReleaseEvent(QMouseEvent* e)

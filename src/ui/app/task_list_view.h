@@ -29,7 +29,9 @@ class TaskListView : public QTreeView {
     Q_OBJECT
 public:
     explicit TaskListView(QWidget* parent = nullptr);
-    // The default column widths (all resizable and movable, none narrower than 100).
+    // The default column widths (all resizable and movable, none narrower than 100). When the
+    // list is narrower than their sum, "Source" gives up width first, then "Trimmed Length", so
+    // that every column stays in view.
     void ApplyColumnDefaults();
     // Whether a cell's editor is open.
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
@@ -39,6 +41,7 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 };
 
 } // namespace rm::ui
