@@ -4,6 +4,7 @@
 #include "model/app_settings.h"
 #include "model/custom_settings.h"
 #include "ui/app/app_windows.h"
+#include "ui/app/player_form.h"
 #include "ui/dialogs/about_form.h"
 #include "ui/dialogs/option_form.h"
 #include "ui/toolkit/image_button.h"
@@ -110,6 +111,7 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
     Downlist_menu->setObjectName(QStringLiteral("Downlist_menu"));
     buildHelpMenu();
     BuildTaskList();
+    BuildPreview();
 
     connect(close, &QAbstractButton::clicked, this, &TfrmMain::closeClick);
     connect(btnMini, &QAbstractButton::clicked, this, &TfrmMain::btnMiniClick);
@@ -183,11 +185,20 @@ bool TfrmMain::KeyPreview() const { return m_keyFilter->IsActive(); }
 
 void TfrmMain::ReskinMain()
 {
+    // The layout pass shows every control its element shows; the preview panel is shown only
+    // while something is previewed, so it keeps the state it had.
+    const bool previewShown = !MainPlayPanel->isHidden();
     TakeSection();
     LayoutPass();
+    ApplyWindowSize();
+    MainPlayPanel->setVisible(previewShown && Element(QStringLiteral("MainPlayPanel")).visible);
+    if (Playerfrm && Playerfrm->parentWidget() == MainPlayPanel)
+        Playerfrm->PlaceIn(MainPlayPanel);
     LoadSliderPicture(MainTrackBar, QStringLiteral("MainTrackBar"));
     MainTrackBar->setFocus();
     PicturePass();
+    // A playing preview keeps its pause look.
+    btnPlayMouseUp();
     emit skinApplied();
 }
 

@@ -6,10 +6,12 @@
 // main_form_tasks.cpp and main_form_preview.cpp; the show steps that read the profile catalogue
 // and the template galleries live in main_form_show_steps.cpp.
 
+#include "ui/app/preview_status.h"
 #include "ui/toolkit/skinned_form.h"
 
 #include <QSize>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -79,7 +81,8 @@ public:
     QString ThemeFile() const { return m_themeFile; }
     QSize PreviewSize() const { return m_previewSize; }
     uint32_t SavedVolume() const { return m_savedVolume; }
-    uint8_t PreviewOwner = 0; // 0 main window, 1 crop and effects, 2 trim, 3 DVD loader
+    // Read by the preview engine's status callback on the engine's thread.
+    std::atomic<uint8_t> PreviewOwner{0}; // 0 main window, 1 crop and effects, 2 trim, 3 DVD loader
 
     // Key preview: the task list switches it on while a destination name is edited.
     void SetKeyPreview(bool on);
@@ -156,6 +159,22 @@ public:
     void NodeTreeClick(const QModelIndex& index);
     void NodeTreeMouseUp();
 
+    // ---- preview (main_form_preview.cpp) ----
+    void btnPlayClick();
+    void btnPlayMouseUp();
+    void btnStopClick();
+    void btnPhotoClick();
+    void btnOpenClick();
+    void MainTrackBarMouseDown();
+    void MainTrackBarMouseUp();
+    // The main window's share of the status callback; runs on the engine's thread.
+    void MainPreviewStatus(const rm::playback::PlayerStatus& status);
+    // Press/release protocol of MainTrackBar against the engine's position reports.
+    TrackSeekHandshake MainSeek;
+    bool PreviewPlaying() const { return m_playing.load(); }
+    bool PreviewStopped() const { return m_stopped.load(); }
+    int32_t SnapshotCounter() const { return m_snapshotCounter; }
+
     // The system dialogs the task list opens, replaceable by tests (empty: the real dialogs).
     using FilesChooser = std::function<QStringList(QWidget* owner)>;
     using FolderChooser = std::function<QString(QWidget* owner, const QString& title)>;
@@ -166,6 +185,7 @@ public:
     static void SetModalRunner(ModalRunner runner);
 
 protected:
+    bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
@@ -181,6 +201,12 @@ private:
     void StopMainPreview();
     void CloseMainPreview();
     void FitTrackBar(rm::TaskNode* row);
+    void BuildPreview();
+    void ResetPreviewButtons();
+    void PlaySingleSource(rm::TaskNode* row);
+    void PlayGroup(rm::TaskNode* group);
+    // The track bar's position (also from the engine's thread, by a posted event).
+    void SetTrackPosition(int32_t position);
     // Steps of FormShow that belong to other modules (main_form_show_steps.cpp,
     // main_form_preview.cpp).
     void LoadProfileCatalogue();
@@ -197,6 +223,15 @@ private:
     QSize m_previewSize;
     uint32_t m_savedVolume = 0;
     bool m_shown = false;
+    // Preview state. The atomics are read by the status handler on the engine's thread.
+    std::atomic<bool> m_playing{false};
+    std::atomic<bool> m_stopped{false};
+    std::atomic<int32_t> m_trackPosition{0};  // mirror of MainTrackBar
+    std::atomic<int32_t> m_trackMaximum{0};
+    std::atomic<bool> m_hasSelection{false};
+    std::atomic<int32_t> m_positionOffset{0}; // trim start the played row's reports count from
+    rm::TaskNode* m_openRow = nullptr;        // the row the engine has open (paused resumes it)
+    int32_t m_snapshotCounter = 0;
     FileNameKeyFilter* m_keyFilter = nullptr;
 };
 

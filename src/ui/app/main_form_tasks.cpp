@@ -352,8 +352,9 @@ void TfrmMain::customizeClick()
 void TfrmMain::PropertiesClick()
 {
     const std::vector<TaskNode*> sel = SelectedNodes();
-    if (sel.empty())
+    if (sel.empty() || !sel.front()->item())
         return;
+    frmPro->SetItem(*sel.front()->item());
     RunModal(frmPro);
 }
 

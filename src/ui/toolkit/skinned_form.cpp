@@ -176,10 +176,21 @@ void SkinnedForm::FormCreate()
         ShapeWindow(this, m_windowWidth, m_windowHeight, m_cornerHeight, m_cornerWidth);
 }
 
+void SkinnedForm::ApplyWindowSize()
+{
+    if (m_windowWidth <= 0 || m_windowHeight <= 0)
+        return;
+    // ShapeWindow moves to (0, 0) for the first show's centring; a window on screen stays put.
+    const QPoint at = pos();
+    ShapeWindow(this, m_windowWidth, m_windowHeight, m_cornerHeight, m_cornerWidth);
+    move(at);
+}
+
 void SkinnedForm::ApplySkin()
 {
     TakeSection();
     LayoutPass();
+    ApplyWindowSize();
     PicturePass();
     emit skinApplied();
 }

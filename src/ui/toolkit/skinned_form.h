@@ -5,7 +5,8 @@
 //   - the layout pass sets each control's visibility, top, left, width and height from its element;
 //   - the picture pass loads the background picture(s) and the buttons' normal, hover and pressed
 //     pictures (a disabled button keeps its disabled picture in the normal slot);
-//   - ApplySkin() takes the section again and repeats both passes (a theme change);
+//   - ApplySkin() takes the section again, repeats both passes and takes the theme's window size
+//     and shape (a theme change);
 //   - FormCreate() masks floating-point exceptions and shapes the window from the window element.
 // Later windows add their own controls with AddControl/AddButton; nothing else needs to change.
 
@@ -81,6 +82,8 @@ protected:
     // Construction: the section, both passes and FormCreate, once.
     void BuildSkin();
     void FormCreate();
+    // A theme change: the window takes the new theme's size and corner rounding where it is.
+    void ApplyWindowSize();
 
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
