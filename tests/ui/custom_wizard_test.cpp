@@ -31,6 +31,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -388,6 +390,17 @@ private slots:
         QVERIFY(m_form->FindFrame(wz::kEffectGallery, "Fade")->isVisibleTo(m_form->EffectScrollBox->widget()));
         QVERIFY(!m_form->FindFrame(wz::kEffectGallery, "None")->isVisibleTo(m_form->EffectScrollBox->widget()));
         QCOMPARE(m_form->RefreshCount(), before + 2);
+        // The wheel moves a gallery 5 pixels per event, whatever the distance.
+        m_form->OpenTab(0);
+        QScrollBar* bar = m_form->PlayerScrollBox->verticalScrollBar();
+        QVERIFY(bar->maximum() > 10);
+        bar->setValue(0);
+        for (int delta : {-120, -360, 120}) {
+            QWheelEvent wheel(QPointF(20, 20), m_form->PlayerScrollBox->viewport()->mapToGlobal(QPointF(20, 20)),
+                              QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(m_form->PlayerScrollBox->viewport(), &wheel);
+        }
+        QCOMPARE(bar->value(), 5);
         m_form->FindTile(wz::kLoadGallery, "Ring")->click();
         m_form->FindTile(wz::kPlayerGallery, "None")->click();
         // "More" opens its page and changes nothing.

@@ -892,6 +892,16 @@ void TfrmCustom::showEvent(QShowEvent* e)
     FormShow();
 }
 
+void TfrmCustom::hideEvent(QHideEvent* e)
+{
+    SkinnedForm::hideEvent(e);
+#ifdef RM_HAVE_WEBVIEW
+    // A hidden wizard must not go on playing the preview's sound.
+    if (m_webView)
+        static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(QStringLiteral("about:blank")));
+#endif
+}
+
 void TfrmCustom::FormShow()
 {
     if (!m_galleriesBuilt) {
