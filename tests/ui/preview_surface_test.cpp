@@ -200,6 +200,32 @@ private slots:
         QCOMPARE(out[0], int16_t(0));
     }
 
+    void devicePositionCountsOnlyTheNewSound()
+    {
+        rm::ui::DevicePosition p;
+        p.Restart();
+        p.Pulled(0, 100);   // silence before any sound
+        p.Pulled(300, 300);
+        p.Processed(50);
+        QCOMPARE(p.Played(), int64_t(0));  // still in the silence
+        p.Processed(250);
+        QCOMPARE(p.Played(), int64_t(150));
+        p.Pulled(100, 400);  // the queue ran dry: 300 frames of silence follow
+        p.Processed(600);
+        QCOMPARE(p.Played(), int64_t(400));  // all the sound; the silence is not counted
+        p.Processed(700);
+        QCOMPARE(p.Played(), int64_t(400));  // inside the gap the sound stands still
+        // A flush: what the device still holds (up to frame 800) is old sound.
+        p.Flush();
+        p.Pulled(200, 200);
+        p.Processed(750);
+        QCOMPARE(p.Played(), int64_t(0));
+        p.Processed(900);
+        QCOMPARE(p.Played(), int64_t(100));
+        p.Processed(5000);
+        QCOMPARE(p.Played(), int64_t(200));  // never more than was given
+    }
+
     void noSoundDeviceDoesNotStopThePicture()
     {
         rm::ui::PreviewAudio* audio = rm::ui::PreviewAudio::Instance();

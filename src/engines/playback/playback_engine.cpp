@@ -277,6 +277,7 @@ private:
         // Sound: the audio thread publishes what the device has played.
         std::atomic<bool> paused{true};
         std::atomic<bool> audioOpen{false};
+        std::atomic<bool> audioFailed{false};  // no sound will play in this session
         std::mutex clockMu;
         double audioPts = 0;            // timeline seconds the device has reached
         Clock::time_point audioWall{};  // when that was measured
@@ -473,7 +474,12 @@ private:
                 }
                 if (finished)
                     continue;
-                if (vq.count() >= 150 || aq.count() >= 400 || vq.bytes() + aq.bytes() > (24 << 20)) {
+                // Read on while either stream is short of packets, so that sound never starves
+                // behind pictures waiting for their time (or the reverse); the size bound holds
+                // it all.
+                bool videoEnough = vIdx < 0 || vq.count() >= 60;
+                bool audioEnough = aIdx < 0 || aq.count() >= 100;
+                if ((videoEnough && audioEnough) || vq.bytes() + aq.bytes() > (24 << 20)) {
                     std::unique_lock lock(seekMu);
                     seekCv.wait_for(lock, 5ms);
                     continue;
@@ -764,6 +770,7 @@ private:
             int64_t lastPlayed = -1;
             bool endSeen = false;
             bool deviceStalled = false;
+            auto lastProgress = Clock::now();  // when the device last played something new
             std::vector<int16_t> buf;
 
             auto withOutput = [&](auto&& f) -> bool {
@@ -783,6 +790,8 @@ private:
                 std::lock_guard lock(clockMu);
                 if (basePts >= 0 && played != lastPlayed) {
                     lastPlayed = played;
+                    lastProgress = Clock::now();
+                    deviceStalled = false;
                     if (played > 0) {
                         audioPts = basePts + double(played) / outRate;
                         audioWall = Clock::now();
@@ -833,6 +842,7 @@ private:
                     }
                     if (!ok) {
                         failed = true;  // the wall clock keeps time
+                        audioFailed = true;
                         return;
                     }
                     audioOpen = true;
@@ -847,6 +857,7 @@ private:
                     if (!swr || swr_init(swr) < 0) {
                         swr_free(&swr);
                         failed = true;
+                        audioFailed = true;
                         return;
                     }
                 }
@@ -862,24 +873,24 @@ private:
                 if (basePts < 0)
                     basePts = t + double(skip) / outRate;
                 int pos = skip;
-                auto lastTaken = Clock::now();
                 while (pos < n && !abort && !stale(outSerial)) {
                     syncPause();
                     int took = 0;
                     if (!withOutput([&](AudioOutput* o) { took = o->write(buf.data() + size_t(pos) * outChannels, n - pos); })) {
                         failed = true;  // the output went away: the wall clock takes over
                         audioOpen = false;
+                        audioFailed = true;
                         return;
                     }
                     pos += took;
                     written += took;
                     publish();
-                    if (took > 0 || paused.load()) {
-                        lastTaken = Clock::now();
-                        deviceStalled = false;
-                    } else if (deviceStalled || Clock::now() - lastTaken > 400ms) {
-                        // A device that stopped taking sound must not hold the demuxer (and so the
-                        // picture) back: its sound is dropped until it plays again.
+                    if (paused.load() || written == 0) {
+                        lastProgress = Clock::now();  // nothing is expected to play yet
+                    } else if (took == 0 && (deviceStalled || Clock::now() - lastProgress > 2s)) {
+                        // A device that stopped playing must not hold the demuxer (and so the
+                        // picture) back: its sound is dropped until it plays again. Devices can
+                        // take a good second to start, so only a longer silence counts.
                         deviceStalled = true;
                         break;
                     }
@@ -980,6 +991,20 @@ private:
         if (m_state != Playing || m_needFirst)
             return m_pausedPos;
         auto now = Clock::now();
+        if (m_waitAudio && m_session) {
+            // After a seek the picture waits (a little) for the sound device to start, so that
+            // the two begin together rather than the picture running ahead and then stopping.
+            bool started;
+            {
+                std::lock_guard lock(m_session->clockMu);
+                started = m_session->audioSerial == m_session->serial.load();
+            }
+            if (!started && !m_session->audioFailed.load() && now - m_waitSince < 1500ms) {
+                m_anchorWall = now;
+                return m_anchorPts;
+            }
+            m_waitAudio = false;
+        }
         if (m_session) {
             std::lock_guard lock(m_session->clockMu);
             // The device's position leads while it moves; the wall clock bridges its pauses.
@@ -1167,6 +1192,8 @@ private:
                         m_anchorPts = show.pts;
                         m_anchorWall = Clock::now();
                         m_pausedPos = show.pts;
+                        m_waitAudio = m_outputAvailable.load() && !s.audioFailed.load();
+                        m_waitSince = m_anchorWall;
                     } else if (m_state == Playing) {
                         double clk = clockNow();
                         double delay = front.pts - clk;
@@ -1435,6 +1462,8 @@ private:
     bool m_endReported = false;
     bool m_idleShown = true;
     bool m_audioMaster = false;
+    bool m_waitAudio = false;  // the clock holds until the sound device starts (bounded)
+    Clock::time_point m_waitSince{};
     double m_pausedPos = 0;
     double m_anchorPts = 0;
     Clock::time_point m_anchorWall{};

@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -81,6 +82,59 @@ int64_t SoundQueue::Read(int16_t* out, size_t count, int volume)
     return int64_t(n) / std::max(1, m_channels);
 }
 
+void DevicePosition::Restart()
+{
+    m_pulled = m_processed = 0;
+    Flush();
+}
+
+void DevicePosition::Flush()
+{
+    m_realStart = -1;
+    m_real = 0;
+    m_gaps.clear();
+    m_gapsPlayed = 0;
+}
+
+void DevicePosition::Processed(int64_t frames)
+{
+    m_processed = frames;
+    // Gaps the device has gone past are only a number from now on.
+    size_t done = 0;
+    while (done < m_gaps.size() && m_gaps[done].second <= m_processed) {
+        m_gapsPlayed += m_gaps[done].second - m_gaps[done].first;
+        done++;
+    }
+    m_gaps.erase(m_gaps.begin(), m_gaps.begin() + long(done));
+}
+
+void DevicePosition::Pulled(int64_t realFrames, int64_t allFrames)
+{
+    if (m_realStart < 0 && realFrames > 0)
+        m_realStart = m_pulled;
+    if (m_realStart >= 0) {
+        m_real += realFrames;
+        int64_t begin = m_pulled + realFrames, end = m_pulled + allFrames;
+        if (end > begin) {
+            if (!m_gaps.empty() && m_gaps.back().second == begin)
+                m_gaps.back().second = end;
+            else
+                m_gaps.emplace_back(begin, end);
+        }
+    }
+    m_pulled += allFrames;
+}
+
+int64_t DevicePosition::Played() const
+{
+    if (m_realStart < 0)
+        return 0;
+    int64_t played = m_processed - m_realStart - m_gapsPlayed;
+    for (const auto& [begin, end] : m_gaps)
+        played -= std::max<int64_t>(0, std::min(end, m_processed) - begin);
+    return std::clamp<int64_t>(played, 0, m_real);
+}
+
 PreviewAudio* PreviewAudio::Instance()
 {
     static QPointer<PreviewAudio> audio;
@@ -97,6 +151,9 @@ PreviewAudio::PreviewAudio()
     m_hasDevice = !QMediaDevices::defaultAudioOutput().isNull();
     m_source = new PullDevice(this);
     m_source->open(QIODevice::ReadOnly);
+    m_poll = new QTimer(this);
+    m_poll->setInterval(10);
+    connect(m_poll, &QTimer::timeout, this, &PreviewAudio::PollPosition);
 }
 
 PreviewAudio::~PreviewAudio()
@@ -115,7 +172,7 @@ bool PreviewAudio::open(int sampleRate, int channels)
     {
         std::lock_guard lock(m_mu);
         m_queue.Reset(sampleRate / 2, channels);  // half a second
-        m_pulledFrames = 0;
+        m_position.Restart();
     }
     QMetaObject::invokeMethod(this, [this, sampleRate, channels] { StartSink(sampleRate, channels); },
                               Qt::QueuedConnection);
@@ -127,7 +184,7 @@ void PreviewAudio::close()
     {
         std::lock_guard lock(m_mu);
         m_queue.Clear();
-        m_pulledFrames = 0;
+        m_position.Flush();
     }
     QMetaObject::invokeMethod(this, [this] { StopSink(); }, Qt::QueuedConnection);
 }
@@ -150,14 +207,29 @@ void PreviewAudio::StartSink(int sampleRate, int channels)
         StopSink();
         return;
     }
+    {
+        std::lock_guard lock(m_mu);
+        m_position.Restart();  // the device counts from its start
+    }
+    m_poll->start();
+}
+
+void PreviewAudio::PollPosition()
+{
+    if (!m_sink)
+        return;
+    // The device's own account of what it has played (not what it has taken in, which can be
+    // seconds ahead).
+    int64_t frames = m_sink->processedUSecs() * int64_t(m_sink->format().sampleRate()) / 1000000;
     std::lock_guard lock(m_mu);
-    m_latencyFrames = m_sink->bufferSize() / (2 * channels);
+    m_position.Processed(frames);
 }
 
 void PreviewAudio::StopSink()
 {
     if (!m_sink)
         return;
+    m_poll->stop();
     m_sink->stop();
     delete m_sink;
     m_sink = nullptr;
@@ -172,7 +244,7 @@ int PreviewAudio::write(const int16_t* samples, int frames)
 int64_t PreviewAudio::framesPlayed()
 {
     std::lock_guard lock(m_mu);
-    return std::max<int64_t>(0, m_pulledFrames - m_latencyFrames);
+    return m_position.Played();
 }
 
 void PreviewAudio::setPaused(bool paused)
@@ -191,14 +263,15 @@ void PreviewAudio::flush()
 {
     std::lock_guard lock(m_mu);
     m_queue.Clear();
-    m_pulledFrames = 0;
+    m_position.Flush();
 }
 
 int64_t PreviewAudio::Pull(char* data, int64_t maxBytes)
 {
     size_t count = size_t(maxBytes / 2);
     std::lock_guard lock(m_mu);
-    m_pulledFrames += m_queue.Read(reinterpret_cast<int16_t*>(data), count, m_volume.load());
+    int64_t real = m_queue.Read(reinterpret_cast<int16_t*>(data), count, m_volume.load());
+    m_position.Pulled(real, int64_t(count) / std::max(1, m_queue.Channels()));
     return int64_t(count) * 2;
 }
 

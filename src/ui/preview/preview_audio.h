@@ -18,6 +18,7 @@
 
 class QAudioSink;
 class QIODevice;
+class QTimer;
 
 namespace rm::ui {
 
@@ -34,11 +35,35 @@ public:
     // real sound given.
     int64_t Read(int16_t* out, size_t count, int volume);
     size_t QueuedFrames() const { return m_channels ? m_size / size_t(m_channels) : 0; }
+    int Channels() const { return m_channels; }
 
 private:
     std::vector<int16_t> m_ring;
     size_t m_head = 0, m_size = 0;  // in samples
     int m_channels = 0;
+};
+
+// How much of the sound written since the last flush the device has played. The device reports
+// its position over everything it was given since it started (silence included) and may hold
+// much more than it has played; sound written before a flush is still ahead of the new sound.
+// Not thread-safe.
+class DevicePosition {
+public:
+    void Restart();                                     // the device started from nothing
+    void Flush();                                       // what follows is new sound
+    void Pulled(int64_t realFrames, int64_t allFrames); // handed to the device: sound, then silence
+    void Processed(int64_t frames);                     // the device's position
+    int64_t Played() const;                             // frames of sound since the flush
+
+private:
+    int64_t m_pulled = 0;      // all frames handed over since the start
+    int64_t m_processed = 0;
+    int64_t m_realStart = -1;  // where the first sound after the flush begins, -1 none yet
+    int64_t m_real = 0;        // sound handed over since the flush
+    // Stretches of silence handed over after that (the queue ran dry): begin, end. Only the
+    // part the device has already played is taken off its position.
+    std::vector<std::pair<int64_t, int64_t>> m_gaps;
+    int64_t m_gapsPlayed = 0;  // silence of gaps already behind the device's position
 };
 
 class PreviewAudio : public QObject, public rm::playback::AudioOutput {
@@ -72,13 +97,15 @@ private:
     std::atomic<int> m_volume{255};
     bool m_hasDevice = false;
 
+    void PollPosition();  // user-interface thread
+
     std::mutex m_mu;  // the queue between the engine's audio thread and the device
     SoundQueue m_queue;
-    int64_t m_pulledFrames = 0;     // real sound handed to the device since open or flush
-    int64_t m_latencyFrames = 0;    // what the device buffers before it is heard
+    DevicePosition m_position;
 
     QAudioSink* m_sink = nullptr;   // user-interface thread
     QIODevice* m_source = nullptr;
+    QTimer* m_poll = nullptr;       // reads the device's position
 };
 
 } // namespace rm::ui
