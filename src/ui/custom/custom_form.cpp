@@ -55,9 +55,9 @@ TfrmCustom::MessageShower g_messageShower;
 bool g_previewEnabled = true;
 
 // Pages of more templates (the product's own site).
-const char* const kMorePages[3] = {"https://www.orvane.com/templates/players.html",
-                                   "https://www.orvane.com/templates/effects.html",
-                                   "https://www.orvane.com/templates/preloaders.html"};
+const char* const kMorePages[3] = {"https://www.orvane.example/templates/players.html",
+                                   "https://www.orvane.example/templates/effects.html",
+                                   "https://www.orvane.example/templates/preloaders.html"};
 
 const char* const kJpegFilter = "JPEG Image File (*.jpg)|*.jpg";
 
