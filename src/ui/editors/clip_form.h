@@ -110,10 +110,13 @@ public:
     // The status callback's report, as the engine's thread hands it over.
     static int TrimStatus(rm::playback::PlayerStatus* status);
 
+public:
+    // Every way out (OK, Cancel, close) ends here: the engine is closed.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* e) override;
     void customEvent(QEvent* e) override;
-    void done(int result) override;
 
 private:
     void FormShow();

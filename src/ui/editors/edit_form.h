@@ -106,10 +106,13 @@ public:
     enum Margin { MarginLeft = 0, MarginRight, MarginTop, MarginBottom };
     bool SkipFlag(Margin m) const { return m_skip[m]; }
 
+public:
+    // Every way out (OK, Cancel, close) ends here: the engine is closed.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* e) override;
     void customEvent(QEvent* e) override;
-    void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
