@@ -384,7 +384,7 @@ TEST_F(PlaybackEngine, SlowPaintingDropsFramesInsteadOfFallingBehind)
 // A sound device stand-in that plays in real time, or never.
 class FakeAudio : public pb::AudioOutput {
 public:
-    enum Mode { RealTime, Refuses, Stalls } mode;
+    enum Mode { RealTime, Refuses, Stalls, LateStart } mode;
     explicit FakeAudio(Mode m) : mode(m) {}
     std::atomic<int64_t> written{0};
     bool open(int rate, int) override
@@ -407,6 +407,8 @@ public:
         if (mode == Stalls || m_paused)
             return m_playedBase;
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_t0).count();
+        if (mode == LateStart)
+            s = std::max(0.0, s - 0.8);  // a device that takes a while to begin
         return std::min<int64_t>(written, m_playedBase + int64_t(s * m_rate));
     }
     void setPaused(bool p) override
@@ -435,9 +437,11 @@ TEST_F(PlaybackEngine, SoundLeadsTheClockAndAMissingDeviceDoesNotStopThePicture)
     spec.audioCodec = "aac";
     std::string withSound = rmtest::Fixture("sound3.mp4", spec);
     struct Case { FakeAudio::Mode mode; bool audioClock; };
-    for (Case c : {Case{FakeAudio::RealTime, true}, Case{FakeAudio::Refuses, false}, Case{FakeAudio::Stalls, false}}) {
+    for (Case c : {Case{FakeAudio::RealTime, true}, Case{FakeAudio::Refuses, false}, Case{FakeAudio::Stalls, false},
+                   Case{FakeAudio::LateStart, true}}) {
         FakeAudio audio(c.mode);
         pb::setAudioOutput(&audio);
+        rmtest::Log().clear();
         ASSERT_EQ(pb::openFile(withSound.c_str()), 0);
         pb::startPlay(0);
         bool sawAudioClock = false;
@@ -446,6 +450,10 @@ TEST_F(PlaybackEngine, SoundLeadsTheClockAndAMissingDeviceDoesNotStopThePicture)
             return pb::engineInfo().position >= 1.5;
         }, 5000)) << "mode " << c.mode;
         EXPECT_EQ(sawAudioClock, c.audioClock) << "mode " << c.mode;
+        // The picture neither runs ahead of a device that starts late nor jumps back to it.
+        auto reports = rmtest::Log().snapshot();
+        for (size_t i = 1; i < reports.size(); i++)
+            EXPECT_GE(reports[i].position(), reports[i - 1].position() - 0.05) << "mode " << c.mode;
         if (c.mode != FakeAudio::Refuses)
             EXPECT_GT(audio.written.load(), 0);
         if (c.mode == FakeAudio::RealTime) {
