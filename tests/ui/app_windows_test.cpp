@@ -188,11 +188,13 @@ private slots:
         QCOMPARE(frmClip->clipBackground->Picture().cacheKey(), clipPicture);
         QCOMPARE(frmClip->close->geometry(), clipClose);
         QCOMPARE(frmClip->size(), clipSize);
-        // The others took the new theme's layout and pictures; window sizes stay as created.
+        // The others took the new theme's layout, pictures and window size.
         QVERIFY(frmEdit->Background->Picture().cacheKey() != editPicture);
         const rm::SkinElementValues close = frmMain->Element(QStringLiteral("close"));
         QCOMPARE(frmMain->close->geometry(), QRect(close.x, close.y, close.width, close.height));
-        QCOMPARE(frmMain->size(), mainSize);
+        const rm::SkinElementValues win = frmMain->Element(QStringLiteral("mainFormCreate"));
+        QCOMPARE(frmMain->size(), QSize(win.width, win.height));
+        QVERIFY(frmMain->size() != mainSize);
         QVERIFY(frmMain->MainTrackBar->hasFocus() || !frmMain->isActiveWindow());
         // Disabled buttons keep their disabled look in the new theme.
         QCOMPARE(frmMain->edit->NormalPicture().toImage(),

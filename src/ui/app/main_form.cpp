@@ -192,8 +192,9 @@ void TfrmMain::ReskinMain()
     LayoutPass();
     ApplyWindowSize();
     MainPlayPanel->setVisible(previewShown && Element(QStringLiteral("MainPlayPanel")).visible);
+    // The host follows the panel's new size (placing it again would hide it).
     if (Playerfrm && Playerfrm->parentWidget() == MainPlayPanel)
-        Playerfrm->PlaceIn(MainPlayPanel);
+        Playerfrm->setGeometry(MainPlayPanel->rect());
     LoadSliderPicture(MainTrackBar, QStringLiteral("MainTrackBar"));
     MainTrackBar->setFocus();
     PicturePass();

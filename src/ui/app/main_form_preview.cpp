@@ -185,8 +185,28 @@ void TfrmMain::BuildPreview()
     connect(btnStop, &QAbstractButton::clicked, this, &TfrmMain::btnStopClick);
     connect(btnPhoto, &QAbstractButton::clicked, this, &TfrmMain::btnPhotoClick);
     connect(btnOpen, &QAbstractButton::clicked, this, &TfrmMain::btnOpenClick);
-    connect(TaskView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { m_hasSelection.store(TaskView->selectionModel()->hasSelection()); });
+    auto syncSelection = [this] { m_hasSelection.store(TaskView->selectionModel()->hasSelection()); };
+    connect(TaskView->selectionModel(), &QItemSelectionModel::selectionChanged, this, syncSelection);
+    // A row that goes away while it is previewed takes its preview with it.
+    connect(Tasks, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                rm::TaskNode* under = Tasks->nodeFromIndex(parent);
+                for (int i = first; under && m_openRow && i <= last && i < under->childCount(); ++i)
+                    for (const rm::TaskNode* n = m_openRow; n; n = n->parent())
+                        if (n == under->child(i)) {
+                            StopMainPreview();
+                            m_openRow = nullptr;
+                            return;
+                        }
+            });
+    connect(Tasks, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (m_openRow) {
+            StopMainPreview();
+            m_openRow = nullptr;
+        }
+    });
+    connect(Tasks, &QAbstractItemModel::rowsRemoved, this, syncSelection);
+    connect(Tasks, &QAbstractItemModel::modelReset, this, syncSelection);
 }
 
 void TfrmMain::SetupMainPreview()
