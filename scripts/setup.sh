@@ -10,7 +10,7 @@ apt_packages=(
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libdvdread-dev libpugixml-dev libfontconfig-dev libfreetype-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev time bc
-  haxe chromium xvfb xauth imagemagick fonts-dejavu-core xdotool libsdl2-dev dbus-x11
+  haxe chromium xvfb xauth imagemagick fonts-dejavu-core xdotool libsdl2-dev dbus-x11 dvdauthor
   nodejs npm
 )
 missing=()
