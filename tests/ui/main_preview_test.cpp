@@ -17,6 +17,7 @@
 #include "ui/dialogs/pro_form.h"
 #include "ui/editors/clip_form.h"
 #include "ui/preview/preview_surface.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_ops.h"
 #include "ui/toolkit/skin_track_bar.h"
@@ -29,6 +30,7 @@
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -466,6 +468,44 @@ private slots:
         frmMain->SelectOnly(tasks()->topLevel(1));
         frmMain->PropertiesClick();
         QCOMPARE(frmPro->Text_N->text(), QStringLiteral("preview_other"));
+    }
+
+    // Not a check: with RM_SCREENSHOT_DIR set and a real display (xvfb-run, QT_QPA_PLATFORM=xcb),
+    // photographs the playing preview (a merge group, then after a live switch to the other
+    // theme) into that folder as preview_<name>.png.
+    void screenshots()
+    {
+        const QString dir = qEnvironmentVariable("RM_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("RM_SCREENSHOT_DIR not set");
+        QDir().mkpath(dir);
+        auto shoot = [&](const QString& name) {
+            frmMain->raise();
+            QTest::qWait(400);
+            QCOMPARE(QProcess::execute(QStringLiteral("import"),
+                                       {QStringLiteral("-window"), QStringLiteral("root"),
+                                        dir + QStringLiteral("/preview_") + name + QStringLiteral(".png")}),
+                     0);
+        };
+        ApplyAppStyle(*qApp);
+        const QString defaultTheme = frmMain->ThemeFile();
+        QVERIFY(addOne(m_other));
+        QVERIFY(addOne(m_long));
+        QItemSelectionModel* sm = frmMain->TaskView->selectionModel();
+        sm->clearSelection();
+        for (int i = 0; i < 2; ++i)
+            sm->select(tasks()->indexOf(tasks()->topLevel(i)), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        frmMain->mergeClick();
+        play();
+        QTRY_VERIFY_WITH_TIMEOUT(frmMain->MainTrackBar->value() >= 3, 8000);
+        shoot(QStringLiteral("group_playing"));
+        QVERIFY(ChangeTheme(QStringLiteral(RM_APP_DIR "/Images/Sunset.xml")));
+        QTest::qWait(300);
+        shoot(QStringLiteral("sunset_after_switch"));
+        QVERIFY(ChangeTheme(defaultTheme));
+        frmMain->btnStop->click();
+        QTest::qWait(200);
+        shoot(QStringLiteral("stopped_idle"));
     }
 };
 

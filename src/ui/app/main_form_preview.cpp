@@ -291,8 +291,8 @@ void TfrmMain::PlaySingleSource(rm::TaskNode* row)
     const bool ranged = it->IsSegment() || (it->IsGroupMember() && !row->isTopLevel());
     m_positionOffset.store(ranged ? it->trim.start : 0);
     MainPlayPanel->show();
-    if (m_trackPosition.load() >= m_trackMaximum.load())
-        SetTrackPosition(0);
+    // The bar shows where this play starts (a bar left at its end would stop it at once).
+    SetTrackPosition(ranged ? 0 : it->trim.start);
     const std::string path = it->SourcePath();
     if (pb::openFile(path.c_str()) != 0) {
         m_openRow = nullptr;
