@@ -14,6 +14,7 @@
 #include "ui/preview/preview_surface.h"
 #include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
+#include "ui/toolkit/skin_ops.h"
 #include "ui/toolkit/skin_track_bar.h"
 
 #include <QApplication>
@@ -376,6 +377,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_edit->Playing(), 5000);
         QVERIFY(!m_edit->Opened());
         QTRY_VERIFY(pb::engineInfo().state != pb::PlayState::Playing);
+        const QImage playLook = LoadSkinPicture(m_edit->PicturePath("btnPlay", rm::PictureNormal)).toImage();
+        QTRY_VERIFY(m_edit->btnPlay->NormalPicture().toImage() == playLook);
         QCOMPARE(m_edit->TotalTrackBar->value(), 0);
 
         // Play opens the stretch again and plays it.

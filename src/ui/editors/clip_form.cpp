@@ -14,6 +14,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QShowEvent>
 #include <QTime>
 #include <QTimeEdit>
@@ -27,6 +28,36 @@ namespace {
 // The window the status callback reports to while the trim dialog owns the engine.
 std::atomic<TfrmClip*> g_trimWindow{nullptr};
 pb::PlayerCallback g_trimStatus = &TfrmClip::TrimStatus;
+
+// The band between the start and the end bar: the chosen stretch, under both knobs.
+class TrimLineFrame : public QFrame {
+public:
+    TrimLineFrame(QWidget* parent, SkinTrackBar* startBar, SkinTrackBar* endBar)
+        : QFrame(parent), m_start(startBar), m_end(endBar)
+    {
+    }
+    void SetEnd(SkinTrackBar* endBar) { m_end = endBar; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(0, 0, 0, 30));
+        const int a = m_start->KnobCentre(m_start->value());
+        const int b = m_end ? m_end->KnobCentre(m_end->value()) : a;
+        if (!m_end || b <= a)
+            return;
+        const QRect band(a, 0, b - a, height());
+        if (!m_start->BarPicture().isNull())
+            p.drawPixmap(band, m_start->BarPicture());
+        else
+            p.fillRect(band, palette().color(QPalette::Highlight));
+    }
+
+private:
+    SkinTrackBar* m_start;
+    SkinTrackBar* m_end;
+};
 
 QTime PickerTime(int32_t seconds)
 {
@@ -79,11 +110,12 @@ TfrmClip::TfrmClip(QWidget* parent)
     button(end_trimtime_ok, "end_trimtime_ok");
     bar(TotalTrackBar, "TotalTrackBar");
     bar(StartTrackBar, "StartTrackBar");
-    trimLine = new QFrame(this);
+    trimLine = new TrimLineFrame(this, StartTrackBar, nullptr);
     trimLine->setObjectName(QStringLiteral("trimLine"));
     trimLine->setFrameShape(QFrame::NoFrame);
     AddControl(trimLine, QStringLiteral("trimLine"));
     bar(EndTrackBar, "EndTrackBar");
+    static_cast<TrimLineFrame*>(trimLine)->SetEnd(EndTrackBar);
     button(btnPlay, "btnPlay");
     button(btnPlayTrim, "btnPlayTrim");
     button(btnStop, "btnStop");
@@ -137,12 +169,25 @@ TfrmClip::TfrmClip(QWidget* parent)
     connect(btnOK, &QAbstractButton::clicked, this, &TfrmClip::btnOKClick);
     connect(btnCancel, &QAbstractButton::clicked, this, &TfrmClip::btnCancelClick);
     connect(close, &QAbstractButton::clicked, this, &TfrmClip::btnCancelClick);
+    for (SkinTrackBar* b : {StartTrackBar, EndTrackBar})
+        connect(b, &QSlider::valueChanged, trimLine, qOverload<>(&QWidget::update));
     BuildSkin();
-    // The trimmed stretch's band between the two bars, in the theme's accent.
-    trimLine->setAutoFillBackground(true);
-    QPalette pal = trimLine->palette();
-    pal.setColor(QPalette::Window, StartTrackBar->palette().color(QPalette::Highlight));
-    trimLine->setPalette(pal);
+    // Narrow time columns leave the segment titles the rest of the list's width.
+    QFont small = ClipNodeTree->font();
+    small.setPixelSize(11);
+    ClipNodeTree->setFont(small);
+    ClipNodeTree->header()->setFont(small);
+    ClipNodeTree->header()->setMinimumSectionSize(20);
+    ClipNodeTree->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 5px 4px; }"));
+    QFont bold = small;
+    bold.setBold(true);
+    const QFontMetrics fm(small), bfm(bold);
+    for (int c = 1; c < 4; ++c) {
+        const int w = std::max(bfm.horizontalAdvance(ClipNodeTree->headerItem()->text(c)) + 12,
+                               fm.horizontalAdvance(QStringLiteral("00:00:00")) + 14);
+        ClipNodeTree->header()->setSectionResizeMode(c, QHeaderView::Fixed);
+        ClipNodeTree->header()->resizeSection(c, w);
+    }
 }
 
 TfrmClip::~TfrmClip()

@@ -55,7 +55,15 @@ TfrmEdit::TfrmEdit(QWidget* parent)
     EditPlayPanel->setAttribute(Qt::WA_StyledBackground);
     EditPlayPanel->setStyleSheet(QStringLiteral("background: black;"));
     AddControl(EditPlayPanel, QStringLiteral("EditPlayPanel"));
-    // Captions of the two panes, over the top of each.
+    // Captions of the two panes, over the top of each (kept above the preview surface).
+    for (const char* caption : {"Original Preview", "Output Preview"}) {
+        auto* l = new QLabel(QString::fromLatin1(caption), EditPlayPanel);
+        l->setStyleSheet(QStringLiteral("color: rgb(230, 234, 240); background: rgba(0, 0, 0, 110);"
+                                        " padding: 1px 6px; border-radius: 3px;"));
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        l->adjustSize();
+        m_paneCaptions[m_paneCaptions[0] ? 1 : 0] = l;
+    }
     TotalTrackBar = new SkinTrackBar(this, QStringLiteral("TotalTrackBar"));
     TotalTrackBar->setRange(0, 0);
     AddControl(TotalTrackBar, QStringLiteral("TotalTrackBar"));
@@ -90,9 +98,12 @@ TfrmEdit::TfrmEdit(QWidget* parent)
     Crop_zoom = new QComboBox(tabCropPanel);
     Crop_zoom->setObjectName(QStringLiteral("Crop_zoom"));
     Crop_zoom->setGeometry(76, 88, 140, 26);
-    label(tabCropPanel, QStringLiteral("Margins in source pixels; drag the frame in the output picture too."),
-          QRect(390, 14, 320, 26))
-        ->setStyleSheet(QStringLiteral("color: rgb(128, 138, 152);"));
+    QLabel* hint = label(tabCropPanel,
+                         QStringLiteral("Margins in source pixels. You can also drag the edges of the frame "
+                                        "in the output picture."),
+                         QRect(400, 12, 300, 44));
+    hint->setWordWrap(true);
+    hint->setStyleSheet(QStringLiteral("color: rgb(128, 138, 152);"));
     button(btnCropReset, tabCropPanel, "btnCropReset", "btnCropReset");
 
     // Effect page.
@@ -106,21 +117,24 @@ TfrmEdit::TfrmEdit(QWidget* parent)
         b->setValue(10);
         b->setPageStep(2);
         b->setGeometry(104, y + 2, 250, 20);
+        QLabel* value = label(tabEffectPanel, QStringLiteral("0"), QRect(356, y, 30, 24));
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        connect(b, &QSlider::valueChanged, value, [value](int pos) { value->setNum(int(EffectValueOf(pos))); });
     };
     effectBar(Effect_bright, "Effect_bright", QStringLiteral("Brightness"), 12);
     effectBar(Effect_contrast, "Effect_contrast", QStringLiteral("Contrast"), 50);
     effectBar(Effect_saturation, "Effect_saturation", QStringLiteral("Saturation"), 88);
-    label(tabEffectPanel, QStringLiteral("Effect:"), QRect(400, 12, 60, 26));
+    label(tabEffectPanel, QStringLiteral("Effect:"), QRect(412, 12, 56, 26));
     Effect_cmb = new QComboBox(tabEffectPanel);
     Effect_cmb->setObjectName(QStringLiteral("Effect_cmb"));
     Effect_cmb->setGeometry(470, 12, 238, 26);
-    label(tabEffectPanel, QStringLiteral("Volume:"), QRect(400, 48, 64, 24));
+    label(tabEffectPanel, QStringLiteral("Volume:"), QRect(412, 48, 56, 24));
     AdjustVolume = new SkinTrackBar(tabEffectPanel, QStringLiteral("AdjustVolume"));
     AdjustVolume->setRange(0, 510);
     AdjustVolume->setValue(255);
     AdjustVolume->setPageStep(25);
     AddControl(AdjustVolume, QStringLiteral("AdjustVolume"));
-    label(tabEffectPanel, QStringLiteral("Flip:"), QRect(400, 90, 60, 26));
+    label(tabEffectPanel, QStringLiteral("Flip:"), QRect(412, 90, 56, 26));
     button(btnLevel, tabEffectPanel, "btnLevel", "btnLevel");
     button(btnVertical, tabEffectPanel, "btnVertical", "btnVertical");
     button(btnEffectReset, tabEffectPanel, "btnEffectReset", "btnCropReset");
@@ -198,6 +212,10 @@ void TfrmEdit::FormShow()
     pb::initPlayOption(pic.constData(), pic.constData(), at.x(), at.y(), EditPlayPanel->width(),
                        EditPlayPanel->height());
     PreviewSurface::Attach(EditPlayPanel);
+    m_paneCaptions[0]->move(8, 6);
+    m_paneCaptions[1]->move(EditPlayPanel->width() / 2 + 8, 6);
+    for (QLabel* l : m_paneCaptions)
+        l->raise();
     m_open = true;
     // 2. The crop page.
     tabCropClick();
@@ -266,12 +284,9 @@ void TfrmEdit::LoadEffects()
     const rm::EffectSettings fx = m_item->effects ? *m_item->effects : rm::EffectSettings{};
     // The bars send their values through their change handlers; a bar already at its place
     // raises nothing, so the values are sent here as well (the engine starts from 0 after a close).
-    {
-        const QSignalBlocker b1(Effect_bright), b2(Effect_contrast), b3(Effect_saturation);
-        Effect_bright->setValue(EffectPositionOf(fx.brightness));
-        Effect_contrast->setValue(EffectPositionOf(fx.contrast));
-        Effect_saturation->setValue(EffectPositionOf(fx.saturation));
-    }
+    Effect_bright->setValue(EffectPositionOf(fx.brightness));
+    Effect_contrast->setValue(EffectPositionOf(fx.contrast));
+    Effect_saturation->setValue(EffectPositionOf(fx.saturation));
     Effect_brightChange();
     Effect_contrastChange();
     Effect_saturationChange();
@@ -288,6 +303,7 @@ void TfrmEdit::LoadEffects()
     } else {
         pb::noFlipFlim();
     }
+    ShowFlips();
     {
         const QSignalBlocker block(Effect_cmb);
         Effect_cmb->setCurrentIndex(std::clamp(fx.colourEffect, 0, 3));
@@ -375,12 +391,10 @@ void TfrmEdit::customEvent(QEvent* e)
     auto* m = static_cast<WindowMessageEvent*>(e);
     switch (m->message) {
     case rm::WM_EDIT_POSITION:
-        if (m->lparam == 1) {
-            m_dragging = false;
-            m_playing = false;
-            m_opened = false;
+        // The callback already cleared the flags when it stopped at the end; the play button
+        // follows them as they are now (a play pressed since then has set them again).
+        if (m->lparam == 1)
             PlayPictures();
-        }
         if (m_handshake.pending.load() == 0) {
             TotalTrackBar->setValue(int(m->wparam));
         } else {
@@ -489,22 +503,30 @@ void TfrmEdit::btnCropResetClick()
     pb::rightCropFlim(0);
 }
 
+void TfrmEdit::ShowChosen(ImageButton* b, bool chosen)
+{
+    const SkinElementValues e = Element(b->objectName());
+    const QString image = e.found && !e.imageName.isEmpty() ? e.imageName : b->objectName();
+    try {
+        b->SetNormalPicture(LoadSkinPicture(PicturePath(image, chosen ? PictureHover : PictureNormal)));
+    } catch (const SkinPictureError&) {
+    }
+    b->update();
+}
+
+void TfrmEdit::ShowFlips()
+{
+    ShowChosen(btnLevel, m_horizontal);
+    ShowChosen(btnVertical, m_vertical);
+}
+
 void TfrmEdit::ShowTab(bool crop)
 {
     tabCropPanel->setVisible(crop);
     tabEffectPanel->setVisible(!crop);
     // The chosen tab keeps its hover look.
-    auto look = [this](ImageButton* b, bool chosen) {
-        const SkinElementValues e = Element(b->objectName());
-        const QString image = e.found && !e.imageName.isEmpty() ? e.imageName : b->objectName();
-        try {
-            b->SetNormalPicture(LoadSkinPicture(PicturePath(image, chosen ? PictureHover : PictureNormal)));
-        } catch (const SkinPictureError&) {
-        }
-        b->update();
-    };
-    look(tabCrop, crop);
-    look(tabEffect, !crop);
+    ShowChosen(tabCrop, crop);
+    ShowChosen(tabEffect, !crop);
 }
 
 void TfrmEdit::tabCropClick() { ShowTab(true); }
@@ -533,12 +555,14 @@ void TfrmEdit::btnLevelClick()
 {
     m_horizontal = !m_horizontal;
     pb::horiFlipFlim();
+    ShowFlips();
 }
 
 void TfrmEdit::btnVerticalClick()
 {
     m_vertical = !m_vertical;
     pb::vertFlipFlim();
+    ShowFlips();
 }
 
 void TfrmEdit::btnEffectResetClick()
@@ -548,6 +572,7 @@ void TfrmEdit::btnEffectResetClick()
         Effect_cmb->setCurrentIndex(0);
     }
     m_vertical = m_horizontal = false;
+    ShowFlips();
     Effect_bright->setValue(10);
     Effect_contrast->setValue(10);
     Effect_saturation->setValue(10);

@@ -123,6 +123,8 @@ private:
     void OpenStretch();
     void PlayPictures();
     void ShowTab(bool crop);
+    void ShowChosen(ImageButton* b, bool chosen);  // hover look while chosen or switched on
+    void ShowFlips();
     void MarginChanged(Margin m);
     void SendEffect(int index);
     void SetMarginFromEngine(Margin m, int value);
@@ -136,6 +138,7 @@ private:
     bool m_skip[4] = {true, true, true, true};
     bool m_open = false;                 // the engine is set up for this dialog
     SeekHandshake m_handshake;
+    QLabel* m_paneCaptions[2] = {nullptr, nullptr};
 };
 
 } // namespace rm::ui
