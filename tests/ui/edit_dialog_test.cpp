@@ -423,6 +423,25 @@ private slots:
         QTRY_COMPARE(m_edit->TotalTrackBar->value(), 3);
     }
 
+    void aThemeChangeKeepsTheChosenLooks()
+    {
+        Open();
+        QTest::mouseClick(m_edit->tabEffect, Qt::LeftButton);
+        QTest::mouseClick(m_edit->btnVertical, Qt::LeftButton);
+        QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/Sunset.xml")));
+        m_edit->ApplySkin();
+        auto picture = [this](const char* image, int state) {
+            return LoadSkinPicture(m_edit->PicturePath(QString::fromLatin1(image), state)).toImage();
+        };
+        QVERIFY(m_edit->tabEffectPanel->isVisible());
+        QVERIFY(m_edit->tabEffect->NormalPicture().toImage() == picture("tabEffect", rm::PictureHover));
+        QVERIFY(m_edit->tabCrop->NormalPicture().toImage() == picture("tabCrop", rm::PictureNormal));
+        QVERIFY(m_edit->btnVertical->NormalPicture().toImage() == picture("btnVertical", rm::PictureHover));
+        QVERIFY(m_edit->btnPlay->NormalPicture().toImage() == picture("btnPause", rm::PictureNormal));
+        QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/DefaultImage.xml")));
+        m_edit->ApplySkin();
+    }
+
     // Not a check: with RM_SCREENSHOT_DIR set, shows the dialog on a real video and writes
     // edit_*.png there.
     void screenshots()

@@ -248,12 +248,30 @@ void TfrmEdit::FormShow()
     // 9.
     m_playing = true;
     PlayPictures();
-    LoadSliderPicture(TotalTrackBar, QStringLiteral("TotalTrackBar"), QStringLiteral("Edit/"));
-    LoadSliderPicture(AdjustVolume, QStringLiteral("AdjustVolume"), QStringLiteral("Edit/"));
-    LoadSliderPicture(Effect_bright, QStringLiteral("AdjustVolume"), QStringLiteral("Edit/"));
-    LoadSliderPicture(Effect_contrast, QStringLiteral("AdjustVolume"), QStringLiteral("Edit/"));
-    LoadSliderPicture(Effect_saturation, QStringLiteral("AdjustVolume"), QStringLiteral("Edit/"));
+    SliderPictures();
     AdjustVolume->setToolTip(QString::number(AdjustVolume->value()));
+}
+
+void TfrmEdit::SliderPictures()
+{
+    try {
+        LoadSliderPicture(TotalTrackBar, QStringLiteral("TotalTrackBar"), QStringLiteral("Edit/"));
+        LoadSliderPicture(AdjustVolume, QStringLiteral("AdjustVolume"), QStringLiteral("Edit/"));
+        // The effect bars have no element of their own: they look like the volume bar.
+        for (SkinTrackBar* b : {Effect_bright, Effect_contrast, Effect_saturation})
+            LoadSliderPicture(b, QStringLiteral("AdjustVolume"), QStringLiteral("Edit/"));
+    } catch (const SkinPictureError&) {
+        // a theme without them keeps the drawn knobs
+    }
+}
+
+void TfrmEdit::ApplySkin()
+{
+    SkinnedForm::ApplySkin();
+    ShowTab(m_cropTab);
+    ShowFlips();
+    PlayPictures();
+    SliderPictures();
 }
 
 void TfrmEdit::LoadCrop()
@@ -461,8 +479,8 @@ void TfrmEdit::MarginChanged(Margin m)
     const bool horizontal = m == MarginLeft || m == MarginRight;
     const Margin opposite = m == MarginLeft ? MarginRight : m == MarginRight ? MarginLeft
                           : m == MarginTop ? MarginBottom : MarginTop;
-    if (m_item && m_item->media) {
-        const int32_t size = horizontal ? m_item->media->width : m_item->media->height;
+    const int32_t size = m_item && m_item->media ? (horizontal ? m_item->media->width : m_item->media->height) : 0;
+    if (size > 0) {  // a source without a known size has nothing to check against
         bool refused = false;
         const int32_t fixed = CheckCropMargin(s->value(), Spin(opposite)->value(), size, &refused);
         if (refused) {
@@ -522,6 +540,7 @@ void TfrmEdit::ShowFlips()
 
 void TfrmEdit::ShowTab(bool crop)
 {
+    m_cropTab = crop;
     tabCropPanel->setVisible(crop);
     tabEffectPanel->setVisible(!crop);
     // The chosen tab keeps its hover look.

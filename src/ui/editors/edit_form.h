@@ -32,6 +32,9 @@ public:
 
     // The row the next show edits (kept by pointer: it must stay alive while the dialog is open).
     void SetItem(rm::MediaItem* item);
+    // A theme change: the layout and pictures again, keeping the chosen tab, the flips' and the
+    // play button's looks and the slider pictures.
+    void ApplySkin() override;
     rm::MediaItem* Item() const { return m_item; }
     // SetItem, then the dialog modally. True when OK stored the values.
     bool RunFor(rm::MediaItem& item);
@@ -122,6 +125,7 @@ private:
     void LoadEffects();
     void OpenStretch();
     void PlayPictures();
+    void SliderPictures();
     void ShowTab(bool crop);
     void ShowChosen(ImageButton* b, bool chosen);  // hover look while chosen or switched on
     void ShowFlips();
@@ -137,6 +141,7 @@ private:
     std::atomic<bool> m_dragging{false}; // read by the status callback
     bool m_skip[4] = {true, true, true, true};
     bool m_open = false;                 // the engine is set up for this dialog
+    bool m_cropTab = true;               // the crop page is the one shown
     SeekHandshake m_handshake;
     QLabel* m_paneCaptions[2] = {nullptr, nullptr};
 };
