@@ -944,6 +944,13 @@ Section dvdSection(const Style& st)
     s.els.push_back(el("btnPause", KMedia, QRect(px + 44, my, 36, 36), GPause));
     s.els.push_back(el("btnStop", KMedia, QRect(px + 88, my, 36, 36), GStop));
     s.els.push_back(el("btnNext", KMedia, QRect(px + 132, my, 36, 36), GNext));
+    // The title tree fills the card; the track lists sit under the media buttons.
+    s.els.push_back(el("NodeTree", KNone, QRect(m + 1, y0 + 1, px - m - 18, 438)));
+    const int ly = my + 52;
+    s.els.push_back(el("labAudio", KNone, QRect(px, ly + 2, 100, 24)));
+    s.els.push_back(el("audioCmb", KNone, QRect(px + 104, ly, pw - 104, 28)));
+    s.els.push_back(el("labSubtitle", KNone, QRect(px, ly + 40, 100, 24)));
+    s.els.push_back(el("sutitleCmb", KNone, QRect(px + 104, ly + 38, pw - 104, 28)));
     addOkCancel(s, st);
     return s;
 }
