@@ -171,6 +171,14 @@ private slots:
         QCOMPARE(p.Effect, int(rm::converter::kEffectEmboss));
         VerifyOutputPane(20, 30, 10, 12);
         QTRY_VERIFY_WITH_TIMEOUT(m_edit->TotalTrackBar->value() >= 1, 5000);
+        // Pause keeps the picture where it is; play goes on from there.
+        QVERIFY(m_edit->Opened());
+        QTest::mouseClick(m_edit->btnPlay, Qt::LeftButton);
+        QTRY_COMPARE(pb::engineInfo().state, pb::PlayState::Paused);
+        QVERIFY(pb::engineInfo().position >= 0.9);
+        QTest::mouseClick(m_edit->btnPlay, Qt::LeftButton);
+        QTRY_COMPARE(pb::engineInfo().state, pb::PlayState::Playing);
+        QVERIFY(pb::engineInfo().position >= 0.9);
 
         // The horizontal flip button clears the horizontal flag, in the engine too.
         QTest::mouseClick(m_edit->tabEffect, Qt::LeftButton);

@@ -245,6 +245,8 @@ void TfrmEdit::FormShow()
     }
     OpenStretch();
     pb::startPlay(0);
+    // The stretch is open now: the first pause must not open it again (back to its start).
+    m_opened = true;
     // 9.
     m_playing = true;
     PlayPictures();
