@@ -476,6 +476,12 @@ private slots:
         QTest::mouseClick(m_edit->btnLevel, Qt::LeftButton);
         QTest::qWait(1000);
         QVERIFY(m_edit->grab().save(dir + "/edit_effect.png"));
+        QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/Sunset.xml")));
+        m_edit->ApplySkin();
+        QTest::qWait(300);
+        QVERIFY(m_edit->grab().save(dir + "/edit_sunset.png"));
+        QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/DefaultImage.xml")));
+        m_edit->ApplySkin();
     }
 };
 

@@ -490,6 +490,20 @@ private slots:
         QTest::mouseClick(m_clip->btnStop, Qt::LeftButton);
         QTest::qWait(400);
         QVERIFY(m_clip->grab().save(dir + "/trim_stopped.png"));
+        m_clip->done(QDialog::Rejected);
+
+        // The other theme (this dialog takes its theme when it is created).
+        QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/Sunset.xml")));
+        {
+            TfrmClip sunset;
+            QVERIFY(sunset.SetTarget(m_tree.get(), task));
+            sunset.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&sunset));
+            QTest::qWait(1200);
+            QVERIFY(sunset.grab().save(dir + "/trim_sunset.png"));
+            sunset.done(QDialog::Rejected);
+        }
+        QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/DefaultImage.xml")));
     }
 };
 

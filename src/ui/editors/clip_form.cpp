@@ -452,6 +452,7 @@ QTreeWidgetItem* TfrmClip::AddListRow(const rm::MediaItem&)
 
 void TfrmClip::ApplyStart()
 {
+    trimLine->update();
     StartTime->setTime(PickerTime(m_currentStart));
     const int row = SelectedRow();
     if (row >= 0 && row < int(m_rows.size())) {
@@ -464,6 +465,7 @@ void TfrmClip::ApplyStart()
 
 void TfrmClip::ApplyEnd()
 {
+    trimLine->update();
     EndTime->setTime(PickerTime(m_currentEnd));
     const int row = SelectedRow();
     if (row >= 0 && row < int(m_rows.size())) {
