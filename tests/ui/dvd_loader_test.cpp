@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -322,6 +323,28 @@ private slots:
             QVERIFY(task.trim.end >= int(lengths[i]));
         }
         QVERIFY(m_boxes.isEmpty());
+    }
+
+    void longCopiesRunBesideAProgressBox()
+    {
+        // Every copy counts as long here: the progress box comes and goes, the tasks are the same.
+        TfrmDVD::SetProgressFrom(0);
+        QDir(TfrmDVD::ExtractFolder()).removeRecursively();
+        Open();
+        bool sawBox = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                sawBox = sawBox || (w->inherits("QProgressDialog") && w->isVisible());
+        });
+        poll.start(1);
+        m_dvd->btnOKClick();
+        poll.stop();
+        TfrmDVD::SetProgressFrom(48ll << 20);
+        QVERIFY(sawBox);
+        QCOMPARE(TaskBases(), (QStringList{"title_01.flv", "title_02.flv"}));
+        for (int i = 0; i < m_tree->topLevelCount(); ++i)
+            QVERIFY(m_tree->topLevel(i)->item()->media->probed == 1);
     }
 
     void uncheckedRowsAndTheDiscRowMakeNoTask()

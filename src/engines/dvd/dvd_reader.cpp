@@ -307,7 +307,8 @@ int64_t extractSize(const DvdDisc& disc, int titleIndex, int chapterIndex)
     return sectors * 2048;
 }
 
-int32_t extractToFile(const DvdDisc& disc, int titleIndex, int chapterIndex, const std::string& outPath)
+int32_t extractToFile(const DvdDisc& disc, int titleIndex, int chapterIndex, const std::string& outPath,
+                      const ExtractProgress& progress)
 {
     const std::vector<SectorRange>* ranges = RangesOf(disc, titleIndex, chapterIndex);
     if (!ranges)
@@ -333,6 +334,7 @@ int32_t extractToFile(const DvdDisc& disc, int titleIndex, int chapterIndex, con
     constexpr int kChunk = 256;  // sectors a read (512 KiB)
     std::vector<unsigned char> buf(size_t(kChunk) * 2048);
     int32_t result = kDvdOk;
+    int64_t done = 0;
     for (const SectorRange& r : *ranges) {
         for (uint32_t s = r.firstSector; s <= r.lastSector && result == kDvdOk;) {
             const size_t n = std::min<uint32_t>(kChunk, r.lastSector - s + 1);
@@ -342,6 +344,9 @@ int32_t extractToFile(const DvdDisc& disc, int titleIndex, int chapterIndex, con
             else if (std::fwrite(buf.data(), 2048, n, f) != n)
                 result = kDvdWriteError;
             s += uint32_t(n);
+            done += int64_t(n) * 2048;
+            if (result == kDvdOk && progress && !progress(done, expected))
+                result = kDvdCancelled;
         }
         if (result != kDvdOk)
             break;
@@ -372,6 +377,7 @@ const char* dvdErrorText(int32_t code)
     case kDvdBadIndex: return "No such title or chapter on the DVD.";
     case kDvdWriteError: return "The title could not be written to disk.";
     case kDvdUnsupported: return "DVD reading is not available in this build.";
+    case kDvdCancelled: return "Reading the DVD was cancelled.";
     default: return "Unknown DVD error.";
     }
 }

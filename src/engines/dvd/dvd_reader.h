@@ -12,6 +12,7 @@
 //   }
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,7 @@ inline constexpr int32_t kDvdReadError = 4;    // a title set or its sectors cou
 inline constexpr int32_t kDvdBadIndex = 5;     // no such title or chapter
 inline constexpr int32_t kDvdWriteError = 6;   // the output file could not be written
 inline constexpr int32_t kDvdUnsupported = 7;  // built without libdvdread
+inline constexpr int32_t kDvdCancelled = 8;    // the progress hook asked to stop
 
 // Opens a DVD-Video structure from a folder that holds VIDEO_TS, the VIDEO_TS folder itself, any
 // .IFO/.BUP/.VOB file inside it, or a disc image, and lists its titles. Titles that cannot be
@@ -88,8 +90,12 @@ int64_t extractSize(const DvdDisc& disc, int titleIndex, int chapterIndex);
 // Copies the sectors of a title (chapterIndex < 0: all of them) or of one chapter, in play order,
 // into outPath: an MPEG-2 program stream. When the file already exists with exactly the expected
 // size it is kept (a second preview or task of the same chapter costs nothing). A failed copy
-// removes the partial file.
-int32_t extractToFile(const DvdDisc& disc, int titleIndex, int chapterIndex, const std::string& outPath);
+// removes the partial file. `progress`, when given, is called (on the calling thread) after every
+// chunk with the bytes written so far and the total; returning false stops the copy
+// (kDvdCancelled, nothing left behind).
+using ExtractProgress = std::function<bool(int64_t bytesDone, int64_t bytesTotal)>;
+int32_t extractToFile(const DvdDisc& disc, int titleIndex, int chapterIndex, const std::string& outPath,
+                      const ExtractProgress& progress = {});
 
 // A readable message for a result code.
 const char* dvdErrorText(int32_t code);

@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QStyle>
@@ -23,6 +24,7 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <thread>
 
 namespace pb = rm::playback;
 
@@ -34,6 +36,8 @@ std::atomic<TfrmDVD*> g_dvdWindow{nullptr};
 pb::PlayerCallback g_dvdStatus = &TfrmDVD::DvdStatus;
 
 constexpr int kRowIndexRole = Qt::UserRole + 1;
+// Copies at least this big show a progress box (a whole title; a chapter of a few seconds does not).
+int64_t g_progressFrom = 48ll << 20;
 
 QString TitleBase(int title) { return QStringLiteral("title_%1").arg(title, 2, 10, QLatin1Char('0')); }
 
@@ -308,11 +312,48 @@ QString TfrmDVD::ExtractRow(QTreeWidgetItem* row)
         return {};
     const RowInfo& info = m_rows[size_t(row->data(0, kRowIndexRole).toInt())];
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int32_t rc = rm::dvd::extractToFile(m_disc, info.title, info.chapter, path.toStdString());
-    QApplication::restoreOverrideCursor();
+    const std::string out = path.toStdString();
+    const int64_t size = rm::dvd::extractSize(m_disc, info.title, info.chapter);
+    QFileInfo existing(path);
+    if (size < g_progressFrom || (existing.isFile() && existing.size() == size)) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const int32_t rc = rm::dvd::extractToFile(m_disc, info.title, info.chapter, out);
+        QApplication::restoreOverrideCursor();
+        return rc == rm::dvd::kDvdOk ? path : QString();
+    }
+    // A long copy (a whole title from a drive) runs beside a progress box that can stop it; the
+    // box is modal for this window, so nothing here is pressed meanwhile.
+    QProgressDialog box(QStringLiteral("Reading %1 from the DVD...").arg(QString::fromUtf8(ItemOf(row)->row.displayName)),
+                        QStringLiteral("Cancel"), 0, 1000, this);
+    box.setWindowModality(Qt::WindowModal);
+    box.setMinimumDuration(0);
+    box.setAutoClose(false);
+    box.setAutoReset(false);
+    box.show();
+    std::atomic<int> permille{0};
+    std::atomic<bool> cancel{false}, finished{false};
+    int32_t rc = rm::dvd::kDvdReadError;
+    const rm::dvd::DvdDisc disc = m_disc;  // the worker's own copy, whatever happens to the window
+    const int title = info.title, chapter = info.chapter;
+    std::thread worker([&, disc, title, chapter] {
+        rc = rm::dvd::extractToFile(disc, title, chapter, out, [&](int64_t done, int64_t total) {
+            permille = total > 0 ? int(done * 1000 / total) : 0;
+            return !cancel.load();
+        });
+        finished = true;
+    });
+    while (!finished.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 30);
+        box.setValue(permille.load());
+        if (box.wasCanceled())
+            cancel = true;
+        QThread::msleep(10);
+    }
+    worker.join();
     return rc == rm::dvd::kDvdOk ? path : QString();
 }
+
+void TfrmDVD::SetProgressFrom(int64_t bytes) { g_progressFrom = bytes; }
 
 // ---------------------------------------------------------------- showing and closing
 

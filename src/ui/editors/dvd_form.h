@@ -63,8 +63,10 @@ public:
     static QString ExtractFolder();
     // The file the row's stream is copied to (empty for the disc row).
     QString StreamPathOf(QTreeWidgetItem* row) const;
-    // Copies the row's stream off the disc unless it is there already; empty on failure.
+    // Copies the row's stream off the disc unless it is there already; empty on failure or when
+    // the user stopped the copy. Copies of `bytes` or more show a progress box with Cancel.
     QString ExtractRow(QTreeWidgetItem* row);
+    static void SetProgressFrom(int64_t bytes);
 
     // The MediaItem of a tree row (null for none).
     rm::MediaItem* ItemOf(QTreeWidgetItem* row) const;

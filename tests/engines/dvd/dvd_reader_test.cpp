@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -191,6 +192,29 @@ TEST(DvdReader, ExtractionErrorsLeaveNoFile)
     EXPECT_EQ(extractToFile(disc, -1, 0, (out / "c.vob").string()), kDvdBadIndex);
     EXPECT_EQ(extractToFile(disc, 0, 0, (out / "no_such_folder" / "d.vob").string()), kDvdWriteError);
     EXPECT_TRUE(fs::is_empty(out));
+
+    // A copy stopped by its progress hook leaves nothing; the hook saw the bytes grow to the total.
+    std::vector<int64_t> seen;
+    EXPECT_EQ(extractToFile(disc, 0, -1, (out / "f.vob").string(),
+                            [&](int64_t done, int64_t total) {
+                                EXPECT_EQ(total, extractSize(disc, 0, -1));
+                                seen.push_back(done);
+                                return false;
+                            }),
+              kDvdCancelled);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(fs::is_empty(out));
+    seen.clear();
+    ASSERT_EQ(extractToFile(disc, 0, -1, (out / "g.vob").string(),
+                            [&](int64_t done, int64_t) {
+                                seen.push_back(done);
+                                return true;
+                            }),
+              kDvdOk);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), extractSize(disc, 0, -1));
+    fs::remove(out / "g.vob");
 
     // The disc went away between listing and copying.
     DvdDisc gone = disc;
