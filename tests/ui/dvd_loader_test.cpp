@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
+#include <QProcess>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStandardPaths>
@@ -323,6 +325,19 @@ private slots:
             QVERIFY(task.trim.end >= int(lengths[i]));
         }
         QVERIFY(m_boxes.isEmpty());
+
+        // A chapter's task converts like any file (the command-line companion runs the same converter).
+        const QString out = m_dir.filePath("converted");
+        QProcess cli;
+        cli.start(QStringLiteral(RM_APP_DIR "/reelmaker-cli"),
+                  {"convert", "--output", out, "--no-swf", "--no-html", "--no-thumbnail",
+                   QString::fromStdString(m_tree->topLevel(2)->item()->SourcePath())});
+        QVERIFY(cli.waitForFinished(120000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        QVERIFY(QString::fromUtf8(cli.readAllStandardOutput()).contains(QStringLiteral("Convert Successful!")));
+        QDirIterator flv(out, {QStringLiteral("*.flv")}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(flv.hasNext());
+        QVERIFY(QFileInfo(flv.next()).size() > 10000);
     }
 
     void longCopiesRunBesideAProgressBox()

@@ -580,7 +580,7 @@ void TfrmDVD::PlayPictures()
     btnPlay->update();
 }
 
-bool TfrmDVD::OpenRow(QTreeWidgetItem* row, int32_t second)
+bool TfrmDVD::OpenRow(QTreeWidgetItem* row)
 {
     if (!row || !row->parent())
         return false;
@@ -588,11 +588,8 @@ bool TfrmDVD::OpenRow(QTreeWidgetItem* row, int32_t second)
     if (path.isEmpty())
         return false;
     DVDPlayPanel->show();
-    if (pb::openFile(path.toUtf8().constData()) != 0)
-        return false;
-    if (second > 0)
-        pb::findTimePlay(double(second));  // the engine starts from there on startPlay(0)
-    return true;
+    // The second to play from goes with the startPlay that follows.
+    return pb::openFile(path.toUtf8().constData()) == 0;
 }
 
 void TfrmDVD::btnPlayClick()
@@ -600,7 +597,7 @@ void TfrmDVD::btnPlayClick()
     QTreeWidgetItem* row = NodeTree->currentItem();
     if (!row)
         return;
-    if (!m_opened && !OpenRow(row, 0))
+    if (!m_opened && !OpenRow(row))
         return;
     if (m_playing) {
         pb::pausePlay();
@@ -648,7 +645,7 @@ void TfrmDVD::StartSelected()
 {
     QThread::msleep(100);
     QTreeWidgetItem* row = NodeTree->currentItem();
-    if (!OpenRow(row, 0))
+    if (!OpenRow(row))
         return;
     m_playing = m_opened = true;
     pb::startPlay(0);
@@ -742,7 +739,7 @@ void TfrmDVD::DVDTrackBarMouseUp()
     m_handshake.seekTarget = DVDTrackBar->value();
     m_handshake.Wait();
     const int32_t target = m_handshake.seekTarget.exchange(-1);
-    if (target != -1 && OpenRow(NodeTree->currentItem(), target)) {
+    if (target != -1 && OpenRow(NodeTree->currentItem())) {
         pb::startPlay(target);
     }
     m_handshake.Raise();

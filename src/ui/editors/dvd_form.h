@@ -132,7 +132,7 @@ private:
     void PlayPictures();
     void SetButtons(QTreeWidgetItem* row);
     void FillStreams(QTreeWidgetItem* row);
-    bool OpenRow(QTreeWidgetItem* row, int32_t second);
+    bool OpenRow(QTreeWidgetItem* row);
     void StepTo(QTreeWidgetItem* row);
     void StartSelected();
     QTreeWidgetItem* PreviousRow(QTreeWidgetItem* row) const;
