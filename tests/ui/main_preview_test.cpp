@@ -150,6 +150,8 @@ private slots:
         m_lastModal = nullptr;
         m_duringModal = {};
         QTRY_VERIFY(pb::engineInfo().state != pb::PlayState::Playing);
+        // Reports the engine sent before it stopped are delivered now, not in the next case.
+        QCoreApplication::sendPostedEvents(frmMain);
         QVERIFY(!frmMain->PreviewPlaying());
     }
 
@@ -274,6 +276,16 @@ private slots:
         QCOMPARE(frmMain->MainTrackBar->maximum(), 6);
         QTRY_VERIFY_WITH_TIMEOUT(pb::engineInfo().length > 5.5, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(pictureShown(), 5000);
+        // While the bar is held, the group's reports do not pull the knob from under the mouse.
+        {
+            SkinTrackBar* bar = frmMain->MainTrackBar;
+            const QPoint at(bar->KnobCentre(5), bar->height() / 2);
+            QTest::mousePress(bar, Qt::LeftButton, {}, at);
+            QTest::qWait(700);
+            QCOMPARE(bar->value(), 5);
+            QVERIFY(frmMain->PreviewPlaying());
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->KnobCentre(3), bar->height() / 2));
+        }
         // Into the second member (2 s + 4 s): a seek in the timeline, the group keeps playing.
         dragTrackTo(3);
         QTRY_VERIFY_WITH_TIMEOUT(pb::engineInfo().position >= 3.0, 5000);
@@ -314,7 +326,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(snapFolder()));
 
         play();
-        QTRY_VERIFY_WITH_TIMEOUT(pictureShown(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(pictureShown() && pb::engineInfo().position >= 0.5, 5000);
         const int first = frmMain->SnapshotCounter();
         const QString n0 = QString::asprintf("%05d", first), n1 = QString::asprintf("%05d", first + 1),
                       n2 = QString::asprintf("%05d", first + 2);

@@ -150,7 +150,9 @@ bool TfrmMain::event(QEvent* e)
     switch (m->message) {
     case WM_MAIN_POSITION:
         if (MainSeek.pending.load() == 0) {
-            SetTrackPosition(int32_t(m->lparam));
+            // A group goes on playing while its bar is dragged: the knob stays with the mouse.
+            if (!MainTrackBar->isSliderDown())
+                SetTrackPosition(int32_t(m->lparam));
         } else {
             MainSeek.pending.fetch_sub(1);
             MainSeek.Raise();
