@@ -281,9 +281,11 @@ private slots:
         // A seek inside the title plays on from there; the end of the title brings the play look back.
         QTest::mouseClick(m_dvd->btnPlay, Qt::LeftButton);
         QVERIFY(m_dvd->Playing());
+        QTRY_COMPARE(pb::engineInfo().state, pb::PlayState::Playing);
         PressBar(bar, 1, true);
         PressBar(bar, 1, false);
         QVERIFY(m_dvd->Playing());
+        QTRY_VERIFY(pb::engineInfo().state == pb::PlayState::Playing && pb::engineInfo().position >= 0.9);
         QTRY_VERIFY_WITH_TIMEOUT(!m_dvd->Playing(), 8000);
         QVERIFY(!m_dvd->Opened());
     }
