@@ -416,7 +416,8 @@ private slots:
         m_dvd->NodeTree->setCurrentItem(Row(-1));
         QTest::qWait(300);
         QVERIFY(m_dvd->grab().save(dir + "/dvd_loader.png"));
-        m_dvd->NodeTree->setCurrentItem(Row(0, 1));
+        m_dvd->NodeTree->setCurrentItem(Row(0));
+        m_dvd->NodeTree->setCurrentItem(Row(0, 0));
         QTest::mouseClick(m_dvd->btnPlay, Qt::LeftButton);
         QTest::qWait(700);
         QVERIFY(m_dvd->grab().save(dir + "/dvd_playing.png"));
