@@ -240,6 +240,30 @@ private slots:
         QVERIFY(frmMain->PreviewPlaying());
     }
 
+    void aSegmentPlaysItsRangeWithTheBarCountingFromItsStart()
+    {
+        TaskNode* row = addOne(m_long);
+        QVERIFY(row);
+        std::vector<std::unique_ptr<rm::MediaItem>> segments = tasks()->trimListFor(row);
+        QCOMPARE(segments.size(), size_t(1));
+        segments.front()->trim = {2, 3};
+        TaskNode* task = tasks()->saveTrim(row, {segments.front().get()}, 1);
+        QVERIFY(task && task->childCount() == 1);
+        TaskNode* segment = task->child(0);
+        QVERIFY(segment->item()->IsSegment());
+        frmMain->SelectOnly(segment);
+        QCOMPARE(frmMain->MainTrackBar->maximum(), 1);
+        play();
+        QVERIFY(frmMain->PreviewPlaying());
+        // The engine starts at the segment's start; the bar shows 0 there.
+        QTRY_VERIFY_WITH_TIMEOUT(pb::engineInfo().position >= 2.0, 5000);
+        // It plays its whole second and stops at the segment's end, before the file's end.
+        QTRY_VERIFY_WITH_TIMEOUT(!frmMain->PreviewPlaying(), 5000);
+        QTRY_VERIFY(pb::engineInfo().state == pb::PlayState::Stopped);
+        QVERIFY(pb::engineInfo().position >= 2.9);
+        QVERIFY(pb::engineInfo().position < 3.9);
+    }
+
     void theEndOfPlaybackStopsAndResetsTheButtons()
     {
         QVERIFY(addOne(m_short));
