@@ -1,5 +1,6 @@
 #include "ui/app/main_form.h"
 
+#include "engines/playback/playback_engine.h"
 #include "engines/player_maker/player_maker.h"
 #include "model/app_settings.h"
 #include "model/custom_settings.h"
@@ -151,6 +152,9 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
 
 TfrmMain::~TfrmMain()
 {
+    // No status report may reach a window that is going away.
+    rm::playback::setPlayerHandle(nullptr);
+    rm::playback::stopPlay(1);
     if (qApp && m_keyFilter)
         qApp->removeEventFilter(m_keyFilter);
 }
