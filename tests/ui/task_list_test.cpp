@@ -5,11 +5,14 @@
 #include "model/registry_key.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "engines/dvd/dvd_fixture.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
 #include "ui/app/task_list_view.h"
 #include "ui/convert/convert_form.h"
+#include "ui/editors/dvd_form.h"
+#include "ui/editors/edit_form.h"
 #include "ui/custom/custom_form.h"
 #include "ui/dialogs/pro_form.h"
 #include "ui/editors/clip_form.h"
@@ -516,6 +519,78 @@ private slots:
             (frmMain->*k.handler)();
             QVERIFY2(m_lastModal == k.opens, k.what);
         }
+    }
+
+    void effectEditsTheSelectedRowsItem()
+    {
+        addFiles({m_a, m_b});
+        TaskNode* b = tasks()->topLevel(1);
+        frmMain->SelectOnly(b);
+        frmMain->editClick();
+        QCOMPARE(frmEdit->Item(), b->item());
+        resetList();
+    }
+
+    void aChosenDvdReachesTheLoaderAndItsOkFillsTheList()
+    {
+        if (!rmtest::HaveDvdAuthor())
+            QSKIP("dvdauthor is not installed");
+        std::string error;
+        const QString disc = QString::fromStdString(rmtest::AuthoredDvd(&error));
+        QVERIFY2(!disc.isEmpty(), error.c_str());
+        const int savedRuns = m_modalRuns;
+        bool pressOk = true;
+        TfrmMain::SetModalRunner([&](QDialog* d) {
+            m_lastModal = d;
+            if (d == frmDVD && pressOk)
+                frmDVD->btnOKClick();
+            return int(QDialog::Accepted);
+        });
+        TfrmMain::SetFolderChooser([&](QWidget*, const QString&) { return disc; });
+
+        // An empty list: the loader reads the chosen disc and its OK makes the tasks.
+        m_lastModal = nullptr;
+        frmMain->downlist_folderClick();
+        QCOMPARE(m_lastModal, static_cast<QDialog*>(frmDVD));
+        QVERIFY(tasks()->topLevelCount() > 0);
+        QCOMPARE(frmMain->SelectedNodes().size(), size_t(1));
+        QCOMPARE(frmMain->SelectedNodes().front(), tasks()->topLevel(0));
+        const int made = tasks()->topLevelCount();
+
+        // The same disc again, answered No: nothing is shown and the list stays.
+        m_answer = false;
+        m_lastModal = nullptr;
+        frmMain->downlist_folderClick();
+        QVERIFY(m_lastModal == nullptr);
+        QCOMPARE(tasks()->topLevelCount(), made);
+        QVERIFY(messages().contains(
+            QStringLiteral("Load a new DVD will clear the last one, do you want to load a new one?")));
+
+        // Answered Yes: the loader is shown again; closing it without OK keeps the list.
+        m_answer = true;
+        pressOk = false;
+        frmMain->downlist_folderClick();
+        QCOMPARE(m_lastModal, static_cast<QDialog*>(frmDVD));
+        QCOMPARE(tasks()->topLevelCount(), made);
+
+        // A folder without a DVD, chosen on an empty list, is reported and shows nothing.
+        resetList();
+        TfrmMain::SetFolderChooser([&](QWidget*, const QString&) { return m_dir.path(); });
+        m_lastModal = nullptr;
+        frmMain->downlist_folderClick();
+        QVERIFY(m_lastModal == nullptr);
+        QCOMPARE(m_boxes.size(), 1);
+
+        TfrmMain::SetFolderChooser({});
+        TfrmMain::SetModalRunner([this](QDialog* d) {
+            ++m_modalRuns;
+            m_lastModal = d;
+            if (d == frmConvert)
+                m_totalMaxSeen = frmConvert->TotalProgress->maximum();
+            return int(QDialog::Accepted);
+        });
+        m_modalRuns = savedRuns;
+        resetList();
     }
 
     void browseSetsTheOutputFolderAndFindTargetOpensIt()

@@ -196,6 +196,8 @@ private:
     void FormGroup(int32_t kind);
     void RunItemDialog(QDialog* dialog);
     void ChooseDVD(const QString& path, bool folder);
+    // Reads the disc at path into the DVD loader and shows it; its OK replaces the list's tasks.
+    void ShowDVDLoader(const QString& path);
     // The preview steps the task list takes (main_form_preview.cpp): stop the preview and reset
     // its buttons, close the engine, fit the track bar to a row.
     void StopMainPreview();

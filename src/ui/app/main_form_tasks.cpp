@@ -326,18 +326,23 @@ void TfrmMain::RunItemDialog(QDialog* dialog)
 void TfrmMain::editClick()
 {
     const std::vector<TaskNode*> sel = SelectedNodes();
-    if (sel.empty())
+    if (sel.empty() || !sel.front()->item())
         return;
     CloseMainPreview();
+    frmEdit->SetItem(sel.front()->item());
     RunItemDialog(frmEdit);
 }
 
 void TfrmMain::clipClick()
 {
     const std::vector<TaskNode*> sel = SelectedNodes();
-    if (sel.empty() || !Tasks->trimTarget(sel.front()))
+    if (sel.empty() || !Tasks->trimTarget(sel.front()) || !frmClip->SetTarget(Tasks, sel.front()))
         return;
     RunItemDialog(frmClip);
+    if (TaskNode* saved = frmClip->SavedTask()) {
+        TaskView->expand(Tasks->indexOf(saved));
+        SelectOnly(saved);
+    }
 }
 
 void TfrmMain::customizeClick()
@@ -499,16 +504,48 @@ void TfrmMain::ChooseDVD(const QString& path, bool folder)
     QThread::msleep(500);
     if (folder && Tasks->isEmpty())
         CurrentDVDPath.clear();
-    if (CurrentDVDPath.isEmpty())
-        return;  // the DVD loader's title list starts empty; nothing more to do
+    if (CurrentDVDPath.isEmpty()) {
+        // No DVD in the list yet: read the chosen one into the loader.
+        frmDVD->ClearTitles();
+        StopMainPreview();
+        CloseMainPreview();
+        ShowDVDLoader(ChosenDVDPath);
+        SetupMainPreview();
+        return;
+    }
     const bool same = CurrentDVDPath == ChosenDVDPath;
     const bool yes = AskInformation(
         this, QStringLiteral("Load a new DVD will clear the last one, do you want to load a new one?"));
     StopMainPreview();
     CloseMainPreview();
-    if (same == yes)
-        RunModal(frmDVD);
+    if (same == yes) {
+        // Same disc and Yes: show it again; another disc and No: keep showing the last one.
+        ShowDVDLoader(CurrentDVDPath);
+    } else if (!same) {
+        // Another disc and Yes: the last disc's titles go, the new disc is read in their place.
+        frmDVD->ClearTitles();
+        ShowDVDLoader(ChosenDVDPath);
+    }
     SetupMainPreview();
+}
+
+void TfrmMain::ShowDVDLoader(const QString& path)
+{
+    const int32_t rc = frmDVD->LoadDisc(path);
+    if (rc != rm::dvd::kDvdOk) {
+        ShowMessage(this, QString::fromUtf8(rm::dvd::dvdErrorText(rc)));
+        return;
+    }
+    frmDVD->SetTaskTree(Tasks);
+    RunModal(frmDVD);
+    if (!frmDVD->OkDone())
+        return;
+    CurrentDVDPath = path;
+    if (!Tasks->isEmpty()) {
+        NodeTree->show();
+        TaskView->clearSelection();
+        SelectOnly(Tasks->topLevel(0));
+    }
 }
 
 } // namespace rm::ui

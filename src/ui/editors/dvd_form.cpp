@@ -221,6 +221,7 @@ void TfrmDVD::ClearTitles()
 int32_t TfrmDVD::LoadDisc(const QString& dvdPathOrIfo)
 {
     ClearTitles();
+    m_okDone = false;  // a newly read disc has made no tasks yet
     rm::dvd::DvdDisc disc;
     const int32_t rc = rm::dvd::openDisc(dvdPathOrIfo.toStdString(), &disc);
     if (rc != rm::dvd::kDvdOk)
