@@ -836,6 +836,9 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
     PictureSettings ps = PictureSettingsOf(*in);
     PictureSource src{f->width, f->height, sar.num, sar.den, m_segmentRotation};
     PictureTarget target{m_width, m_height, 0};
+    // Scaling is the filter thread's heaviest step; two slice threads keep it from being the
+    // pipeline's slowest stage on a two-core machine.
+    target.ScaleThreads = 2;
     std::string desc = VideoFilterDescription(ps, src, target);
     if (!m_job->IsThumbnail) {
         // The rate first (exact rational): frames that will be dropped are never processed.

@@ -199,7 +199,8 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
     int frameH = target.Height > 0 ? target.Height : c.H;
     PlacedRect p = PlacePicture(s, src, frameW, frameH);
     if (p.W != c.W || p.H != c.H || SampleAspect(src) != 1.0)
-        Append(chain, Fmt("scale=%d:%d", p.W, p.H));
+        Append(chain, target.ScaleThreads > 1 ? Fmt("scale=%d:%d:threads=%d", p.W, p.H, target.ScaleThreads)
+                                              : Fmt("scale=%d:%d", p.W, p.H));
     if (p.W != frameW || p.H != frameH)
         Append(chain, Fmt("pad=%d:%d:%d:%d:black", frameW, frameH, p.X, p.Y));
     Append(chain, "setsar=1");

@@ -53,6 +53,8 @@ struct PictureTarget {
     int Width = 0;
     int Height = 0;
     double FrameRate = 0;
+    // Slice threads for the scaler (1: none). Threads change the speed, never the pixels.
+    int ScaleThreads = 1;
 };
 
 PictureSettings PictureSettingsOf(const ConvertInput& input);
