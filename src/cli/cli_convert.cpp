@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/cli_options.h"
 #include "convert/conver_thread.h"
 #include "engines/converter/converter.h"
 #include "engines/converter/media_info.h"
@@ -79,48 +80,10 @@ struct Options {
     QStringList files;
 };
 
-struct UsageError {
-    std::string text;
-};
-
 int Fail(const std::string& text)
 {
     std::fprintf(stderr, "reelmaker-cli convert: %s\n", text.c_str());
     return kExitUsage;
-}
-
-bool ParseInt(const std::string& s, int& v)
-{
-    if (s.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long n = std::strtol(s.c_str(), &end, 10);
-    if (*end != '\0' || errno != 0 || n < -1000000000L || n > 1000000000L)
-        return false;
-    v = int(n);
-    return true;
-}
-
-int IntIn(const std::string& option, const std::string& value, int lo, int hi)
-{
-    int v = 0;
-    if (!ParseInt(value, v) || v < lo || v > hi)
-        throw UsageError{option + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi)};
-    return v;
-}
-
-std::vector<std::string> Split(const std::string& s, char sep)
-{
-    std::vector<std::string> parts;
-    size_t from = 0;
-    for (;;) {
-        const size_t at = s.find(sep, from);
-        parts.push_back(s.substr(from, at == std::string::npos ? std::string::npos : at - from));
-        if (at == std::string::npos)
-            return parts;
-        from = at + 1;
-    }
 }
 
 Options Parse(const std::vector<std::string>& args)
@@ -190,9 +153,7 @@ Options Parse(const std::vector<std::string>& args)
             c.right = v[3];
             o.crop = c;
         } else if (a == "--zoom") {
-            if (value != "original" && value != "full" && value != "16:9" && value != "4:3")
-                throw UsageError{"--zoom takes original, full, 16:9 or 4:3"};
-            o.zoom = value;
+            o.zoom = ZoomOption(value);
         } else if (a == "--brightness") {
             o.brightness = IntIn(a, value, -100, 100);
         } else if (a == "--contrast") {
@@ -200,20 +161,10 @@ Options Parse(const std::vector<std::string>& args)
         } else if (a == "--saturation") {
             o.saturation = IntIn(a, value, -100, 100);
         } else if (a == "--effect") {
-            static const std::map<std::string, int> effects = {{"none", 0}, {"gray", 1}, {"emboss", 2}, {"old-film", 3}};
-            const auto it = effects.find(value);
-            if (it == effects.end())
-                throw UsageError{"--effect takes none, gray, emboss or old-film"};
-            o.effect = it->second;
+            o.effect = EffectOption(value);
         } else if (a == "--flip") {
-            if (value == "h")
-                o.flip = std::make_pair(1, 0);
-            else if (value == "v")
-                o.flip = std::make_pair(0, 1);
-            else if (value == "hv" || value == "vh")
-                o.flip = std::make_pair(1, 1);
-            else
-                throw UsageError{"--flip takes h, v or hv"};
+            const auto [h, v] = FlipOption(value);
+            o.flip = std::make_pair(h ? 1 : 0, v ? 1 : 0);
         } else if (a == "--volume") {
             o.volume = IntIn(a, value, 0, 510);
         } else if (a == "--size") {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/cli_options.h"
 #include "engines/playback/playback_engine.h"
 
 extern "C" {
@@ -34,31 +35,6 @@ const char kUsage[] =
     "      --effect NAME           none | gray | emboss | old-film\n"
     "      --flip h|v|hv           mirror horizontally, vertically or both\n"
     "      Exit status: 0 written, 1 the file or the picture failed, 2 usage error.";
-
-struct UsageError {
-    std::string text;
-};
-
-bool ParseInt(const std::string& s, int& v)
-{
-    if (s.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long n = std::strtol(s.c_str(), &end, 10);
-    if (*end != '\0' || errno != 0 || n < -1000000000L || n > 1000000000L)
-        return false;
-    v = int(n);
-    return true;
-}
-
-int IntIn(const std::string& option, const std::string& value, int lo, int hi)
-{
-    int v = 0;
-    if (!ParseInt(value, v) || v < lo || v > hi)
-        throw UsageError{option + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi)};
-    return v;
-}
 
 struct Options {
     std::string file;
@@ -128,15 +104,7 @@ Options Parse(const std::vector<std::string>& args)
                 throw UsageError{"--out must end in .jpg, .bmp or .png"};
             o.out = value;
         } else if (a == "--crop") {
-            std::vector<std::string> parts;
-            size_t from = 0;
-            for (;;) {
-                size_t at = value.find(',', from);
-                parts.push_back(value.substr(from, at == std::string::npos ? std::string::npos : at - from));
-                if (at == std::string::npos)
-                    break;
-                from = at + 1;
-            }
+            const std::vector<std::string> parts = Split(value, ',');
             int v[4] = {};
             bool ok = parts.size() == 4;
             for (size_t k = 0; ok && k < 4; ++k)
@@ -148,9 +116,7 @@ Options Parse(const std::vector<std::string>& args)
             p.CropLeft = v[2];
             p.CropRight = v[3];
         } else if (a == "--zoom") {
-            if (value != "original" && value != "full" && value != "16:9" && value != "4:3")
-                throw UsageError{"--zoom takes original, full, 16:9 or 4:3"};
-            p.Zoom = value;
+            p.Zoom = ZoomOption(value);
         } else if (a == "--brightness") {
             p.Brightness = IntIn(a, value, -100, 100);
         } else if (a == "--contrast") {
@@ -158,16 +124,11 @@ Options Parse(const std::vector<std::string>& args)
         } else if (a == "--saturation") {
             p.Saturation = IntIn(a, value, -100, 100);
         } else if (a == "--effect") {
-            static const std::map<std::string, int> effects = {{"none", 0}, {"gray", 1}, {"emboss", 2}, {"old-film", 3}};
-            auto it = effects.find(value);
-            if (it == effects.end())
-                throw UsageError{"--effect takes none, gray, emboss or old-film"};
-            p.Effect = it->second;
+            p.Effect = EffectOption(value);
         } else if (a == "--flip") {
-            if (value != "h" && value != "v" && value != "hv" && value != "vh")
-                throw UsageError{"--flip takes h, v or hv"};
-            p.HorizontalFlip = value.find('h') != std::string::npos;
-            p.VerticalFlip = value.find('v') != std::string::npos;
+            const auto [h, v] = FlipOption(value);
+            p.HorizontalFlip = h;
+            p.VerticalFlip = v;
         }
     }
     if (o.file.empty())
