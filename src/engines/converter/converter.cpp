@@ -184,6 +184,7 @@ private:
     bool Stopped() const { return m_abort.load(); }
     bool PollCancel();
     int WritePacket(AVPacket* pkt, AVStream* st, AVRational encTb);
+    int Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame);
     int EncodeVideo(AVFrame* frame);
     int EncodeAudioFromFifo(bool flushAll);
     int EncodeAudioFrame(AVFrame* frame);
@@ -502,16 +503,17 @@ int Conversion::WritePacket(AVPacket* pkt, AVStream* st, AVRational encTb)
     return err;
 }
 
-int Conversion::EncodeVideo(AVFrame* frame)
+// Sends one frame (null flushes) to an encoder and writes every packet it gives back.
+int Conversion::Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame)
 {
-    int err = avcodec_send_frame(m_venc, frame);
+    int err = avcodec_send_frame(enc, frame);
     if (err < 0 && err != AVERROR_EOF) {
         Fail(kResultEncodeFailed);
         return err;
     }
     AVPacket* pkt = av_packet_alloc();
-    while ((err = avcodec_receive_packet(m_venc, pkt)) >= 0) {
-        err = WritePacket(pkt, m_vst, m_venc->time_base);
+    while ((err = avcodec_receive_packet(enc, pkt)) >= 0) {
+        err = WritePacket(pkt, st, enc->time_base);
         av_packet_unref(pkt);
         if (err < 0)
             break;
@@ -524,27 +526,9 @@ int Conversion::EncodeVideo(AVFrame* frame)
     return err;
 }
 
-int Conversion::EncodeAudioFrame(AVFrame* frame)
-{
-    int err = avcodec_send_frame(m_aenc, frame);
-    if (err < 0 && err != AVERROR_EOF) {
-        Fail(kResultEncodeFailed);
-        return err;
-    }
-    AVPacket* pkt = av_packet_alloc();
-    while ((err = avcodec_receive_packet(m_aenc, pkt)) >= 0) {
-        err = WritePacket(pkt, m_ast, m_aenc->time_base);
-        av_packet_unref(pkt);
-        if (err < 0)
-            break;
-    }
-    av_packet_free(&pkt);
-    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
-        return 0;
-    if (err < 0)
-        Fail(kResultEncodeFailed);
-    return err;
-}
+int Conversion::EncodeVideo(AVFrame* frame) { return Encode(m_venc, m_vst, frame); }
+
+int Conversion::EncodeAudioFrame(AVFrame* frame) { return Encode(m_aenc, m_ast, frame); }
 
 int Conversion::EncodeAudioFromFifo(bool flushAll)
 {
