@@ -93,55 +93,54 @@ Rect MoveOverlay(Rect o, int dx, int dy, Rect b)
     return o;
 }
 
+namespace {
+
+// The overlay's near edge (top or left) on one axis: pos/size move together by d.
+void ResizeNearEdge(int& pos, int& size, int d)
+{
+    if (pos <= 0)
+        pos = 0;
+    else if (size < 10)
+        size = 10;
+    else if (d < 0 || (d > 0 && size > 10)) {
+        pos += d;
+        size -= d;
+    }
+}
+
+// The far edge (bottom or right) on one axis: the edge follows the mouse at `at` within limit.
+void ResizeFarEdge(int pos, int& size, int at, int limit)
+{
+    if (pos + size > limit)
+        size = limit - pos;
+    else if (size < 10)
+        size = 10;
+    else {
+        const int d = at - size;
+        if (d > 0 || (d < 0 && size > 10))
+            size += d;
+    }
+    // Never past the preview, not even for the one step before the next limit test.
+    if (pos + size > limit)
+        size = std::max(10, limit - pos);
+}
+
+} // namespace
+
 Rect ResizeOverlay(Rect o, int edge, int x, int y, Rect b)
 {
     switch (edge) {
     case 1:
-        if (o.y <= 0)
-            o.y = 0;
-        else if (o.h < 10)
-            o.h = 10;
-        else if (y < 0 || (y > 0 && o.h > 10)) {
-            o.y += y;
-            o.h -= y;
-        }
+        ResizeNearEdge(o.y, o.h, y);
         break;
     case 2:
-        if (o.y + o.h > b.h)
-            o.h = b.h - o.y;
-        else if (o.h < 10)
-            o.h = 10;
-        else {
-            const int d = y - o.h;
-            if (d > 0 || (d < 0 && o.h > 10))
-                o.h += d;
-        }
-        // Never past the preview, not even for the one step before the next limit test.
-        if (o.y + o.h > b.h)
-            o.h = std::max(10, b.h - o.y);
+        ResizeFarEdge(o.y, o.h, y, b.h);
         break;
     case 3:
-        if (o.x <= 0)
-            o.x = 0;
-        else if (o.w < 10)
-            o.w = 10;
-        else if (x < 0 || (x > 0 && o.w > 10)) {
-            o.x += x;
-            o.w -= x;
-        }
+        ResizeNearEdge(o.x, o.w, x);
         break;
     case 4:
-        if (o.x + o.w > b.w)
-            o.w = b.w - o.x;
-        else if (o.w < 10)
-            o.w = 10;
-        else {
-            const int d = x - o.w;
-            if (d > 0 || (d < 0 && o.w > 10))
-                o.w += d;
-        }
-        if (o.x + o.w > b.w)
-            o.w = std::max(10, b.w - o.x);
+        ResizeFarEdge(o.x, o.w, x, b.w);
         break;
     default:
         break;
