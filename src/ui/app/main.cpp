@@ -18,7 +18,12 @@ int main(int argc, char** argv)
 
     int rc = 0;
     try {
-        rm::ui::CreateAppWindows();
+        // A theme that cannot be used may be replaced by the default one at once.
+        rm::ui::CreateAppWindowsOfferingDefaultTheme([](const QString& message) {
+            return QMessageBox::warning(nullptr, QStringLiteral("Information"),
+                                        message + QStringLiteral("\n\nGo back to the default theme?"),
+                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        });
         rm::ui::frmMain->show();
         rc = app.exec();
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "ui/toolkit/skin_ops.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPainterPath>
 #include <QRegion>
@@ -11,7 +12,31 @@
 namespace rm::ui {
 
 SkinPictureError::SkinPictureError(const QString& path)
-    : std::runtime_error(QStringLiteral("Cannot open file \"%1\".").arg(path).toStdString()), m_path(path)
+    : SkinPictureError(path, QStringLiteral("Cannot open file \"%1\".").arg(path))
+{
+}
+
+SkinPictureError::SkinPictureError(const QString& path, const QString& message)
+    : std::runtime_error(message.toStdString()), m_path(path)
+{
+}
+
+namespace {
+QString homeAsTilde(const QString& path)
+{
+    const QString home = QDir::homePath();
+    if (!home.isEmpty() && home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+} // namespace
+
+ThemeRefusedError::ThemeRefusedError(const QString& themeFile, const QString& storeFile)
+    : SkinPictureError(themeFile,
+                       QStringLiteral("The skin theme \"%1\" cannot be used: the file cannot be read, or its "
+                                      "sizes cannot be laid out. Change the setting \"Skin\" in %2 to another "
+                                      "theme, or remove it to use the default theme.")
+                           .arg(themeFile, homeAsTilde(storeFile)))
 {
 }
 

@@ -16,8 +16,18 @@ public:
     explicit SkinPictureError(const QString& path);
     QString path() const { return m_path; }
 
+protected:
+    SkinPictureError(const QString& path, const QString& message);
+
 private:
     QString m_path;
+};
+
+// A theme file that the theme reader refuses: unreadable, no theme, or sizes that no window can
+// be laid out with. The message names the setting that chose it and where it is stored.
+class ThemeRefusedError : public SkinPictureError {
+public:
+    ThemeRefusedError(const QString& themeFile, const QString& storeFile);
 };
 
 // Loads a theme picture; throws SkinPictureError when the file cannot be opened.
