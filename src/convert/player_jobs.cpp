@@ -47,7 +47,7 @@ bool IsNone(const char* name) { return std::strcmp(name, "None") == 0; }
 // the conversion nor a sum made from it can overflow, whatever the record holds.
 int ScaledInt(double v)
 {
-    if (!std::isfinite(v))
+    if (std::isnan(v))
         return 0;
     return static_cast<int>(std::trunc(std::clamp(v, -1e9, 1e9)));
 }

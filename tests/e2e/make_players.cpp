@@ -14,6 +14,7 @@
 #include <QJsonObject>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -189,6 +190,34 @@ int main(int argc, char** argv)
         manifest.append(QJsonObject{{"name", "slide"}, {"swf", "slide/Slide1.swf"}, {"type", 2},
                                     {"controls", true}, {"autoPlay", true}, {"width", 320},
                                     {"height", 240}, {"playlist", 2}});
+    }
+    // Decoration links: small players side by side whose links must open nothing, and one whose
+    // link, blanks and controls around it, opens the landing page.
+    {
+        const char* const links[] = {
+            "java\tscript:alert(1)", "java\nscript:alert(1)", "\x01javascript:alert(1)",
+            "  JavaScript:alert(1)", "\xc2\xa0javascript:alert(1)", "vbscript:msgbox(1)",
+            "data:text/html,<b>x</b>", "file:///etc/passwd", "\t landing.html \r\n"};
+        int n = 0;
+        for (const char* link : links) {
+            rm::CustomSettings s = Base();
+            s.Width = 160;
+            s.Height = 120;
+            s.IsHideAll = 1;
+            s.IsDecorate = 1;
+            s.FileType = 1;
+            rm::SetText(s.Dec_imagePath, red);
+            s.Dec_X = 10;
+            s.Dec_Y = 10;
+            s.Dec_Width = 80;
+            s.Dec_Height = 60;
+            rm::SetText(s.Dec_URL, link);
+            const bool opens = std::string(link).find("landing") != std::string::npos;
+            ok &= output(QString("link_%1").arg(n++), s,
+                         {{"type", 2}, {"controls", false}, {"autoPlay", true}, {"link", link},
+                          {"linkOpens", opens}, {"deco", QJsonArray{10, 10, 80, 60}}},
+                         15.0);
+        }
     }
     // With --gallery: each skin with its controls and with "Hide All", for looking at.
     if (QCoreApplication::arguments().contains("--gallery")) {

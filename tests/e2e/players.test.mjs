@@ -216,3 +216,61 @@ test('a head credit shows its text on its background before the video', { skip }
   assert.ok(h.share(b, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5, 'the video did not follow the credit');
   await page.close();
 });
+
+test('decoration links: script, data and file links open nothing, blanks around a relative link do not stop it', { skip }, async () => {
+  const players = manifest.filter((m) => m.link !== undefined);
+  assert.ok(players.length >= 8, 'the link players were made');
+  // All of them side by side on one page, so one wait covers every click.
+  const cols = 4, cellW = 170, cellH = 130;
+  const boxes = players.map((m, i) => ({ m, left: (i % cols) * cellW, top: Math.floor(i / cols) * cellH }));
+  const html = `<!doctype html><html><head><meta charset="utf-8">
+<style>html,body{margin:0;background:#808080}.box{position:absolute}</style>
+<script>window.RufflePlayer = { config: { autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
+  logLevel: "warn", letterbox: "off", publicPath: "/ruffle/" } };</script>
+<script src="/ruffle/ruffle.js"></script></head><body>
+${boxes.map((b, i) => `<div class="box" style="left:${b.left}px;top:${b.top}px" id="b${i}"></div>`).join('\n')}
+<script>
+  const ruffle = window.RufflePlayer.newest();
+  window.rmLoaded = Promise.all(${JSON.stringify(boxes.map((b) => ({ swf: `/${b.m.swf}`, w: b.m.width, h: b.m.height })))}.map((p, i) => {
+    const player = ruffle.createPlayer();
+    player.style.width = p.w + "px";
+    player.style.height = p.h + "px";
+    document.getElementById("b" + i).appendChild(player);
+    return player.ruffle().load({ url: p.swf });
+  })).then(() => "ok", (e) => "error: " + e);
+</script></body></html>`;
+  const site = await h.serve(work, { '/links.html': html, '/landing.html': '<!doctype html><title>landing</title>' });
+  const page = await browser.context.newPage();
+  await page.setViewportSize({ width: cols * cellW, height: Math.ceil(boxes.length / cols) * cellH });
+  const opened = [];
+  const onPage = (p) => opened.push(p);
+  browser.context.on('page', onPage);
+  try {
+    await page.goto(`${site.base}/links.html`);
+    assert.equal(await page.evaluate(() => window.rmLoaded), 'ok');
+    // every decoration is up (red) before it is clicked
+    const red = (png, b) => h.share(png, b.left + 40, b.top + 14, 46, 52, [255, 0, 0], 90);
+    let png;
+    for (let i = 0; i < 40; ++i) {
+      png = await h.shot(page, cols * cellW, Math.ceil(boxes.length / cols) * cellH);
+      if (boxes.every((b) => red(png, b) > 0.9)) break;
+      await h.sleep(250);
+    }
+    for (const b of boxes) assert.ok(red(png, b) > 0.9, `${JSON.stringify(b.m.link)}: decoration not shown (${red(png, b)})`);
+    for (const b of boxes.filter((x) => !x.m.linkOpens)) await page.mouse.click(b.left + 50, b.top + 40);
+    await h.sleep(2500);
+    assert.deepEqual(opened.map((p) => p.url()), [], 'a refused link opened a window');
+    const good = boxes.find((x) => x.m.linkOpens);
+    const popup = browser.context.waitForEvent('page', { timeout: 8000 });
+    await page.mouse.click(good.left + 50, good.top + 40);
+    const p = await popup;
+    await p.waitForLoadState();
+    assert.equal(new URL(p.url()).pathname, '/landing.html', `the link opened ${p.url()}`);
+  } finally {
+    browser.context.off('page', onPage);
+    for (const p of opened) await p.close();
+    await page.close();
+    site.server.closeAllConnections();
+    await site.close();
+  }
+});

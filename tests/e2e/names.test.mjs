@@ -1,0 +1,125 @@
+// Sources whose names hold URL syntax ('#', '%', '?', ':') or blanks and control characters,
+// converted by reelmaker-cli and played by Ruffle in headless Chromium: each player finds its
+// thumbnail and its video, and a slide group's playlist plays its members one after the other.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import * as h from './harness.mjs';
+
+const skip = h.chromiumMissing() || false;
+const NAMES = ['Episode #3', '100% done', 'what? now: 1+1', 'tab\there', 'new\nline'];
+let work, out, site, browser;
+const players = new Map();  // name -> { dir, swf }
+
+function run(cmd, args, env) {
+  const r = spawnSync(cmd, args, { encoding: 'utf8', env: { ...process.env, ...env }, timeout: 300000 });
+  if (r.status !== 0) throw new Error(`${path.basename(cmd)} ${args.join(' ')} -> ${r.status}\n${r.stdout}\n${r.stderr}`);
+  return r;
+}
+
+// The job folders below the output folder, with the SWF each holds.
+function jobs() {
+  const found = [];
+  for (const dir of fs.readdirSync(out)) {
+    for (const f of fs.readdirSync(path.join(out, dir))) if (f.endsWith('.swf')) found.push({ dir, swf: f });
+  }
+  return found;
+}
+
+before(async () => {
+  if (skip) return;
+  work = fs.mkdtempSync(path.join(os.tmpdir(), 'rm-e2e-names-'));
+  const src = path.join(work, 'src');
+  fs.mkdirSync(src);
+  // 3 s sources; each name gets its own colour so a wrong file would show.
+  const colours = ['red', 'blue', 'green', 'yellow', 'magenta'];
+  NAMES.forEach((name, i) => run('ffmpeg', ['-v', 'error', '-y', '-f', 'lavfi', '-i',
+    `testsrc2=s=320x240:r=25:d=3,drawbox=x=0:y=0:w=60:h=60:c=${colours[i]}:t=fill`, '-f', 'lavfi', '-i', 'sine=d=3',
+    '-c:v', 'mpeg4', '-c:a', 'aac', '-shortest', path.join(src, `${name}.mp4`)]));
+  const home = path.join(work, 'home');
+  fs.mkdirSync(home);
+  const env = { HOME: home, XDG_CONFIG_HOME: path.join(home, '.config') };
+  const cli = path.join(h.appDir, 'reelmaker-cli');
+  out = path.join(work, 'out');
+  run(cli, ['convert', '--output', out, '--size', '320x240', '--swf-type', '2', ...NAMES.map((n) => path.join(src, `${n}.mp4`))], env);
+  for (const j of jobs()) players.set(j.swf.slice(0, -4), j);
+  run(cli, ['convert', '--output', out, '--size', '320x240', '--autoplay', '--slide',
+    path.join(src, `${NAMES[0]}.mp4`), path.join(src, `${NAMES[1]}.mp4`)], env);
+  for (const j of jobs()) if (!players.has(j.swf.slice(0, -4))) players.set('slide', j);
+  site = await h.serve(out);
+  browser = await h.launch();
+});
+
+after(async () => {
+  if (browser) await browser.close();
+  if (site) {
+    site.server.closeAllConnections();
+    await site.close();
+  }
+  if (work) fs.rmSync(work, { recursive: true, force: true });
+});
+
+// Opens one player on a page of its own and notes every answer the site gave.
+async function open(key) {
+  const j = players.get(key);
+  assert.ok(j, `no player for ${JSON.stringify(key)} among ${JSON.stringify([...players.keys()])}`);
+  const swfUrl = `/${encodeURIComponent(j.dir)}/${encodeURIComponent(j.swf)}`;
+  const page = await browser.context.newPage();
+  const answers = [];
+  page.on('response', (r) => answers.push(`${r.status()} ${decodeURIComponent(new URL(r.url()).pathname)}`));
+  page.on('requestfailed', (r) => answers.push(`failed ${r.url()}`));
+  await page.route('**/player.html', (route) => route.fulfill({ contentType: 'text/html', body: h.playerPage(swfUrl, 320, 240) }));
+  await page.goto(`${site.base}/player.html`);
+  await h.waitLoaded(page);
+  return { page, answers, j };
+}
+
+const bad = (answers) => answers.filter((a) => !a.startsWith('200 '));
+const black = (png) => h.share(png, 10, 10, 100, 70, [0, 0, 0], 30);
+
+for (const name of NAMES) {
+  test(`${JSON.stringify(name)}: the player shows its thumbnail and plays its video`, { skip }, async () => {
+    const { page, answers, j } = await open(name);
+    // Without auto play the thumbnail waits behind the play button.
+    let idle;
+    for (let i = 0; i < 20; ++i) {
+      await h.sleep(250);
+      idle = await h.shot(page, 320, 240);
+      if (black(idle) < 0.2) break;
+    }
+    assert.ok(black(idle) < 0.2, `no thumbnail (${black(idle)} of the picture is the background)`);
+    await page.mouse.click(160, 110);
+    await h.sleep(1000);
+    const a = await h.shot(page, 320, 240);
+    await h.sleep(800);
+    const b = await h.shot(page, 320, 240);
+    assert.ok(h.diff(a, b, 4, 4, 312, 190) > 3, 'the video does not play');
+    assert.ok(answers.some((x) => x === `200 /${j.dir}/${name}.flv`), `the video was not fetched: ${answers.join(' | ')}`);
+    assert.ok(answers.some((x) => x === `200 /${j.dir}/${name}.jpg`), `the thumbnail was not fetched: ${answers.join(' | ')}`);
+    assert.deepEqual(bad(answers), []);
+    await page.close();
+  });
+}
+
+test('a slide group of such names plays both members', { skip }, async () => {
+  const { page, answers, j } = await open('slide');
+  await h.sleep(1000);
+  const a = await h.shot(page, 320, 240);
+  await h.sleep(800);
+  const b = await h.shot(page, 320, 240);
+  assert.ok(h.diff(a, b, 4, 4, 312, 190) > 3, 'the first member does not play');
+  // the second member (blue corner) follows the first (red corner)
+  let second = false;
+  for (let i = 0; i < 30 && !second; ++i) {
+    await h.sleep(250);
+    const c = await h.shot(page, 320, 240);
+    second = answers.includes(`200 /${j.dir}/${NAMES[1]}.flv`) && h.share(c, 10, 10, 20, 20, [0, 0, 255], 120) > 0.5;
+  }
+  assert.ok(second, `the second member did not play: ${answers.join(' | ')}`);
+  assert.ok(answers.includes(`200 /${j.dir}/${NAMES[0]}.flv`), 'the first member was not fetched');
+  assert.deepEqual(bad(answers), []);
+  await page.close();
+});
