@@ -111,15 +111,17 @@ test('a slide group of such names plays both members', { skip }, async () => {
   await h.sleep(800);
   const b = await h.shot(page, 320, 240);
   assert.ok(h.diff(a, b, 4, 4, 312, 190) > 3, 'the first member does not play');
+  // The members' files carry their names (with a number when the group needs one).
+  const fetched = (name) => answers.some((x) => x.startsWith(`200 /${j.dir}/${name}`) && x.endsWith('.flv'));
   // the second member (blue corner) follows the first (red corner)
   let second = false;
   for (let i = 0; i < 30 && !second; ++i) {
     await h.sleep(250);
     const c = await h.shot(page, 320, 240);
-    second = answers.includes(`200 /${j.dir}/${NAMES[1]}.flv`) && h.share(c, 10, 10, 20, 20, [0, 0, 255], 120) > 0.5;
+    second = fetched(NAMES[1]) && h.share(c, 10, 10, 20, 20, [0, 0, 255], 120) > 0.5;
   }
   assert.ok(second, `the second member did not play: ${answers.join(' | ')}`);
-  assert.ok(answers.includes(`200 /${j.dir}/${NAMES[0]}.flv`), 'the first member was not fetched');
+  assert.ok(fetched(NAMES[0]), 'the first member was not fetched');
   assert.deepEqual(bad(answers), []);
   await page.close();
 });

@@ -236,7 +236,11 @@ ${boxes.map((b, i) => `<div class="box" style="left:${b.left}px;top:${b.top}px" 
     player.style.width = p.w + "px";
     player.style.height = p.h + "px";
     document.getElementById("b" + i).appendChild(player);
-    return player.ruffle().load({ url: p.swf });
+    // the hint about hardware acceleration would cover the player at the first mouse-over
+    return player.ruffle().load({ url: p.swf }).then(() => {
+      const modal = player.shadowRoot && player.shadowRoot.getElementById("hardware-acceleration-modal");
+      if (modal) modal.remove();
+    });
   })).then(() => "ok", (e) => "error: " + e);
 </script></body></html>`;
   const site = await h.serve(work, { '/links.html': html, '/landing.html': '<!doctype html><title>landing</title>' });
