@@ -191,6 +191,25 @@ int main(int argc, char** argv)
                                     {"controls", true}, {"autoPlay", true}, {"width", 320},
                                     {"height", 240}, {"playlist", 2}});
     }
+    {
+        // A decoration picture the player loads from beside itself by its (awkward) name.
+        rm::CustomSettings s = Base();
+        s.IsAutoPlay = 0;
+        s.IsDecorate = 1;
+        s.FileType = 1;
+        rmtest::FixtureSpec gif = JpegSpec(80, 60, "color=c=red:s={w}x{h}:r={r}:d={d}");
+        gif.container = "gif";
+        gif.videoCodec = "gif";
+        const QString logo = out + "logo #1 100%.gif";
+        ok &= Make(logo, gif);
+        rm::SetText(s.Dec_imagePath, logo);
+        s.Dec_X = 16;
+        s.Dec_Y = 16;
+        s.Dec_Width = 80;
+        s.Dec_Height = 60;
+        ok &= output("t2_deco_gif", s, {{"type", 2}, {"controls", true}, {"autoPlay", false},
+                                        {"deco", QJsonArray{16, 16, 80, 60}}});
+    }
     // Decoration links: small players side by side whose links must open nothing, and one whose
     // link, blanks and controls around it, opens the landing page.
     {
