@@ -125,3 +125,43 @@ test('a slide group of such names plays both members', { skip }, async () => {
   assert.deepEqual(bad(answers), []);
   await page.close();
 });
+
+for (const name of NAMES.slice(0, 2)) {
+  test(`${JSON.stringify(name)}: the page written beside the player plays it`, { skip }, async () => {
+    const j = players.get(name);
+    // The job folder is the site, so "ruffle/ruffle.js" beside the page is answered.
+    const jobSite = await h.serve(path.join(out, j.dir));
+    const page = await browser.context.newPage();
+    const answers = [];
+    page.on('response', (r) => answers.push(`${r.status()} ${decodeURIComponent(new URL(r.url()).pathname)}`));
+    await page.goto(`${jobSite.base}/${encodeURIComponent(name)}.html`);
+    const player = page.locator('ruffle-embed, ruffle-object').first();
+    await player.waitFor({ timeout: 20000 });
+    await page.waitForFunction(() => {
+      const p = document.querySelector('ruffle-embed, ruffle-object');
+      return p && p.ruffle && p.ruffle().metadata;
+    }, null, { timeout: 20000 });
+    const box = await player.boundingBox();
+    // Ruffle's hint about hardware acceleration would cover the player at the first mouse-over.
+    await page.evaluate(() => {
+      const p = document.querySelector('ruffle-embed, ruffle-object');
+      const modal = p.shadowRoot && p.shadowRoot.getElementById('hardware-acceleration-modal');
+      if (modal) modal.remove();
+    });
+    await h.sleep(500);
+    await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2 - 10);
+    const clip = { x: box.x, y: box.y, width: box.width, height: box.height };
+    const { PNG } = await import('pngjs');
+    await h.sleep(1000);
+    const a = PNG.sync.read(await page.screenshot({ clip }));
+    await h.sleep(800);
+    const b = PNG.sync.read(await page.screenshot({ clip }));
+    assert.ok(h.diff(a, b, 4, 4, a.width - 8, a.height - 50) > 3, 'the video does not play');
+    assert.ok(answers.includes(`200 /${name}.swf`), `the player was not fetched: ${answers.join(' | ')}`);
+    assert.ok(answers.includes(`200 /${name}.flv`), `the video was not fetched: ${answers.join(' | ')}`);
+    assert.deepEqual(bad(answers), []);
+    await page.close();
+    jobSite.server.closeAllConnections();
+    await jobSite.close();
+  });
+}
