@@ -210,13 +210,15 @@ int main(int argc, char** argv)
         ok &= output("t2_deco_gif", s, {{"type", 2}, {"controls", true}, {"autoPlay", false},
                                         {"deco", QJsonArray{16, 16, 80, 60}}});
     }
-    // Decoration links: small players side by side whose links must open nothing, and one whose
-    // link, blanks and controls around it, opens the landing page.
+    // Decoration links: small players side by side whose links must open nothing, and two whose
+    // links, blanks and controls around them, open their page (one relative, one on this
+    // machine's discard port, whose request is enough).
     {
         const char* const links[] = {
             "java\tscript:alert(1)", "java\nscript:alert(1)", "\x01javascript:alert(1)",
             "  JavaScript:alert(1)", "\xc2\xa0javascript:alert(1)", "vbscript:msgbox(1)",
-            "data:text/html,<b>x</b>", "file:///etc/passwd", "\t landing.html \r\n"};
+            "data:text/html,<b>x</b>", "file:///etc/passwd", "\t landing.html \r\n",
+            "\x01 HTTP://127.0.0.1:9/landing.html\t"};
         int n = 0;
         for (const char* link : links) {
             rm::CustomSettings s = Base();
