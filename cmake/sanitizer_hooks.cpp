@@ -8,6 +8,11 @@ __attribute__((visibility("default"), used)) const char* __lsan_default_suppress
     return "leak:libfontconfig.so\n";
 }
 
+__attribute__((visibility("default"), used)) const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+
 __attribute__((visibility("default"), used)) const char* __ubsan_default_options()
 {
     return "print_stacktrace=1";
