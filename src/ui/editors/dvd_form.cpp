@@ -379,7 +379,8 @@ void TfrmDVD::FormShow()
     const QByteArray back = (rm::ProgramFolder() + QStringLiteral("bj.bmp")).toUtf8();
     const SkinElementValues panel = Element(QStringLiteral("DVDPlayPanel"));
     const QPoint at = DVDPlayPanel->mapToGlobal(QPoint(0, 0));
-    pb::initPlayOption(idle.constData(), back.constData(), at.x(), at.y(), panel.width, panel.height);
+    const QSize pixels = PreviewPixelSize(DVDPlayPanel, QSize(panel.width, panel.height));
+    pb::initPlayOption(idle.constData(), back.constData(), at.x(), at.y(), pixels.width(), pixels.height());
     PreviewSurface::Attach(DVDPlayPanel);
     m_engine = true;
 

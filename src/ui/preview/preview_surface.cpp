@@ -46,6 +46,12 @@ rm::converter::PictureSettings SettingsOf(const rm::playback::SurfaceFrame& f)
 
 } // namespace
 
+QSize PreviewPixelSize(const QWidget* panel, QSize logical)
+{
+    const qreal ratio = panel ? panel->devicePixelRatioF() : 1.0;
+    return ratio > 1.0 ? logical * ratio : logical;
+}
+
 PreviewSurface::PreviewSurface(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);

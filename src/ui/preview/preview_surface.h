@@ -26,6 +26,10 @@
 
 namespace rm::ui {
 
+// The largest picture the engine should render for a play panel of `logical` size: the size in the
+// screen's device pixels, so that a high-density screen gets a picture as sharp as it can show.
+QSize PreviewPixelSize(const QWidget* panel, QSize logical);
+
 class PreviewSurface : public QWidget, public rm::playback::VideoSurface {
     Q_OBJECT
 public:
