@@ -35,6 +35,10 @@ int main(int argc, char** argv)
         return rmcli::kExitUsage;
     }
     const std::string name = argv[1];
+    if (name == "--version") {
+        std::printf("reelmaker-cli %s\n", RM_VERSION);
+        return rmcli::kExitOk;
+    }
     if (name == "help" || name == "--help" || name == "-h") {
         rmcli::PrintUsage(argc > 2 ? argv[2] : "");
         return rmcli::kExitOk;
