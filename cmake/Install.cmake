@@ -36,9 +36,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Orvane <support@orvane.example>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.orvane.example/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "video converter that designs Flash players around its videos")
-set(CPACK_PACKAGE_DESCRIPTION "Reelmaker collects videos in a task list, trims, crops and colours them with a live \
-preview and converts them to FLV and other formats, writing a Flash (SWF) player, an HTML page and a \
-thumbnail around each. reelmaker-cli does the same without windows.")
+set(CPACK_PACKAGE_DESCRIPTION "Reelmaker collects videos in a task list, trims, crops and colours them
+with a live preview and converts them to FLV and other formats, writing a
+Flash (SWF) player, an HTML page and a thumbnail around each.
+reelmaker-cli does the same without windows.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

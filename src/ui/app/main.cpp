@@ -4,6 +4,7 @@
 #include "ui/toolkit/app_style.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <exception>
@@ -14,6 +15,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Reelmaker"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvane Reelmaker"));
+    // The installed desktop entry and icon (both named after the application's id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.orvane.Reelmaker"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.orvane.Reelmaker")));
     rm::ui::ApplyAppStyle(app);
 
     int rc = 0;
