@@ -11,6 +11,8 @@
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
+#include "ui/custom/custom_form.h"
+#include "ui/custom/wizard_logic.h"
 #include "ui/preview/preview_surface.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_ops.h"
@@ -71,13 +73,22 @@ private slots:
         rm::RegistryKey::SetStoreFile({});
     }
 
-    // The build draws every theme picture twice; a picture without its companion would be the
-    // one blurred control on a sharp window.
-    void everyThemePictureHasATwiceAsLargeCompanion()
+    // The build draws every theme and gallery picture twice; a picture without its companion
+    // would be the one blurred control on a sharp window.
+    void everyPictureHasATwiceAsLargeCompanion_data()
     {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("atLeast");
+        QTest::newRow("themes") << QStringLiteral(RM_APP_DIR "/Images") << 300; // two themes, nine windows
+        QTest::newRow("galleries") << QStringLiteral(RM_APP_DIR "/templates") << 12;
+    }
+
+    void everyPictureHasATwiceAsLargeCompanion()
+    {
+        QFETCH(QString, folder);
+        QFETCH(int, atLeast);
         int pictures = 0;
-        QDirIterator it(QStringLiteral(RM_APP_DIR "/Images"), {QStringLiteral("*.bmp")}, QDir::Files,
-                        QDirIterator::Subdirectories);
+        QDirIterator it(folder, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString bmp = it.next();
             const QString companion = rm::PictureForPixelRatio(bmp, 2.0);
@@ -86,7 +97,7 @@ private slots:
             QVERIFY2(one.isValid() && two == one * 2, qPrintable(companion));
             ++pictures;
         }
-        QVERIFY(pictures > 300); // two themes, nine windows each
+        QVERIFY(pictures >= atLeast);
     }
 
     void mainWindowPaintsTheHighDensityPictures_data()
@@ -141,6 +152,22 @@ private slots:
                                                   rm::PictureNormal);
         QCOMPARE(bar->SliderPicture().devicePixelRatio(), 2.0);
         QCOMPARE(bar->SliderPicture().deviceIndependentSize().toSize(), QImageReader(knob).size());
+    }
+
+    // The wizard's template galleries: every tile shows its gallery picture's companion.
+    void wizardGalleryTilesUseTheHighDensityPictures()
+    {
+        int tiles = 0;
+        for (ImageButton* tile : frmCustom->findChildren<ImageButton*>()) {
+            if (!tile->property("galleryType").isValid())
+                continue;
+            QCOMPARE(tile->NormalPicture().devicePixelRatio(), 2.0);
+            QCOMPARE(tile->NormalPicture().deviceIndependentSize().toSize(), tile->size());
+            ++tiles;
+        }
+        QVERIFY(tiles >= 12);
+        const int type = rm::wizard::kPlayerGallery;
+        QVERIFY(frmCustom->FindTile(type, QStringLiteral("None")));
     }
 
     // A source larger than the panel is rendered at the panel's device pixels, not at its
