@@ -29,6 +29,7 @@ expected=(
   /usr/share/metainfo/$id.metainfo.xml
   /usr/share/icons/hicolor/scalable/apps/$id.svg
   /usr/share/reelmaker/Default.bmp /usr/share/reelmaker/bj.bmp /usr/share/reelmaker/Editbj.bmp
+  /usr/share/reelmaker/Default@2x.png
   /usr/share/reelmaker/Images/DefaultImage.xml /usr/share/reelmaker/Images/Sunset.xml
   /usr/share/reelmaker/Images/DefaultImage/main/addFile.bmp
   /usr/share/reelmaker/Images/DefaultImage/main/addFile@2x.png

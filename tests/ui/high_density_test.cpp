@@ -1,8 +1,8 @@
 // High-density screens: run with a device pixel ratio above 1 (QT_SCALE_FACTOR, 2 unless the
 // environment says otherwise; CTest runs it at 2 and at 1.5). The themes' pictures come from their
 // 2x companions and paint at the elements' sizes, pixel for pixel at 2x, in both themes; every
-// picture the build draws has its companion; the preview engine renders at the panel's device
-// pixels.
+// picture the build draws has its companion; the preview engine renders the video and its idle
+// picture at the panel's device pixels.
 #include "engines/playback/playback_engine.h"
 #include "model/app_settings.h"
 #include "model/registry_key.h"
@@ -193,7 +193,14 @@ private slots:
         // 16:9 into the panel: as wide as the panel's device pixels allow.
         QVERIFY2(std::abs(out->width - pixels.width()) <= 1, qPrintable(QString::number(out->width)));
         QVERIFY(out->width > panel.width());
+
+        // Stopped, the idle picture is the high-density one (1280 x 960, not the 640 x 480 one,
+        // which a 2x panel would enlarge).
         frmMain->btnStop->click();
+        QTRY_VERIFY_WITH_TIMEOUT(surface->CurrentFrame() && surface->CurrentFrame()->idle, 5000);
+        const pb::PicturePtr idle = surface->CurrentFrame()->output;
+        QVERIFY(idle);
+        QCOMPARE(QSize(idle->width, idle->height), QSize(1280, 960));
     }
 };
 

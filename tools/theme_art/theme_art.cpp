@@ -1,6 +1,7 @@
 // Draws the skin themes of the program folder: Images/<theme>.xml and its pictures for every
 // window section, plus the preview pictures beside the executable (Default.bmp, bj.bmp,
-// Editbj.bmp). Run at build time: theme_art <program folder>.
+// Editbj.bmp), each at 1x and as its 2x companion ("@2x.png"). Run at build time:
+// theme_art <program folder>.
 //
 // Pictures are BMP files without transparency, so every button picture is drawn over the part of
 // the window background it will cover; rounded buttons then blend into their window.
@@ -1140,39 +1141,46 @@ bool writeTheme(const Style& st, const QString& appDir)
     return ok;
 }
 
-// The idle and background pictures of the preview engine.
-bool writePreviewPictures(const QString& appDir)
+// The idle and background pictures of the preview engine, drawn in 640 x 480 units at `scale`.
+bool writePreviewPictures(const QString& appDir, int scale)
 {
+    const QSize size(640, 480);
+    const QRect all(QPoint(0, 0), size);
+    auto canvas = [&] {
+        QImage img(size * scale, QImage::Format_RGB32);
+        img.setDevicePixelRatio(scale);
+        return img;
+    };
     bool ok = true;
     {
-        QImage img(640, 480, QImage::Format_RGB32);
+        QImage img = canvas();
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
         QRadialGradient g(QPointF(320, 200), 420);
         g.setColorAt(0, QColor(52, 58, 70));
         g.setColorAt(1, QColor(18, 20, 26));
-        p.fillRect(img.rect(), g);
+        p.fillRect(all, g);
         drawGlyph(p, GFilm, QRectF(270, 160, 100, 100), QColor(120, 132, 150));
         p.setFont(uiFont(22, true));
         p.setPen(QColor(190, 198, 210));
         p.drawText(QRect(0, 280, 640, 40), Qt::AlignCenter, QStringLiteral("Orvane Reelmaker"));
         p.end();
-        ok &= save(img, appDir + QStringLiteral("/Default.bmp"));
+        ok &= save(img, appDir + QLatin1Char('/') + scaledName(QStringLiteral("Default"), QStringLiteral(".bmp"), scale));
     }
     {
-        QImage img(640, 480, QImage::Format_RGB32);
+        QImage img = canvas();
         img.fill(QColor(12, 13, 16));
-        ok &= save(img, appDir + QStringLiteral("/bj.bmp"));
+        ok &= save(img, appDir + QLatin1Char('/') + scaledName(QStringLiteral("bj"), QStringLiteral(".bmp"), scale));
     }
     {
-        QImage img(640, 480, QImage::Format_RGB32);
+        QImage img = canvas();
         QPainter p(&img);
         QLinearGradient g(0, 0, 0, 480);
         g.setColorAt(0, QColor(30, 33, 40));
         g.setColorAt(1, QColor(16, 18, 22));
-        p.fillRect(img.rect(), g);
+        p.fillRect(all, g);
         p.end();
-        ok &= save(img, appDir + QStringLiteral("/Editbj.bmp"));
+        ok &= save(img, appDir + QLatin1Char('/') + scaledName(QStringLiteral("Editbj"), QStringLiteral(".bmp"), scale));
     }
     return ok;
 }
@@ -1258,6 +1266,7 @@ int main(int argc, char** argv)
     const QString appDir = QString::fromLocal8Bit(argv[1]);
     bool ok = writeTheme(lightStyle(), appDir);
     ok &= writeTheme(warmStyle(), appDir);
-    ok &= writePreviewPictures(appDir);
+    for (const int scale : kScales)
+        ok &= writePreviewPictures(appDir, scale);
     return ok ? 0 : 1;
 }

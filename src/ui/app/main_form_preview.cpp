@@ -221,8 +221,8 @@ void TfrmMain::SetupMainPreview()
     // 3. Status reports.
     pb::setPlayerHandle(&PreviewStatusHandle);
     // 4. Idle and background pictures beside the executable, the panel's place and size.
-    const QByteArray idle = QFile::encodeName(ProgramFolder() + QStringLiteral("Default.bmp"));
-    const QByteArray back = QFile::encodeName(ProgramFolder() + QStringLiteral("bj.bmp"));
+    const QByteArray idle = QFile::encodeName(PreviewPicturePath(MainPlayPanel, QStringLiteral("Default.bmp")));
+    const QByteArray back = QFile::encodeName(PreviewPicturePath(MainPlayPanel, QStringLiteral("bj.bmp")));
     const QSize pixels = PreviewPixelSize(MainPlayPanel, m_previewSize);
     pb::initPlayOption(idle.constData(), back.constData(), x() + MainPlayPanel->x(), y() + MainPlayPanel->y(),
                        pixels.width(), pixels.height());

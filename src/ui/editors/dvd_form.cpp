@@ -375,8 +375,8 @@ void TfrmDVD::FormShow()
     pb::setEditWindow(0);
     g_dvdWindow = this;
     pb::setPlayerHandle(&g_dvdStatus);
-    const QByteArray idle = (rm::ProgramFolder() + QStringLiteral("Default.bmp")).toUtf8();
-    const QByteArray back = (rm::ProgramFolder() + QStringLiteral("bj.bmp")).toUtf8();
+    const QByteArray idle = PreviewPicturePath(DVDPlayPanel, QStringLiteral("Default.bmp")).toUtf8();
+    const QByteArray back = PreviewPicturePath(DVDPlayPanel, QStringLiteral("bj.bmp")).toUtf8();
     const SkinElementValues panel = Element(QStringLiteral("DVDPlayPanel"));
     const QPoint at = DVDPlayPanel->mapToGlobal(QPoint(0, 0));
     const QSize pixels = PreviewPixelSize(DVDPlayPanel, QSize(panel.width, panel.height));
