@@ -245,7 +245,7 @@ TEST_F(CliFaultsTest, FullDiskReportsWhatCouldNotBeWritten)
     };
     const Case cases[] = {
         {"size=256k", QStringLiteral("fits --> The output disk is full. Free some space and convert again."), {}},
-        {"size=1600k", QStringLiteral("fits --> The video was converted, but its Flash player could not be written."),
+        {"size=1200k", QStringLiteral("fits --> The video was converted, but its Flash player could not be written."),
          {QStringLiteral("fits.flv"), QStringLiteral("fits.jpg")}},
     };
     for (const Case& c : cases) {

@@ -303,7 +303,7 @@ TEST_F(ConverThreadTest, FailuresLeaveNoEmptyJobFolder)
     Run(sink);
 
     const std::vector<Message> results = sink.results();
-    ASSERT_EQ(results.size(), 3u);
+    ASSERT_EQ(results.size(), 5u);  // three files, then the slide group's two members
     for (const auto& r : results)
         EXPECT_EQ(r.w, rm::messages::kResultEncoderUnavailable) << r.name;
     EXPECT_EQ(QDir(m_out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
@@ -352,7 +352,8 @@ TEST_F(ConverThreadTest, APlayerOrPageThatCannotBeWrittenHasItsOwnLine)
         if (c.slide) {
             rm::GroupResult g = m_tree.formGroup(rm::kKindSlide, rows, false);
             ASSERT_TRUE(g.node);
-            m_tree.setAllChecked(true);
+            m_tree.setAllChecked(false);
+            m_tree.setChecked(g.node, true);
             line = "Slide1";
         }
 
@@ -363,7 +364,11 @@ TEST_F(ConverThreadTest, APlayerOrPageThatCannotBeWrittenHasItsOwnLine)
         setup.sink = &sink;
         setup.player.programFolder = program.path() + QLatin1Char('/');
         rm::ConverThread worker(std::move(setup));
+        // The player maker resolves its runtime against its prefix, which outlives a run.
+        const std::string prefix = rm::player_maker::filePrefixPath();
+        rm::player_maker::setFilePrefixPath((program.path() + QLatin1Char('/')).toUtf8().constData());
         worker.Execute();
+        rm::player_maker::setFilePrefixPath(prefix.c_str());
 
         // The video's own lines first (a slide's members), then the task's failure line.
         const std::vector<Message> results = sink.results();
