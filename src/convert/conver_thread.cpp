@@ -59,6 +59,15 @@ struct JobHolder {
     }
 };
 
+// The result a thumbnail adds to its video's line: none unless it was asked for and could not
+// be written (a cancel is the cancel's, not the thumbnail's).
+int32_t ThumbnailResult(const ThumbnailJob& t)
+{
+    if (!t.converted || t.result == messages::kResultOk || t.result == messages::kResultCancelled)
+        return messages::kResultOk;
+    return messages::kResultThumbnailWriteFailed;
+}
+
 void ReleaseThumbnail(ThumbnailJob& t)
 {
     if (t.job)
@@ -161,8 +170,10 @@ struct ConverThread::Impl {
         const int32_t length = t.trim.Length();
         Post(WM_CONVERT_ONE_MAX, length, 0);
         int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
+        int32_t thumbnail = messages::kResultOk;
         if (filled) {
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
+            thumbnail = ThumbnailResult(thumb);
             ReleaseThumbnail(thumb);
         }
         // A failed or cancelled conversion wrote no video: no player or page that would look
@@ -170,6 +181,8 @@ struct ConverThread::Impl {
         // written (clip(1) when clip was taken), so they show this task's video, not another's.
         if (filled && result == messages::kResultOk)
             result = PlayerAndPage(s, StemOf(job.job->OutputPath), length, out);
+        if (result == messages::kResultOk)
+            result = thumbnail;
         ReportOutput(result, t.outputBaseName, length);
     }
 
@@ -186,12 +199,16 @@ struct ConverThread::Impl {
         }
         Post(WM_CONVERT_ONE_MAX, length, 0);
         int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
+        int32_t thumbnail = messages::kResultOk;
         if (filled) {
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
+            thumbnail = ThumbnailResult(thumb);
             ReleaseThumbnail(thumb);
         }
         if (filled && result == messages::kResultOk)
             result = PlayerAndPage(s, StemOf(job.job->OutputPath), length, out);
+        if (result == messages::kResultOk)
+            result = thumbnail;
         ReportOutput(result, g.outputBaseName, length);
     }
 
@@ -224,8 +241,9 @@ struct ConverThread::Impl {
             Post(WM_CONVERT_ONE_MAX, length, 0);
             const int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
+            const int32_t thumbnail = ThumbnailResult(thumb);
             ReleaseThumbnail(thumb);
-            ReportOutput(result, m->outputBaseName, length);
+            ReportOutput(result == messages::kResultOk ? thumbnail : result, m->outputBaseName, length);
             // A member that failed wrote nothing (the engine leaves no partial file); listing
             // it would give the playlist an entry that cannot play.
             if (result == messages::kResultOk && group) {

@@ -232,29 +232,47 @@ TEST_F(CliFaultsTest, OutputFolderRemovedMidRunFails)
 }
 
 // A small disk: a video too large for it fails as a full disk and leaves nothing; a video that
-// fits but whose player does not gives the player's own line, keeps the video and writes no page.
+// fits but whose player does not gives the player's own line, keeps the video and writes no page;
+// a video that just fits but leaves no room for its thumbnail says so.
 TEST_F(CliFaultsTest, FullDiskReportsWhatCouldNotBeWritten)
 {
     const QString mnt = m_out.filePath(QStringLiteral("disk"));
     ASSERT_TRUE(QDir().mkpath(mnt));
     const QString source = Source(QStringLiteral("fits.mp4"), 6);
+    const QStringList player = {QStringLiteral("--swf-type"), QStringLiteral("1"), QStringLiteral("--no-flv")};
+    const QStringList videoOnly = {QStringLiteral("--no-swf")};
+    // Room for exactly the video: its size from a run on a roomy disk (the encoder is exact).
+    const QString roomy = m_out.filePath(QStringLiteral("roomy"));
+    QDir().mkpath(roomy);
+    const Result reference = Run(QStringList{QStringLiteral("convert"), QStringLiteral("--output"), roomy,
+                                             QStringLiteral("--size"), QStringLiteral("640x480")} +
+                                 videoOnly + QStringList{source});
+    ASSERT_EQ(reference.exitCode, 0) << reference.out.toStdString();
+    QDirIterator flv(roomy, {QStringLiteral("fits.flv")}, QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(flv.hasNext());
+    const qint64 videoKb = (QFileInfo(flv.next()).size() + 4095) / 4096 * 4;
+    const std::string justTheVideo = "size=" + std::to_string(videoKb + 8) + "k";
     struct Case {
-        const char* size;
+        std::string size;
+        QStringList options;
         QString line;
         QStringList files;
     };
     const Case cases[] = {
-        {"size=256k", QStringLiteral("fits --> The output disk is full. Free some space and convert again."), {}},
-        {"size=1200k", QStringLiteral("fits --> The video was converted, but its Flash player could not be written."),
+        {"size=256k", player, QStringLiteral("fits --> The output disk is full. Free some space and convert again."), {}},
+        {"size=1200k", player,
+         QStringLiteral("fits --> The video was converted, but its Flash player could not be written."),
          {QStringLiteral("fits.flv"), QStringLiteral("fits.jpg")}},
+        {justTheVideo, videoOnly, QStringLiteral("fits --> The video was converted, but its thumbnail could not be written."),
+         {QStringLiteral("fits.flv")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
-        if (::mount("tmpfs", mnt.toLocal8Bit().constData(), "tmpfs", 0, c.size) != 0)
+        if (::mount("tmpfs", mnt.toLocal8Bit().constData(), "tmpfs", 0, c.size.c_str()) != 0)
             GTEST_SKIP() << "cannot mount a small tmpfs here";
-        const Result r = Run({QStringLiteral("convert"), QStringLiteral("--output"), mnt, QStringLiteral("--swf-type"),
-                              QStringLiteral("1"), QStringLiteral("--size"), QStringLiteral("640x480"),
-                              QStringLiteral("--no-flv"), source});
+        const Result r = Run(QStringList{QStringLiteral("convert"), QStringLiteral("--output"), mnt,
+                                         QStringLiteral("--size"), QStringLiteral("640x480")} +
+                             c.options + QStringList{source});
         QStringList files;
         for (const QString& f : FilesBelow(mnt))
             files << QFileInfo(f).fileName();

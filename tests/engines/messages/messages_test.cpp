@@ -15,7 +15,7 @@ TEST(ResultTexts, EveryCodeHasItsOwnSentence)
                              kResultOutputCreateFailed, kResultEncoderUnavailable, kResultInvalidSettings,
                              kResultEncodeFailed, kResultCancelled, kResultNoInput, kResultOutputTooLarge,
                              kResultOutputIncomplete, kResultPlayerWriteFailed, kResultPageWriteFailed,
-                             kResultDiskFull};
+                             kResultThumbnailWriteFailed,                              kResultDiskFull};
     std::set<std::string> seen;
     for (int32_t c : codes) {
         std::string text = getErrorInfo(c, 0, 1);
