@@ -162,6 +162,25 @@ struct ConverThread::Impl {
         return PageStep(s, name) ? messages::kResultOk : messages::kResultPageWriteFailed;
     }
 
+    // After the conversion of a file, segment or merge group: its thumbnail, player and page.
+    // Returns the result of the task's line.
+    int32_t AfterConversion(const ConvertJob& job, const CustomSettings& s, bool filled, int32_t result,
+                            int32_t length, TaskOutputs& out)
+    {
+        if (!filled)
+            return result;
+        ThumbnailJob thumb = FillThumbnailJob(job, s);
+        const int32_t thumbnail = ThumbnailResult(thumb);
+        ReleaseThumbnail(thumb);
+        // A failed or cancelled conversion wrote no video: no player or page that would look
+        // like a finished output. The player and page take the name of the file actually
+        // written (clip(1) when clip was taken), so they show this task's video, not another's.
+        if (result != messages::kResultOk)
+            return result;
+        result = PlayerAndPage(s, StemOf(job.OutputPath), length, out);
+        return result != messages::kResultOk ? result : thumbnail;
+    }
+
     void Single(const MediaItem& t, const CustomSettings& s, TaskOutputs& out)
     {
         JobHolder job{converter::createGroupMediaUIOption(nullptr, s.FormatName, s.FormatArg)};
@@ -169,21 +188,8 @@ struct ConverThread::Impl {
         const bool filled = FillSingleJob(folders, t, s, job.job, input, true);
         const int32_t length = t.trim.Length();
         Post(WM_CONVERT_ONE_MAX, length, 0);
-        int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
-        int32_t thumbnail = messages::kResultOk;
-        if (filled) {
-            ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
-            thumbnail = ThumbnailResult(thumb);
-            ReleaseThumbnail(thumb);
-        }
-        // A failed or cancelled conversion wrote no video: no player or page that would look
-        // like a finished output. The player and page take the name of the file actually
-        // written (clip(1) when clip was taken), so they show this task's video, not another's.
-        if (filled && result == messages::kResultOk)
-            result = PlayerAndPage(s, StemOf(job.job->OutputPath), length, out);
-        if (result == messages::kResultOk)
-            result = thumbnail;
-        ReportOutput(result, t.outputBaseName, length);
+        const int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
+        ReportOutput(AfterConversion(*job.job, s, filled, result, length, out), t.outputBaseName, length);
     }
 
     void Merge(const MediaItem& g, const std::vector<std::unique_ptr<MediaItem>>& members, const CustomSettings& s,
@@ -198,18 +204,8 @@ struct ConverThread::Impl {
             length += m->trim.Length();
         }
         Post(WM_CONVERT_ONE_MAX, length, 0);
-        int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
-        int32_t thumbnail = messages::kResultOk;
-        if (filled) {
-            ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
-            thumbnail = ThumbnailResult(thumb);
-            ReleaseThumbnail(thumb);
-        }
-        if (filled && result == messages::kResultOk)
-            result = PlayerAndPage(s, StemOf(job.job->OutputPath), length, out);
-        if (result == messages::kResultOk)
-            result = thumbnail;
-        ReportOutput(result, g.outputBaseName, length);
+        const int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
+        ReportOutput(AfterConversion(*job.job, s, filled, result, length, out), g.outputBaseName, length);
     }
 
     void Slide(MediaItem& g, const std::vector<std::unique_ptr<MediaItem>>& members, const CustomSettings& s,
