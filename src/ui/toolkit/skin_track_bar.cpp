@@ -55,6 +55,7 @@ void SkinTrackBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     const int cy = height() / 2;
     const int half = knobWidth() / 2;
     const int knob = KnobCentre(sliderPosition());
