@@ -1,6 +1,9 @@
 #include "ui/toolkit/skin_ops.h"
 
+#include "model/skin_theme.h"
+
 #include <QDir>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QPainterPath>
 #include <QRegion>
@@ -42,7 +45,17 @@ ThemeRefusedError::ThemeRefusedError(const QString& themeFile, const QString& st
 
 QPixmap LoadSkinPicture(const QString& path)
 {
+    return LoadSkinPicture(path, qApp ? qApp->devicePixelRatio() : 1.0);
+}
+
+QPixmap LoadSkinPicture(const QString& path, double ratio)
+{
     QPixmap p;
+    const QString chosen = PictureForPixelRatio(path, ratio);
+    if (chosen != path && p.load(chosen)) {
+        p.setDevicePixelRatio(2.0);
+        return p;
+    }
     if (!QFileInfo(path).isFile() || !p.load(path))
         throw SkinPictureError(path);
     return p;
