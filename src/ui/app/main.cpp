@@ -1,10 +1,12 @@
 // Program entry: the application, the ten windows in their order, the message loop.
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
+#include "ui/app/task_drop.h"
 #include "ui/toolkit/app_style.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <exception>
 
@@ -20,6 +22,11 @@ int main(int argc, char** argv)
     try {
         rm::ui::CreateAppWindows();
         rm::ui::frmMain->show();
+        // "reelmaker FILE...": the files are added once the window is up (a file manager's
+        // "Open with").
+        const QStringList files = rm::ui::PathsFromArguments(app.arguments().mid(1));
+        if (!files.isEmpty())
+            QTimer::singleShot(0, rm::ui::frmMain, [files] { rm::ui::frmMain->AddPaths(files); });
         rc = app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Orvane Reelmaker"), QString::fromUtf8(e.what()));

@@ -6,6 +6,7 @@
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
+#include "ui/convert/power_off_countdown.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 
@@ -19,6 +20,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstring>
@@ -185,6 +187,10 @@ TfrmConvert::TfrmConvert(QWidget* parent)
     connect(btnCancel, &QAbstractButton::clicked, this, &TfrmConvert::btnCancelClick);
     connect(btnMini, &QAbstractButton::clicked, this, &TfrmConvert::btnMiniClick);
     connect(Preview, &QCheckBox::clicked, this, &TfrmConvert::PreviewClick);
+    // The elapsed times count on between the engine's reports.
+    m_timesTimer = new QTimer(this);
+    m_timesTimer->setInterval(500);
+    connect(m_timesTimer, &QTimer::timeout, this, &TfrmConvert::ShowTimes);
     BuildSkin();
     LayoutControls();
     ResetProgress();
@@ -237,6 +243,26 @@ void TfrmConvert::ResetProgress()
         b->setValue(0);
     }
     ShowResult->clear();
+    m_clock = rm::RunClock();
+    ShowTimes();
+}
+
+void TfrmConvert::ShowTimes()
+{
+    if (!m_clock.Started()) {
+        OneProgress->setFormat(QStringLiteral("Current  %p%"));
+        TotalProgress->setFormat(QStringLiteral("Total  %p%"));
+        return;
+    }
+    const int64_t now = m_wall.elapsed();
+    const QString speed = QString::fromStdString(rm::RunClock::SpeedText(m_clock.Speed()));
+    auto times = [&speed](const QString& head, int64_t elapsedMs, double remaining) {
+        return head + QStringLiteral("   \u00b7   elapsed %1   \u00b7   left %2   \u00b7   %3")
+                          .arg(QString::fromStdString(rm::RunClock::TimeText(double(elapsedMs / 1000))),
+                               QString::fromStdString(rm::RunClock::TimeText(remaining)), speed);
+    };
+    OneProgress->setFormat(times(QStringLiteral("Current  %p%"), m_clock.OutputElapsedMs(now), m_clock.OutputRemaining()));
+    TotalProgress->setFormat(times(QStringLiteral("Total  %p%"), m_clock.RunElapsedMs(now), m_clock.RunRemaining()));
 }
 
 void TfrmConvert::PrepareRun(rm::RunSetup setup) { m_pending = std::make_unique<rm::RunSetup>(std::move(setup)); }
@@ -268,6 +294,10 @@ void TfrmConvert::FormShow()
     rm::RunSetup setup = std::move(*m_pending);
     m_pending.reset();
     setup.sink = m_sink.get();
+    m_wall.start();
+    m_clock.StartRun(TotalProgress->maximum(), 0);
+    m_timesTimer->start();
+    ShowTimes();
     rm::StartConverThread(m_worker, std::move(setup));
 }
 
@@ -279,6 +309,7 @@ void TfrmConvert::FormClose()
 
 void TfrmConvert::CloseWindow()
 {
+    m_timesTimer->stop();
     if (!isVisible())
         return;
     m_closing = true;
@@ -382,12 +413,21 @@ void TfrmConvert::WMConvertProgress(const void* record)
     auto set = [](QProgressBar* b, int v) { b->setValue(std::clamp(v, b->minimum(), b->maximum())); };
     set(OneProgress, s);
     set(TotalProgress, s + rm::TheConvertRun().finishedSeconds.load());
+    // The engine's expected length and speed give the remaining times.
+    double duration = 0, speed = 0;
+    std::memcpy(&duration, static_cast<const char*>(record) + 0, sizeof duration);
+    std::memcpy(&speed, static_cast<const char*>(record) + 8, sizeof speed);
+    m_clock.Progress(position, speed, duration, rm::TheConvertRun().finishedSeconds.load());
+    ShowTimes();
 }
 
 void TfrmConvert::WMConvertOneMax(int32_t seconds)
 {
     OneProgress->setRange(0, std::max(0, seconds));
     OneProgress->setValue(0);
+    if (m_clock.Started())
+        m_clock.StartOutput(seconds, m_wall.elapsed());
+    ShowTimes();
 }
 
 void TfrmConvert::WMConvertOnePos(int32_t seconds)
@@ -464,6 +504,10 @@ bool TfrmConvert::RequestPowerOff()
 
 void TfrmConvert::ShutdownComputer()
 {
+    // A last chance first: other programs may hold unsaved work.
+    PowerOffCountdown countdown(60);
+    if (countdown.exec() != QDialog::Accepted)
+        return;
     if (!RequestPowerOff())
         ShowError(nullptr, QStringLiteral("Shutdown Computer"), QStringLiteral("Fail to shutdown computer!"));
 }
