@@ -108,7 +108,9 @@ class DesktopMainWindowTest : public QObject {
             if (!w || w->isWindow() || w->isHidden())
                 continue;
             if (!window->rect().contains(w->geometry()))
-                out << w->objectName();
+                out << w->objectName() + QStringLiteral("(%1,%2 %3x%4 in %5x%6)")
+                                            .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())
+                                            .arg(window->width()).arg(window->height());
         }
         return out;
     }
@@ -220,6 +222,8 @@ private slots:
             deep += QStringLiteral("/folder_of_videos");
         const QString longPath = copyOf(m_b, deep + "/clip.mp4");
         QMimeData* mime = mimeOf({m_a, longPath, m_b});
+        // A drop always follows the drag's entry (the application sends it to where that went).
+        QVERIFY(dragEnter(frmMain, frmMain->rect().center(), mime));
         drop(frmMain, frmMain->rect().center(), mime);
         QTRY_COMPARE(m_boxes.size(), 1);
         QCOMPARE(m_boxes.front(), QStringLiteral("Can't load the file,Its name is too lang!") + longPath);
@@ -276,6 +280,7 @@ private slots:
         QCOMPARE(check.data(Qt::CheckStateRole).toInt(), before);
         // F2 edits the destination; the editor shows the bare name and keeps out '?'.
         QTest::keyClick(view(), Qt::Key_F2);
+        QVERIFY(frmMain->KeyPreview());
         QLineEdit* editor = nullptr;
         for (QLineEdit* e : view()->findChildren<QLineEdit*>(QStringLiteral("DestinationEditor")))
             if (e->isVisible())
@@ -283,9 +288,11 @@ private slots:
         QVERIFY(editor);
         QCOMPARE(editor->text(), QStringLiteral("bravo"));
         editor->selectAll();
-        QTest::keyClicks(editor, QStringLiteral("beach?"));
-        QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(tasks()->index(1, 3).data().toString(), QStringLiteral("beach.flv"));
+        QTest::keyClicks(editor, QStringLiteral("bea?ch"));
+        QCOMPARE(editor->text(), QStringLiteral("beach"));
+        QTest::keyClick(editor, Qt::Key_Return);  // the editor commits on the next turn of the loop
+        QTRY_COMPARE(tasks()->index(1, 3).data().toString(), QStringLiteral("beach.flv"));
+        QVERIFY(!frmMain->KeyPreview());
         // Enter plays the selected row's preview (and again pauses it).
         view()->setFocus();
         QTest::keyClick(view(), Qt::Key_Return);
@@ -372,6 +379,7 @@ private slots:
     {
         frmMain->AddFiles({m_a});
         frmMain->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frmMain));
         frmMain->addFile->setFocus(Qt::TabFocusReason);
         QWidget* expected[] = {frmMain->addDVD, frmMain->addDVDList, frmMain->customize, frmMain->option,
                                frmMain->btnHelp, view(), frmMain->edit, frmMain->clip, frmMain->merge, frmMain->slide,
@@ -430,8 +438,17 @@ private slots:
         item->effects->brightness = 20;
         item->effects->colourEffect = 1;
         QVERIFY(TaskListDelegate::HasMark(first));
-        QCOMPARE(delegate->ToolTipFor(option, first).split('\n'),
-                 QStringList({"Crop: top 8, bottom 8, left 0, right 0", "Brightness: 20", "Effect: Gray"}));
+        const QStringList edits({"Crop: top 8, bottom 8, left 0, right 0", "Brightness: 20", "Effect: Gray"});
+        view()->header()->resizeSection(0, 300);
+        option.rect = view()->visualRect(first);
+        QCOMPARE(delegate->ToolTipFor(option, first).split(QLatin1Char(10)), edits);
+        // A column too narrow for the name and the mark: the path comes first.
+        view()->header()->resizeSection(0, 100);
+        option.rect = view()->visualRect(first);
+        QCOMPARE(delegate->ToolTipFor(option, first).split(QLatin1Char(10)),
+                 QStringList({QDir::toNativeSeparators(m_a)}) + edits);
+        view()->header()->resizeSection(0, 300);
+        option.rect = view()->visualRect(first);
         // The mark is painted at the right of the name.
         const QImage row = view()->viewport()->grab(view()->visualRect(first)).toImage();
         const QRect mark = TaskListDelegate::MarkRect(QRect(QPoint(0, 0), view()->visualRect(first).size()));

@@ -121,13 +121,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(frmClip));
         for (SkinTrackBar* b : {frmClip->TotalTrackBar, frmClip->StartTrackBar, frmClip->EndTrackBar})
             QVERIFY2(b->TimeTextShown(), qPrintable(b->objectName()));
-        QCOMPARE(frmClip->TotalTrackBar->TimeText(), QStringLiteral("00:00:00 / 00:00:04"));
+        QVERIFY(frmClip->TotalTrackBar->TimeText().endsWith(QStringLiteral(" / 00:00:04")));
         QCOMPARE(frmClip->StartTrackBar->TimeText(), QStringLiteral("00:00:00 / 00:00:04"));
         QCOMPARE(frmClip->EndTrackBar->TimeText(), QStringLiteral("00:00:04 / 00:00:04"));
-        // Playing, the position counts with the real preview.
-        frmClip->btnPlay->click();
+        // The dialog plays its source as it opens: the position counts with the real preview.
+        QVERIFY(frmClip->Playing());
         QTRY_COMPARE_WITH_TIMEOUT(frmClip->TotalTrackBar->TimeText(), QStringLiteral("00:00:01 / 00:00:04"), 5000);
-        frmClip->btnStop->click();
+        QTest::mouseClick(frmClip->btnStop, Qt::LeftButton);
         // Moving the start bar shows the new start.
         frmClip->StartTrackBar->setValue(2);
         QCOMPARE(frmClip->StartTrackBar->TimeText(), QStringLiteral("00:00:02 / 00:00:04"));
@@ -141,8 +141,8 @@ private slots:
         frmEdit->show();
         QVERIFY(QTest::qWaitForWindowExposed(frmEdit));
         QVERIFY(frmEdit->TotalTrackBar->TimeTextShown());
-        QCOMPARE(frmEdit->TotalTrackBar->TimeText(), QStringLiteral("00:00:00 / 00:00:04"));
-        frmEdit->btnPlay->click();
+        QVERIFY(frmEdit->TotalTrackBar->TimeText().endsWith(QStringLiteral(" / 00:00:04")));
+        // Playing from the start as it opens.
         QTRY_COMPARE_WITH_TIMEOUT(frmEdit->TotalTrackBar->TimeText(), QStringLiteral("00:00:01 / 00:00:04"), 5000);
         frmEdit->done(QDialog::Rejected);
     }

@@ -127,12 +127,14 @@ void TfrmMain::ArrangeForSize()
     const SkinElementValues list = Element(QStringLiteral("NodeTree"));
     const SkinElementValues preview = Element(QStringLiteral("MainPlayPanel"));
     Growth g;
-    g.dx = std::max(0, width() - WindowWidth());
-    g.dy = std::max(0, height() - WindowHeight());
+    // Smaller than the theme only when maximised on a smaller screen: the list and the preview
+    // give up the room then.
+    g.dx = width() - WindowWidth();
+    g.dy = height() - WindowHeight();
     const int listWidth = list.found ? list.width : 1;
     const int previewWidth = preview.found ? preview.width : 1;
     const int dxList = int(std::lround(double(g.dx) * listWidth / double(listWidth + previewWidth)));
-    g.listLeft = dxList / 2;
+    g.listLeft = dxList / 2;  // toward zero: the halves add up for a negative growth too
     g.listRight = dxList - g.listLeft;
     g.previewLeft = (g.dx - dxList) / 2;
     g.previewRight = g.dx - dxList - g.previewLeft;

@@ -188,7 +188,8 @@ QString TaskListDelegate::ToolTipFor(const QStyleOptionViewItem& option, const Q
         const QWidget* w = option.widget;
         const QStyle* style = w ? w->style() : QApplication::style();
         const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &o, w);
-        const int room = textRect.width() - (HasMark(index) ? 22 : 0);
+        // From where the text starts to the cell's end (less the mark and the text margins).
+        const int room = o.rect.right() - textRect.left() - (HasMark(index) ? 22 : 0) - 6;
         const QString path = QString::fromStdString(it->SourcePath());
         const bool cutOff = o.fontMetrics.horizontalAdvance(shown) > room ||
                             (!path.isEmpty() && !path.endsWith(shown) && !it->IsGroupNode());

@@ -84,6 +84,14 @@ void ImageButton::paintEvent(QPaintEvent*)
     }
 }
 
+bool ImageButton::event(QEvent* e)
+{
+    // A picture button is known to screen readers by what its tool tip says.
+    if (e->type() == QEvent::ToolTipChange && accessibleName().isEmpty() && text().isEmpty())
+        setAccessibleName(toolTip());
+    return QAbstractButton::event(e);
+}
+
 void ImageButton::keyPressEvent(QKeyEvent* e)
 {
     // Enter on a focused button presses it, as Space does.

@@ -36,8 +36,11 @@ std::vector<Piece> SplitAlongSeams(double length, double target, const SkinPanel
         const double l = std::clamp<double>(line, at, length - 1);
         if (l > at)
             out.push_back({at, l - at, l - at});
-        out.push_back({l, 1, 1 + double(grow)});
-        at = l + 1;
+        // A seam that grows is drawn wider; one that shrinks (a window smaller than the picture,
+        // maximised on a small screen) folds a band of the picture into one line.
+        const double band = grow >= 0 ? 1 : std::min(length - l, 1.0 - grow);
+        out.push_back({l, band, grow >= 0 ? 1 + double(grow) : 1});
+        at = l + band;
     }
     if (at < length)
         out.push_back({at, length - at, length - at});
