@@ -73,8 +73,8 @@ void ImageButton::paintEvent(QPaintEvent*)
         p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : QColor(160, 164, 170));
         p.drawText(rect().translated(0, isDown() ? 1 : 0), Qt::AlignCenter, text());
     }
-    if (hasFocus()) {
-        // The keyboard focus shows as a ring in the highlight colour inside the picture's edge.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        // Keyboard focus (once the keyboard moved it) shows as a ring in the highlight colour.
         QPen pen(palette().color(QPalette::Highlight));
         pen.setWidthF(2.0);
         p.setRenderHint(QPainter::Antialiasing);

@@ -187,10 +187,17 @@ void SkinnedForm::ApplyWindowSize()
     if (m_windowWidth <= 0 || m_windowHeight <= 0)
         return;
     if (m_resizable) {
-        // The new theme's size is the least; a bigger or maximised window keeps its size.
-        setMinimumSize(m_windowWidth, m_windowHeight);
-        if (!isMaximized() && !isFullScreen())
-            resize(std::max(width(), m_windowWidth), std::max(height(), m_windowHeight));
+        // The new theme's size is the least and the default: a window at the last theme's size
+        // takes the new one; one the user made bigger, or maximised, keeps its size.
+        const QSize themeSize(m_windowWidth, m_windowHeight);
+        setMinimumSize(themeSize);
+        if (!isMaximized() && !isFullScreen()) {
+            if (size() == m_themeSize)
+                resize(themeSize);
+            else
+                resize(size().expandedTo(themeSize));
+        }
+        m_themeSize = themeSize;
         UpdateWindowMask();
         ArrangeForSize();
         return;
@@ -250,7 +257,8 @@ void SkinnedForm::SetResizable(bool on)
     if (!on)
         return;
     if (m_windowWidth > 0 && m_windowHeight > 0) {
-        setMinimumSize(m_windowWidth, m_windowHeight);
+        m_themeSize = QSize(m_windowWidth, m_windowHeight);
+        setMinimumSize(m_themeSize);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
     // The corner grip (the dialog's own) for window systems without edge resizing.

@@ -128,6 +128,7 @@ private:
     std::vector<QPointer<ImageButton>> m_enterButtons;
     QPointer<ImageButton> m_escapeButton;
     bool m_resizable = false;
+    QSize m_themeSize;  // the size the window last took from its theme
     int m_titleAreaHeight = 40;
 };
 
