@@ -30,22 +30,36 @@ void RunClock::Progress(double position, double speed, double duration, int64_t 
         m_position = position;
     // The engine's speed is over the output so far; a new output starts without one.
     m_speed = std::isfinite(speed) && speed > 0 ? speed : 0;
+    if (m_speed > 0)
+        m_lastSpeed = m_speed;
     m_duration = std::isfinite(duration) && duration > 0 ? duration : 0;
     m_finished = std::max<int64_t>(0, finishedSeconds);
 }
 
+void RunClock::Finish(int64_t nowMs)
+{
+    if (m_end < 0)
+        m_end = nowMs;
+}
+
 int64_t RunClock::OutputElapsedMs(int64_t nowMs) const
 {
+    if (m_end >= 0)
+        nowMs = m_end;
     return m_outputStart < 0 ? 0 : std::max<int64_t>(0, nowMs - m_outputStart);
 }
 
 int64_t RunClock::RunElapsedMs(int64_t nowMs) const
 {
+    if (m_end >= 0)
+        nowMs = m_end;
     return m_runStart < 0 ? 0 : std::max<int64_t>(0, nowMs - m_runStart);
 }
 
 double RunClock::OutputRemaining() const
 {
+    if (m_end >= 0)
+        return 0;
     if (m_speed <= 0)
         return -1;
     const double length = m_duration > 0 ? m_duration : double(m_length);
@@ -54,10 +68,13 @@ double RunClock::OutputRemaining() const
 
 double RunClock::RunRemaining() const
 {
-    if (m_speed <= 0)
+    if (m_end >= 0)
+        return 0;
+    const double speed = Speed();
+    if (speed <= 0)
         return -1;
     const double done = double(m_finished) + m_position;
-    return std::max(0.0, double(m_total) - done) / m_speed;
+    return std::max(0.0, double(m_total) - done) / speed;
 }
 
 std::string RunClock::SpeedText(double speed)

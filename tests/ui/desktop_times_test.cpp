@@ -166,17 +166,27 @@ private slots:
         // Without the engine's length, the bar's maximum; nonsense from the engine counts as unknown.
         c.Progress(35.0, 0.5, 0.0, 30);
         QCOMPARE(c.OutputRemaining(), 10.0);
+        // (the output's own estimate waits for a speed; the run's keeps the last one, 0.5x).
         c.Progress(36.0, std::numeric_limits<double>::quiet_NaN(), 40.0, 30);
-        QCOMPARE(c.RunRemaining(), -1.0);
+        QCOMPARE(c.OutputRemaining(), -1.0);
+        QCOMPARE(c.RunRemaining(), 68.0);
         // Past the end: nothing left, never negative.
         c.Progress(45.0, 1.0, 40.0, 70);
         QCOMPARE(c.OutputRemaining(), 0.0);
         QCOMPARE(c.RunRemaining(), 0.0);
-        // A new output starts without a speed and with its own elapsed time.
+        // A new output starts without a speed of its own and with its own elapsed time; the
+        // run's estimate keeps the last speed meanwhile.
+        c.Progress(40.0, 4.0, 40.0, 30);
         c.StartOutput(20, 9000);
         QCOMPARE(c.OutputRemaining(), -1.0);
+        QCOMPARE(c.RunRemaining(), 17.5);  // 70 s not reported done yet, at the last 4x
         QCOMPARE(c.RunElapsedMs(9500), int64_t(8500));
         QCOMPARE(c.OutputElapsedMs(9500), int64_t(500));
+        // At the end the times stop and nothing remains.
+        c.Finish(10000);
+        QCOMPARE(c.RunElapsedMs(20000), int64_t(9000));
+        QCOMPARE(c.OutputRemaining(), 0.0);
+        QCOMPARE(c.RunRemaining(), 0.0);
     }
 
     void aRealRunShowsElapsedRemainingAndSpeed()

@@ -188,6 +188,12 @@ TfrmConvert::TfrmConvert(QWidget* parent)
     connect(btnMini, &QAbstractButton::clicked, this, &TfrmConvert::btnMiniClick);
     connect(Preview, &QCheckBox::clicked, this, &TfrmConvert::PreviewClick);
     // The elapsed times count on between the engine's reports.
+    // A size that fits the times into the bars.
+    for (QProgressBar* b : {OneProgress, TotalProgress}) {
+        QFont f = b->font();
+        f.setPixelSize(11);
+        b->setFont(f);
+    }
     m_timesTimer = new QTimer(this);
     m_timesTimer->setInterval(500);
     connect(m_timesTimer, &QTimer::timeout, this, &TfrmConvert::ShowTimes);
@@ -257,12 +263,12 @@ void TfrmConvert::ShowTimes()
     const int64_t now = m_wall.elapsed();
     const QString speed = QString::fromStdString(rm::RunClock::SpeedText(m_clock.Speed()));
     auto times = [&speed](const QString& head, int64_t elapsedMs, double remaining) {
-        return head + QStringLiteral("   \u00b7   elapsed %1   \u00b7   left %2   \u00b7   %3")
+        return head + QStringLiteral(" \u00b7 elapsed %1 \u00b7 left %2 \u00b7 %3")
                           .arg(QString::fromStdString(rm::RunClock::TimeText(double(elapsedMs / 1000))),
                                QString::fromStdString(rm::RunClock::TimeText(remaining)), speed);
     };
-    OneProgress->setFormat(times(QStringLiteral("Current  %p%"), m_clock.OutputElapsedMs(now), m_clock.OutputRemaining()));
-    TotalProgress->setFormat(times(QStringLiteral("Total  %p%"), m_clock.RunElapsedMs(now), m_clock.RunRemaining()));
+    OneProgress->setFormat(times(QStringLiteral("Current %p%"), m_clock.OutputElapsedMs(now), m_clock.OutputRemaining()));
+    TotalProgress->setFormat(times(QStringLiteral("Total %p%"), m_clock.RunElapsedMs(now), m_clock.RunRemaining()));
 }
 
 void TfrmConvert::PrepareRun(rm::RunSetup setup) { m_pending = std::make_unique<rm::RunSetup>(std::move(setup)); }
@@ -443,6 +449,8 @@ void TfrmConvert::WMConvertDone()
             b->setRange(0, 1);
         b->setValue(b->maximum());
     };
+    m_clock.Finish(m_wall.elapsed());
+    ShowTimes();
     const int32_t cancel = rm::TheConvertRun().cancel.load();
     if (cancel == 1) {
         full(OneProgress);

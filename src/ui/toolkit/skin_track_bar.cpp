@@ -50,7 +50,7 @@ int SkinTrackBar::TrackWidth() const
 {
     if (!m_timeText)
         return width();
-    const int room = fontMetrics().horizontalAdvance(QStringLiteral("00:00:00 / 00:00:00")) + 10;
+    const int room = fontMetrics().horizontalAdvance(QStringLiteral("00:00:00 / 00:00:00")) + 14;
     return std::max(knobWidth() + 10, width() - room);
 }
 
@@ -88,7 +88,7 @@ void SkinTrackBar::paintEvent(QPaintEvent*)
     const QRectF groove(half, cy - 2, std::max(0, TrackWidth() - 2 * half), 4);
     if (m_timeText) {
         p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-        p.drawText(QRect(TrackWidth(), 0, width() - TrackWidth(), height()), Qt::AlignRight | Qt::AlignVCenter,
+        p.drawText(QRect(TrackWidth(), 0, width() - TrackWidth() - 4, height()), Qt::AlignRight | Qt::AlignVCenter,
                    TimeText());
     }
     // The filled part takes the knob's own accent (its centre pixel), so it follows the theme.
