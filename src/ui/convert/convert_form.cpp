@@ -187,13 +187,13 @@ TfrmConvert::TfrmConvert(QWidget* parent)
     connect(btnCancel, &QAbstractButton::clicked, this, &TfrmConvert::btnCancelClick);
     connect(btnMini, &QAbstractButton::clicked, this, &TfrmConvert::btnMiniClick);
     connect(Preview, &QCheckBox::clicked, this, &TfrmConvert::PreviewClick);
-    // The elapsed times count on between the engine's reports.
     // A size that fits the times into the bars.
     for (QProgressBar* b : {OneProgress, TotalProgress}) {
         QFont f = b->font();
         f.setPixelSize(11);
         b->setFont(f);
     }
+    // The elapsed times count on between the engine's reports.
     m_timesTimer = new QTimer(this);
     m_timesTimer->setInterval(500);
     connect(m_timesTimer, &QTimer::timeout, this, &TfrmConvert::ShowTimes);
@@ -449,8 +449,10 @@ void TfrmConvert::WMConvertDone()
             b->setRange(0, 1);
         b->setValue(b->maximum());
     };
-    m_clock.Finish(m_wall.elapsed());
-    ShowTimes();
+    if (m_clock.Started()) {
+        m_clock.Finish(m_wall.elapsed());
+        ShowTimes();
+    }
     const int32_t cancel = rm::TheConvertRun().cancel.load();
     if (cancel == 1) {
         full(OneProgress);

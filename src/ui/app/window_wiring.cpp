@@ -1,6 +1,8 @@
-#include "ui/app/window_keys.h"
+#include "ui/app/window_wiring.h"
 
 #include "ui/app/app_windows.h"
+#include "ui/app/main_form.h"
+#include "ui/app/task_list_view.h"
 #include "ui/convert/convert_form.h"
 #include "ui/custom/custom_form.h"
 #include "ui/dialogs/about_form.h"
@@ -14,7 +16,7 @@
 
 namespace rm::ui {
 
-void WireWindowKeys()
+void WireWindows()
 {
     frmEdit->SetDialogKeys({frmEdit->btnOK}, frmEdit->btnCancel);
     frmClip->SetDialogKeys({frmClip->btnOK}, frmClip->btnCancel);
@@ -30,6 +32,8 @@ void WireWindowKeys()
         DescribeImageButtons(w);
         OrderTabsByLayout(w);
     }
+    // A row's mark for crop and effects follows the dialog's OK at once.
+    QObject::connect(frmEdit, &QDialog::finished, frmMain->TaskView->viewport(), qOverload<>(&QWidget::update));
 }
 
 } // namespace rm::ui
