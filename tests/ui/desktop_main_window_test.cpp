@@ -20,6 +20,7 @@
 #include "ui/editors/clip_form.h"
 #include "ui/editors/dvd_form.h"
 #include "ui/editors/edit_form.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 #include "ui/toolkit/skin_track_bar.h"
@@ -545,6 +546,30 @@ private slots:
         QVERIFY(rm::LoadWindowPlace().isEmpty());
         QVERIFY(!frmMain->RestoreWindowPlace());
         frmMain->resize(designed);
+    }
+
+    // Pictures of the drop indicator and of an edited row's mark, for a person to look at.
+    void screenshots()
+    {
+        const QString dir = qEnvironmentVariable("RM_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("RM_SCREENSHOT_DIR not set");
+        QDir().mkpath(dir);
+        ApplyAppStyle(*qApp);
+        frmMain->AddFiles({m_a, m_b});
+        tasks()->topLevel(0)->item()->crop->left = 16;
+        tasks()->topLevel(0)->item()->effects->colourEffect = 2;
+        view()->viewport()->update();
+        QMimeData* mime = mimeOf({m_a, m_b, m_dir.path()});
+        QVERIFY(dragEnter(frmMain, frmMain->NodeTree->geometry().center(), mime));
+        QTest::qWait(100);
+        QVERIFY(frmMain->grab().save(dir + "/drop_indicator.png"));
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(frmMain, &leave);
+        delete mime;
+        frmMain->ShowSkippedNote(2);
+        QTest::qWait(100);
+        QVERIFY(frmMain->grab().save(dir + "/edited_mark_and_note.png"));
     }
 };
 
