@@ -15,11 +15,13 @@
 #include "ui/convert/power_off_countdown.h"
 #include "ui/editors/clip_form.h"
 #include "ui/editors/edit_form.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_track_bar.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QProgressBar>
@@ -275,6 +277,21 @@ private slots:
             QVERIFY2(m_boxes.isEmpty(), k.what);  // no finish message when shutting down
         }
         frmConvert->ShutDown->setChecked(false);
+    }
+
+    // A picture of the countdown box, for a person to look at.
+    void screenshots()
+    {
+        const QString dir = qEnvironmentVariable("RM_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("RM_SCREENSHOT_DIR not set");
+        QDir().mkpath(dir);
+        ApplyAppStyle(*qApp);
+        PowerOffCountdown box(60);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QTest::qWait(1100);
+        QVERIFY(box.grab().save(dir + "/power_off_countdown.png"));
     }
 };
 
