@@ -14,16 +14,20 @@
 #include "ui/app/message_boxes.h"
 #include "ui/app/task_list_view.h"
 #include "ui/convert/convert_form.h"
+#include "ui/convert/power_off_countdown.h"
 #include "ui/toolkit/image_button.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -64,6 +68,23 @@ class ProgressWindowTest : public QObject {
         frmMain->ClearAllClick();
         frmMain->AddFiles(files);
         frmMain->CheckAllClick();
+    }
+
+    // The box before the power-off: "Power off now" as soon as it is up.
+    void powerOffNowWhenAsked()
+    {
+        auto* poll = new QTimer(this);
+        poll->setInterval(20);
+        connect(poll, &QTimer::timeout, this, [poll] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<PowerOffCountdown*>(w); box && box->isVisible()) {
+                    box->PowerOffNowButton()->click();
+                    poll->stop();
+                    poll->deleteLater();
+                    return;
+                }
+        });
+        poll->start();
     }
 
     void showIdle()
@@ -308,6 +329,8 @@ private slots:
             frmConvert->ShutDown->setChecked(k.shutDown);
             frmConvert->ShowPath->setChecked(k.showPath);
             m_powerOffWorks = k.powerOffWorks;
+            if (k.shutDown && k.cancel != 1)
+                powerOffNowWhenAsked();
             frmConvert->WMConvertDone();
             QVERIFY2(!frmConvert->isVisible(), k.what);
             QVERIFY2(m_powerOffs == k.powerOffs, k.what);

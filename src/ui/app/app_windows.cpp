@@ -5,6 +5,7 @@
 #include "model/skin_theme.h"
 #include "ui/app/main_form.h"
 #include "ui/app/player_form.h"
+#include "ui/app/window_wiring.h"
 #include "ui/convert/convert_form.h"
 #include "ui/custom/custom_form.h"
 #include "ui/dialogs/about_form.h"
@@ -60,6 +61,7 @@ void CreateAppWindows()
     for (SkinnedForm* f : std::initializer_list<SkinnedForm*>{frmEdit, frmClip, frmCustom, frmConvert, frmPro,
                                                              frmAbout, frmOption, frmDVD})
         f->SetCentreOn(frmMain);
+    WireWindows();
 }
 
 void CreateAppWindowsOfferingDefaultTheme(const ThemeQuestion& goBackToDefault)

@@ -150,6 +150,7 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
 
     m_keyFilter = new FileNameKeyFilter(this, this);
     qApp->installEventFilter(m_keyFilter);
+    BuildDesktopParts();
 }
 
 TfrmMain::~TfrmMain()
@@ -220,9 +221,10 @@ void TfrmMain::showEvent(QShowEvent* e)
 
 void TfrmMain::FormShow()
 {
-    // The window opens centred on its screen.
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    // The window opens where the last session left it, or centred on its screen.
+    if (!RestoreWindowPlace())
+        if (const QScreen* s = screen())
+            move(s->availableGeometry().center() - rect().center());
     // 1. - 3. Profiles, template galleries, preview (their modules).
     LoadProfileCatalogue();
     FillTemplateGalleries();
@@ -268,6 +270,7 @@ void TfrmMain::closeClick()
 
 void TfrmMain::closeEvent(QCloseEvent* e)
 {
+    SaveWindowPlace();
     e->accept();
     QDialog::closeEvent(e);
     // Closing the main window ends the program, hidden dialogs or not.

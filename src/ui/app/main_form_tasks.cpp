@@ -53,7 +53,8 @@ const char* const kVideoFilter =
     "Windows AVI Video Files(*.avi) (*.avi);;"
     "Real Media Files (*.rm;*.rmvb) (*.rm *.rmvb);;"
     "MPEG4 Files (*.mp4) (*.mp4);;"
-    "MKV files(*.mkv) (*.mkv)";
+    "MKV files(*.mkv) (*.mkv);;"
+    "All files (*)";
 
 QStringList ChooseVideoFiles(QWidget* owner)
 {
@@ -203,6 +204,7 @@ bool TfrmMain::AddFiles(const QStringList& paths)
 {
     const QString cwd = QDir::currentPath();
     const rm::AddFilesResult r = Tasks->addFiles(paths, true);
+    ShowSkippedNote(r.skipped);
     if (!r.added.empty())
         NodeTree->show();
     if (r.stopped) {

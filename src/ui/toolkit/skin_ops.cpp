@@ -75,14 +75,17 @@ void ShapeWindow(QWidget* window, int width, int height, int cornerHeight, int c
         return;
     window->move(0, 0);
     window->setFixedSize(width, height);
-    if (cornerWidth <= 0 || cornerHeight <= 0) {
-        window->setMask(QRegion(0, 0, width, height));
-    } else {
-        QPainterPath path;
-        path.addRoundedRect(QRectF(0, 0, width, height), cornerWidth / 2.0, cornerHeight / 2.0);
-        window->setMask(QRegion(path.toFillPolygon().toPolygon()));
-    }
+    window->setMask(RoundedWindowRegion(width, height, cornerHeight, cornerWidth));
     window->update();
+}
+
+QRegion RoundedWindowRegion(int width, int height, int cornerHeight, int cornerWidth)
+{
+    if (cornerWidth <= 0 || cornerHeight <= 0)
+        return QRegion(0, 0, width, height);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0, 0, width, height), cornerWidth / 2.0, cornerHeight / 2.0);
+    return QRegion(path.toFillPolygon().toPolygon());
 }
 
 bool DragWindow(QWidget* window, int x, int y)

@@ -2,6 +2,7 @@
 // Window shaping, dragging and picture loading shared by every skinned window.
 
 #include <QPixmap>
+#include <QRegion>
 #include <QString>
 #include <stdexcept>
 
@@ -43,6 +44,8 @@ void MaskFloatingPointExceptions();
 // Moves the window to (0, 0), gives it width x height and clips it to the rounded rectangle whose
 // corner ellipse is cornerWidth wide and cornerHeight high (square when both are 0).
 void ShapeWindow(QWidget* window, int width, int height, int cornerHeight, int cornerWidth);
+// The region ShapeWindow clips to, for a window of that size.
+QRegion RoundedWindowRegion(int width, int height, int cornerHeight, int cornerWidth);
 
 // A press at (x, y) on a window's background: when the point lies in the window, starts the window
 // system's own move and returns true. Returns false when the system offers no move (the caller
