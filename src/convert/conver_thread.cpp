@@ -274,7 +274,8 @@ struct ConverThread::Impl {
         CustomSettings fallback;
         ResetCustomSettings(fallback);
         for (RunTask& task : setup.snapshot.tasks) {
-            if (state.cancel.load() == 1)
+            // Cancelled, or given up after a full disk: no further task is started.
+            if (state.cancel.load() != 0)
                 break;
             if (!task.item)
                 continue;
