@@ -613,6 +613,28 @@ private slots:
         QCOMPARE(frmMain->SelectedNodes().front(), tasks()->topLevel(0));
         const int made = tasks()->topLevelCount();
 
+        // DVD tasks carry check boxes like file tasks: UncheckAll leaves nothing to convert,
+        // ticking one box makes exactly that task the run.
+        for (int i = 0; i < made; ++i) {
+            const QModelIndex cell = tasks()->indexOf(tasks()->topLevel(i), 0);
+            QVERIFY(tasks()->flags(cell) & Qt::ItemIsUserCheckable);
+            QVERIFY(cell.data(Qt::CheckStateRole).isValid());
+        }
+        frmMain->menuUncheckAll->trigger();
+        m_boxes.clear();
+        frmMain->btnConvertClick();
+        QCOMPARE(messages(), QStringList({"No one is checked!"}));
+        QVERIFY(view()->model()->setData(tasks()->indexOf(tasks()->topLevel(made - 1), 0), Qt::Checked,
+                                         Qt::CheckStateRole));
+        QCOMPARE(tasks()->topLevel(made - 1)->checkState, Qt::Checked);
+        m_boxes.clear();
+        m_lastModal = nullptr;
+        frmMain->btnConvertClick();
+        QCOMPARE(m_lastModal, static_cast<QDialog*>(frmConvert));
+        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(frmConvert->TotalProgress->maximum(), int(tasks()->topLevel(made - 1)->item()->trim.Length()));
+        frmMain->menuCheckAll->trigger();
+
         // The same disc again, answered No: nothing is shown and the list stays.
         m_answer = false;
         m_lastModal = nullptr;
