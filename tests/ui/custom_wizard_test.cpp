@@ -8,13 +8,16 @@
 #include "model/profile_catalogue.h"
 #include "model/registry_key.h"
 #include "model/skin_theme.h"
+#include "convert/player_jobs.h"
 #include "ui/custom/custom_form.h"
+#include "ui/custom/custom_form_internal.h"
 #include "ui/custom/preview_server.h"
 #include "ui/custom/wizard_logic.h"
 #include "ui/toolkit/image_button.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QMouseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -484,6 +487,9 @@ private slots:
         QCOMPARE(m_form->height->value(), 249);
         m_form->height->setValue(120);
         QCOMPARE(m_form->width->value(), 160);
+        // An emptied width box makes the height 1.
+        m_form->width->findChild<QLineEdit*>()->setText(QString());
+        QCOMPARE(m_form->height->value(), 1);
         m_form->closeClick();
     }
 
@@ -627,7 +633,7 @@ private slots:
         const QRect b = m_form->webBrowser->geometry();
         QCOMPARE(m_form->imgPanel->geometry(), QRect(b.topLeft(), QSize(100, 100)));
         const CustomSettings& c = CurrentCustomSettings();
-        QCOMPARE(c.Dec_img_X, b.x());
+        QCOMPARE(c.Dec_img_X, 0);  // held relative to the video
         QCOMPARE(c.Dec_img_Width, 100);
         // Drag it 30 right and 20 down by its body.
         QTest::mousePress(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
@@ -635,8 +641,8 @@ private slots:
                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_form->imgPanel, &move);
         QTest::mouseRelease(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
-        QCOMPARE(c.Dec_img_X, b.x() + 30);
-        QCOMPARE(c.Dec_img_Y, b.y() + 20);
+        QCOMPARE(c.Dec_img_X, 30);
+        QCOMPARE(c.Dec_img_Y, 20);
         m_form->urlValue->setText("  www.example.com ");
         // Unticking hides the overlay and clears IsDecorate, FileType stays.
         m_form->addCredits->click();
@@ -648,9 +654,9 @@ private slots:
         const CustomSettings& t = *m_task->settings;
         QCOMPARE(QString(t.Dec_imagePath), pic);
         QCOMPARE(t.IsDecorate, uint8_t(1));
-        QCOMPARE(t.Dec_X, b.x() + 30);
+        QCOMPARE(t.Dec_X, 30);
         QCOMPARE(t.Dec_Width, 100);
-        QCOMPARE(t.Dec_img_Y, b.y() + 20);
+        QCOMPARE(t.Dec_img_Y, 20);
         QCOMPARE(QString(t.Dec_URL), QStringLiteral("http://www.example.com"));
 
         // Text: the overlay takes the label's size.
@@ -670,6 +676,117 @@ private slots:
         QCOMPARE(t.Dec_text_Width, m_form->Dec_text->width());
         QCOMPARE(QString(t.Dec_URL), QString());
         TfrmCustom::SetFileChooser({});
+    }
+
+    void decorationLandsInTheOutputWhereItWasDropped()
+    {
+        m_task->settings->Width = 480;
+        m_task->settings->Height = 360;
+        openWizard();
+        m_form->btnNextClick();
+        m_form->btnNextClick();
+        m_form->OpenTab(3);
+        m_form->addCredits->click();
+        m_form->img->click();
+        const QString pic = makeJpeg("drop.jpg", 80, 40);
+        TfrmCustom::SetFileChooser([pic](const QString&) { return pic; });
+        m_form->decoOpenClick();
+        TfrmCustom::SetFileChooser({});
+        const QRect b = m_form->webBrowser->geometry();
+        QVERIFY(b.x() > 0 || b.y() > 0);  // the video does not start at the panel's corner
+        // The user drags the picture 40 pixels right and 98 down from the video's corner.
+        QTest::mousePress(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
+        QMouseEvent move(QEvent::MouseMove, QPointF(90, 148), m_form->imgPanel->mapToGlobal(QPointF(90, 148)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_form->imgPanel, &move);
+        QTest::mouseRelease(m_form->imgPanel, Qt::LeftButton, {}, QPoint(90, 148));
+        QCOMPARE(m_form->imgPanel->geometry().topLeft() - b.topLeft(), QPoint(40, 98));
+        m_form->btnOKClick();
+
+        // The output player's decoration: the same place, scaled from the preview to the output.
+        player_maker::FPMUIGroupOption* group = player_maker::createFPMUIGroupOption();
+        FillDecoration(*m_task->settings, group, m_dir.filePath("job"), 10);
+        const player_maker::FPMUIOverlayADOption& d = *group->Overlay;
+        QCOMPARE(d.FileType, 1);
+        QCOMPARE(d.X, int(40.0 * 480 / b.width()));
+        QCOMPARE(d.Y, int(98.0 * 360 / b.height()));
+        QCOMPARE(d.Width, int(100.0 * 480 / b.width()));
+        player_maker::freeFPMUIGroupOption(&group);
+
+        // Shown again for another output size: the picture stays at its place on the video.
+        m_task->settings->Width = 320;
+        m_task->settings->Height = 240;
+        openWizard();
+        const QRect b2 = m_form->webBrowser->geometry();
+        QVERIFY(b2 != b);
+        QCOMPARE(m_form->imgPanel->geometry().topLeft() - b2.topLeft(), QPoint(40, 98));
+        m_form->closeClick();
+    }
+
+    void unknownProfileKeepsTheTasksOwnValues()
+    {
+        CustomSettings& t = *m_task->settings;
+        SetText(t.ProfileName, "retired");
+        SetText(t.VideoEncoder, "h264");
+        t.VideoBitRate = 999;
+        t.FrameRate = 12;
+        SetText(t.AudioEncoder, "aac");
+        t.AudioBitrate = 96;
+        t.SimpleRate = 32000;
+        t.Channel = 1;
+        openWizard();
+        QCOMPARE(m_form->cmbVideoEncoder->currentText(), QStringLiteral("h264"));
+        QCOMPARE(m_form->cmbVideoBitrate->currentText(), QStringLiteral("999"));
+        QCOMPARE(m_form->cmbFrameRate->currentText(), QStringLiteral("12"));
+        QCOMPARE(m_form->cmbAudioEncoder->currentText(), QStringLiteral("aac"));
+        QCOMPARE(m_form->cmbAudioBitrate->currentText(), QStringLiteral("96"));
+        QCOMPARE(m_form->cmbSampleRate->currentText(), QStringLiteral("32000"));
+        QCOMPARE(m_form->cmbAudioChannel->currentText(), QStringLiteral("1"));
+        m_form->btnOKClick();
+        QCOMPARE(QString(t.ProfileName), QStringLiteral("retired"));
+        QCOMPARE(QString(t.VideoEncoder), QStringLiteral("h264"));
+        QCOMPARE(t.VideoBitRate, 999);
+        QCOMPARE(t.FrameRate, 12.0f);
+        QCOMPARE(QString(t.AudioEncoder), QStringLiteral("aac"));
+        QCOMPARE(t.AudioBitrate, 96);
+        QCOMPARE(t.SimpleRate, 32000);
+        QCOMPARE(t.Channel, 1);
+
+        // Picking a profile is a choice: its values go to the task.
+        openWizard();
+        m_form->comProfile->setCurrentIndex(2);
+        m_form->comProfileChange();
+        m_form->btnOKClick();
+        QCOMPARE(QString(t.ProfileName), QStringLiteral("high"));
+        QCOMPARE(QString(t.VideoEncoder), QStringLiteral("flv1"));
+        QCOMPARE(t.VideoBitRate, 800);
+        QCOMPARE(t.SimpleRate, 44100);
+    }
+
+    void fontDialogOffersWhatIsStored()
+    {
+        wizard_ui::CreditFontDialog dialog(TfrmCustom::FontChoice{QStringLiteral("DejaVu Sans"), 14, QColor(255, 220, 0)});
+        // Face, size and colour; no styles or effects that would be dropped.
+        QVERIFY(dialog.findChildren<QCheckBox*>().isEmpty());
+        QCOMPARE(dialog.face->currentText(), QStringLiteral("DejaVu Sans"));
+        QCOMPARE(dialog.size->value(), 14);
+        dialog.size->setValue(22);
+        // The colour dialog says what it is for.
+        QString caption;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* cd = qobject_cast<QColorDialog*>(w); cd && cd->isVisible()) {
+                    caption = cd->windowTitle();
+                    cd->setCurrentColor(QColor(0, 128, 255));
+                    cd->accept();
+                }
+        });
+        dialog.color->click();
+        QCOMPARE(caption, QStringLiteral("Credit text colour"));
+        const TfrmCustom::FontChoice f = dialog.Choice();
+        QCOMPARE(f.face, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(f.size, 22);
+        QCOMPARE(f.color, QColor(0, 128, 255));
     }
 
     void missingDecorationPictureIsDroppedOnOpen()
@@ -694,8 +811,9 @@ private slots:
             QCOMPARE(t.Dec_img_Width, c.dropped ? 0 : 50);
             QCOMPARE(t.Dec_img_X, c.dropped ? 0 : 30);
             QCOMPARE(m_form->imgValue->text(), c.dropped ? QString() : c.path);
-            if (!c.dropped)
-                QCOMPARE(m_form->imgPanel->geometry(), QRect(30, 40, 50, 60));
+            if (!c.dropped)  // on the video, wherever the preview puts it
+                QCOMPARE(m_form->imgPanel->geometry(),
+                         QRect(m_form->webBrowser->geometry().topLeft() + QPoint(30, 40), QSize(50, 60)));
             m_form->closeClick();
         }
     }

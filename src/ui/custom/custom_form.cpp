@@ -189,6 +189,10 @@ void TfrmCustom::BuildPage1()
         connect(c, &QComboBox::activated, this, [this](int) { valueListChange(); });
     connect(width, &QSpinBox::valueChanged, this, [this](int) { widthChange(); });
     connect(height, &QSpinBox::valueChanged, this, [this](int) { heightChange(); });
+    // Emptying a box changes no value (the box reports nothing for a text that is not a
+    // number), yet it makes the other box 1: its editor's text is followed as well.
+    connect(width->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, [this] { widthChange(); });
+    connect(height->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, [this] { heightChange(); });
     // Pressing the mouse on either box takes the current sizes as the reference.
     width->installEventFilter(this);
     height->installEventFilter(this);
@@ -205,6 +209,7 @@ void TfrmCustom::comProfileChange()
     // "Custom" has no lists of its own: it keeps those of the profile shown.
     if (sel >= 0 && sel < count) {
         m_profileIndex = sel;
+        m_keepTaskProfile = false;
         ShowProfileChoices(m_profileIndex, *m_lists);
     }
     if (m_task && m_task->settings)
@@ -216,6 +221,7 @@ void TfrmCustom::valueListChange()
     const int sel = comProfile->currentIndex();
     if (sel >= 0 && sel < Catalogue().Count)
         m_profileIndex = sel;
+    m_keepTaskProfile = false;
     CurrentCustomSettings().IssettingCustom = 1;
     QSignalBlocker b(comProfile);
     comProfile->setCurrentIndex(comProfile->count() - 1);
@@ -386,12 +392,15 @@ void TfrmCustom::FillFromTask()
     int index = found >= 0 ? found : m_profileIndex;
     if (index < 0 || index >= Catalogue().Count)
         index = std::min(std::max(comProfile->currentIndex(), 0), int(Catalogue().Count) - 1);
+    m_keepTaskProfile = found < 0 && t.ProfileName[0] != 0;
     if (index >= 0) {
         m_profileIndex = index;
         m_lists->select(ProfileList::Profile, index);
         ShowProfileChoices(index, *m_lists);
         if (found >= 0)
             ShowTaskValues(t, *m_lists);
+        else if (m_keepTaskProfile)
+            ShowStoredValuesOfUnknownProfile(t);
     }
     if (t.IsCustom || t.IssettingCustom)
         m_lists->select(ProfileList::Profile, comProfile->count() - 1);
@@ -426,8 +435,36 @@ void TfrmCustom::FillFromTask()
     if (!swf)
         swfType_1->setEnabled(false);
     cus_html->setEnabled(swf);
-    // 7. The third page.
+    // 7. The third page; the preview is laid out for this task's size first, since the
+    // decoration is placed on it.
+    FitPreview();
     FillPlayerTabs();
+}
+
+void TfrmCustom::ShowStoredValuesOfUnknownProfile(const CustomSettings& t)
+{
+    // Each list shows the task's value: the equal entry of the profile shown, or the value
+    // itself added to the list.
+    auto show = [](QComboBox* box, const QString& value, const std::function<bool(const QString&)>& equal) {
+        QSignalBlocker b(box);
+        for (int i = 0; i < box->count(); ++i)
+            if (equal(box->itemText(i))) {
+                box->setCurrentIndex(i);
+                return;
+            }
+        box->addItem(value);
+        box->setCurrentIndex(box->count() - 1);
+    };
+    auto sameInt = [](int v) { return [v](const QString& s) { return s.trimmed().toInt() == v; }; };
+    auto sameText = [](const QString& v) { return [v](const QString& s) { return s == v; }; };
+    show(cmbSampleRate, QString::number(t.SimpleRate), sameInt(t.SimpleRate));
+    show(cmbAudioChannel, QString::number(t.Channel), sameInt(t.Channel));
+    show(cmbAudioBitrate, QString::number(t.AudioBitrate), sameInt(t.AudioBitrate));
+    show(cmbVideoBitrate, QString::number(t.VideoBitRate), sameInt(t.VideoBitRate));
+    show(cmbAudioEncoder, QString::fromUtf8(t.AudioEncoder), sameText(QString::fromUtf8(t.AudioEncoder)));
+    show(cmbVideoEncoder, QString::fromUtf8(t.VideoEncoder), sameText(QString::fromUtf8(t.VideoEncoder)));
+    const int fps = int(t.FrameRate);
+    show(cmbFrameRate, QString::number(double(t.FrameRate)), [fps](const QString& s) { return int(s.toDouble()) == fps; });
 }
 
 // ------------------------------------------------------------------ pages
@@ -469,8 +506,11 @@ void TfrmCustom::ApplySkin()
 
 void TfrmCustom::FitPreview()
 {
+    const wizard::Rect onVideo = OverlayOnVideo();
     const wizard::Rect r = wizard::FitPreview(width->value(), height->value(), webPanel->width(), webPanel->height());
     webBrowser->setGeometry(r.x, r.y, r.w, r.h);
+    // The decoration stays where it was put on the video.
+    PlaceOverlayOnVideo(onVideo);
     imgPanel->raise();
 }
 
@@ -537,8 +577,8 @@ void TfrmCustom::OpenTab(int tab)
 void TfrmCustom::btnOKClick()
 {
     CustomSettings& cur = CurrentCustomSettings();
-    // 1. The overlay's rectangle.
-    const wizard::Rect o = OverlayRect();
+    // 1. The overlay's rectangle, on the video.
+    const wizard::Rect o = OverlayOnVideo();
     if (text->isChecked()) {
         cur.Dec_text_X = o.x;
         cur.Dec_text_Y = o.y;
@@ -568,7 +608,8 @@ void TfrmCustom::btnOKClick()
     // 3. ApplyToTask.
     wizard::WizardChoices ch;
     ch.saveAsDefault = custom_default->isChecked();
-    ch.profileIndex = m_profileIndex;
+    // An unknown profile whose values nobody changed: the task keeps its own.
+    ch.profileIndex = m_keepTaskProfile ? -1 : m_profileIndex;
     ch.lists = m_lists;
     ch.width = width->value();
     ch.height = height->value();

@@ -255,6 +255,12 @@ private:
     void DecorationControlsStep();
     void ShowOverlay();
     void PlaceOverlay(const wizard::Rect& r);
+    // The decoration rectangles are held relative to the video (the browser control), so the
+    // output places them where they were put on the preview.
+    wizard::Rect OverlayOnVideo() const;
+    void PlaceOverlayOnVideo(const wizard::Rect& r);
+    // A task whose profile is not in the catalogue: its stored values are shown as they are.
+    void ShowStoredValuesOfUnknownProfile(const CustomSettings& t);
     void StoreOverlayAsImageRect();
     void EnableTimer();
     void DisableTimer();
@@ -271,6 +277,9 @@ private:
     bool m_rememberedHtml = true;
     int m_openedTab = 0;
     bool m_coupling = false;
+    // The task's profile is not in the catalogue and page 1 is untouched: OK keeps the task's
+    // own profile values instead of writing those of the profile shown.
+    bool m_keepTaskProfile = false;
     int m_refreshCount = 0;
     QString m_previewUrl;
     QString m_galleryFolder;

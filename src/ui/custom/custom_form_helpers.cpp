@@ -3,7 +3,10 @@
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
-#include <QFontDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QPainter>
 #include <QPixmap>
 
@@ -32,21 +35,64 @@ QString ChooseFile(QWidget* parent, const QString& filter)
     return QFileDialog::getOpenFileName(parent, QString(), QDir::currentPath(), qtFilter);
 }
 
+CreditFontDialog::CreditFontDialog(const TfrmCustom::FontChoice& initial, QWidget* parent)
+    : QDialog(parent), m_color(initial.color.isValid() ? initial.color : QColor(Qt::black))
+{
+    setObjectName(QStringLiteral("creditFontDialog"));
+    setWindowTitle(QStringLiteral("Font"));
+    auto* form = new QFormLayout(this);
+    face = new QComboBox(this);
+    face->setObjectName(QStringLiteral("face"));
+    face->addItems(FontList());
+    if (!initial.face.isEmpty() && face->findText(initial.face) < 0)
+        face->addItem(initial.face);  // a stored face this machine lacks stays choosable
+    face->setCurrentIndex(std::max(0, face->findText(initial.face)));
+    size = new QSpinBox(this);
+    size->setObjectName(QStringLiteral("size"));
+    size->setRange(1, 200);
+    size->setValue(std::clamp(initial.size, 1, 200));
+    color = new QPushButton(this);
+    color->setObjectName(QStringLiteral("color"));
+    ShowColor();
+    connect(color, &QPushButton::clicked, this, [this] {
+        const QColor c = QColorDialog::getColor(m_color, this, QString::fromLatin1(kCreditColorCaption));
+        if (c.isValid()) {
+            m_color = c;
+            ShowColor();
+        }
+    });
+    form->addRow(QStringLiteral("Font :"), face);
+    form->addRow(QStringLiteral("Size :"), size);
+    form->addRow(QStringLiteral("Colour :"), color);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+void CreditFontDialog::ShowColor()
+{
+    QPixmap swatch(28, 14);
+    swatch.fill(m_color);
+    QPainter(&swatch).drawRect(0, 0, 27, 13);
+    color->setIcon(QIcon(swatch));
+    color->setText(QStringLiteral("Colour ..."));
+}
+
+TfrmCustom::FontChoice CreditFontDialog::Choice() const
+{
+    return TfrmCustom::FontChoice{face->currentText(), size->value(), m_color};
+}
+
 bool ChooseFont(QWidget* parent, TfrmCustom::FontChoice& f)
 {
     if (g_fontChooser)
         return g_fontChooser(f);
-    bool ok = false;
-    QFont initial(f.face);
-    initial.setPointSize(std::max(1, f.size));
-    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
-    if (!ok)
+    // Face, size and colour: what a credit or decoration stores (no styles or effects).
+    CreditFontDialog dialog(f, parent);
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    const QColor c = QColorDialog::getColor(f.color, parent, QStringLiteral("Font colour"));
-    f.face = chosen.family();
-    f.size = chosen.pointSize() > 0 ? chosen.pointSize() : f.size;
-    if (c.isValid())
-        f.color = c;
+    f = dialog.Choice();
     return true;
 }
 

@@ -7,6 +7,9 @@
 #include "model/profile_catalogue.h"
 
 #include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QColor>
 #include <QLabel>
 #include <QRadioButton>
@@ -26,6 +29,23 @@ extern bool g_previewEnabled;
 // Pages of more templates (the product's own site).
 extern const char* const kMorePages[3];
 extern const char* const kJpegFilter;
+
+// The caption of the colour dialog that a credit's or the decoration's font asks for.
+inline constexpr const char* kCreditColorCaption = "Credit text colour";
+
+// The font of a credit or of the decoration: the face, size and colour that are stored.
+class CreditFontDialog : public QDialog {
+public:
+    CreditFontDialog(const TfrmCustom::FontChoice& initial, QWidget* parent = nullptr);
+    TfrmCustom::FontChoice Choice() const;
+    QComboBox* face = nullptr;
+    QSpinBox* size = nullptr;
+    QPushButton* color = nullptr;  // opens the colour dialog
+
+private:
+    void ShowColor();
+    QColor m_color;
+};
 
 QString ChooseFile(QWidget* parent, const QString& filter);
 bool ChooseFont(QWidget* parent, TfrmCustom::FontChoice& f);

@@ -124,11 +124,11 @@ void TfrmCustom::FillPlayerTabs()
         if (text->isChecked()) {
             Dec_text->show();
             Image->hide();
-            PlaceOverlay({t.Dec_text_X, t.Dec_text_Y, t.Dec_text_Width, t.Dec_text_Height});
+            PlaceOverlayOnVideo({t.Dec_text_X, t.Dec_text_Y, t.Dec_text_Width, t.Dec_text_Height});
         } else if (img->isChecked()) {
             Dec_text->hide();
             Image->show();
-            PlaceOverlay({t.Dec_img_X, t.Dec_img_Y, t.Dec_img_Width, t.Dec_img_Height});
+            PlaceOverlayOnVideo({t.Dec_img_X, t.Dec_img_Y, t.Dec_img_Width, t.Dec_img_Height});
             Image->setGeometry(0, 0, t.Dec_img_Width, std::max<int>(10, t.Dec_img_Height));
         } else {
             Dec_text->hide();
@@ -320,12 +320,12 @@ void TfrmCustom::ShowOverlay()
     if (text->isChecked()) {
         Dec_text->show();
         Image->hide();
-        PlaceOverlay({s.Dec_text_X, s.Dec_text_Y, s.Dec_text_Width, s.Dec_text_Height});
+        PlaceOverlayOnVideo({s.Dec_text_X, s.Dec_text_Y, s.Dec_text_Width, s.Dec_text_Height});
     } else if (img->isChecked()) {
         Image->setGeometry(0, 0, s.Dec_img_Width, std::max<int>(10, s.Dec_img_Height));
         Image->show();
         Dec_text->hide();
-        PlaceOverlay({s.Dec_img_X, s.Dec_img_Y, s.Dec_img_Width, s.Dec_img_Height});
+        PlaceOverlayOnVideo({s.Dec_img_X, s.Dec_img_Y, s.Dec_img_Width, s.Dec_img_Height});
     } else {
         Dec_text->hide();
         Image->hide();
@@ -442,10 +442,22 @@ void TfrmCustom::PlaceOverlay(const wizard::Rect& r)
     imgPanel->setGeometry(r.x, r.y, r.w, r.h);
 }
 
+wizard::Rect TfrmCustom::OverlayOnVideo() const
+{
+    const wizard::Rect o = OverlayRect(), b = BrowserRect();
+    return {o.x - b.x, o.y - b.y, o.w, o.h};
+}
+
+void TfrmCustom::PlaceOverlayOnVideo(const wizard::Rect& r)
+{
+    const wizard::Rect b = BrowserRect();
+    PlaceOverlay({r.x + b.x, r.y + b.y, r.w, r.h});
+}
+
 void TfrmCustom::StoreOverlayAsImageRect()
 {
     CustomSettings& s = CurrentCustomSettings();
-    const wizard::Rect o = OverlayRect();
+    const wizard::Rect o = OverlayOnVideo();
     s.Dec_img_X = o.x;
     s.Dec_img_Y = o.y;
     s.Dec_img_Width = o.w;
