@@ -821,17 +821,37 @@ private slots:
     void previewPlayerIsGenerated()
     {
         TfrmCustom::SetPreviewEnabled(true);
-        QFile::remove(m_program + "temp/orvane.swf");
+        QDir(m_program + "temp").removeRecursively();
         SetText(m_task->settings->PlayerSkinPath, "Classic_h32");
+        m_task->settings->SwfType = 2;  // the progressive player also takes copies of the samples
         openWizard();
         m_form->btnNextClick();
         m_form->btnNextClick();
         TfrmCustom::SetPreviewEnabled(false);
-        QFile swf(m_program + "temp/orvane.swf");
+        // The preview is this instance's own, outside the (possibly shared, read-only) program
+        // folder.
+        const QString folder = m_form->PreviewFolder();
+        QVERIFY(!folder.isEmpty());
+        QVERIFY2(!QFileInfo(folder).canonicalFilePath().startsWith(QFileInfo(m_program).canonicalFilePath()),
+                 qPrintable(folder));
+        QVERIFY(!QFileInfo::exists(m_program + "temp"));
+        QFile swf(folder + "orvane.swf");
         QVERIFY(swf.open(QIODevice::ReadOnly));
         const QByteArray head = swf.read(3);
         QVERIFY(head == "FWS" || head == "CWS");
+        QVERIFY(QFileInfo(folder + "orvanesample.flv").size() > 0);
+        QCOMPARE(QFileInfo(folder).permissions() & (QFile::ReadOther | QFile::WriteOther), QFileDevice::Permissions());
         m_form->closeClick();
+        // A second running wizard has a folder of its own; it goes when the wizard goes.
+        QString second;
+        {
+            TfrmCustom other;
+            second = other.PreviewFolder();
+            QVERIFY(!second.isEmpty());
+            QVERIFY(second != folder);
+            QVERIFY(QFileInfo(second).isDir());
+        }
+        QVERIFY(!QFileInfo::exists(second));
     }
 
     // The preview's local server: files of the program folder only, for its own host name only.

@@ -34,6 +34,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -116,7 +117,7 @@ void TfrmCustom::LayOutExtras()
     m_decoHint->setGeometry(12, decoFont->geometry().bottom() + 16, tabDecoratePanel->width() - 24, 48);
 }
 
-TfrmCustom::~TfrmCustom() { delete m_lists; }
+TfrmCustom::~TfrmCustom() { delete m_lists; }  // m_previewDir goes with its files
 
 QString TfrmCustom::ProgramFolderPath() const
 {

@@ -13,6 +13,7 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -24,6 +25,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QSpinBox;
+class QTemporaryDir;
 class QTimer;
 class QWidget;
 
@@ -80,6 +82,9 @@ public:
     int ProfileIndex() const { return m_profileIndex; }
     // The preview's page address (empty until the first preview).
     QString PreviewUrl() const { return m_previewUrl; }
+    // This instance's own folder for the preview player and its page (created on first use in
+    // the user's runtime or cache folder, removed with the wizard); empty when none could be made.
+    QString PreviewFolder();
 
     void btnOKClick();
     void closeClick();
@@ -288,6 +293,7 @@ private:
     Gallery m_galleries[3];
     WizardLists* m_lists = nullptr;
     PreviewServer* m_server = nullptr;
+    std::unique_ptr<QTemporaryDir> m_previewDir;
     QWidget* m_webView = nullptr;
     QLabel* m_previewTitle = nullptr;
     QLabel* m_decoHint = nullptr;

@@ -34,6 +34,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -63,11 +65,19 @@ void TfrmCustom::EnsureWebView()
         return;
     // Chromium refuses to run its sandbox as root (containers, CI); the preview only shows local
     // files of the program folder.
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (::geteuid() == 0 && flags.isEmpty())
+        flags = "--no-sandbox --disable-gpu";
+    // "Auto play" plays the preview by itself: no click first to wake the page's sound.
+    if (!flags.contains("--autoplay-policy"))
+        flags += " --autoplay-policy=no-user-gesture-required";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    const QString previewFolder = PreviewFolder();
+    if (previewFolder.isEmpty())
+        return;
     if (!m_server)
         m_server = new PreviewServer(this);
-    if (!m_server->Start(ProgramFolderPath()))
+    if (!m_server->Start(ProgramFolderPath(), previewFolder))
         return;
     auto* view = new QWebEngineView(webBrowser);
     view->setObjectName(QStringLiteral("webView"));
@@ -87,8 +97,7 @@ void TfrmCustom::NavigatePreview()
     EnsureWebView();
     if (!m_webView || !m_server)
         return;
-    const QString folder = ProgramFolderPath();
-    QDir().mkpath(folder + QStringLiteral("temp"));
+    const QString folder = PreviewFolder();
     // The page that hosts Ruffle; the counter keeps the browser from showing a cached player.
     const QString html = QStringLiteral(
         "<!doctype html><html><head><meta charset=\"utf-8\">"
@@ -106,13 +115,28 @@ void TfrmCustom::NavigatePreview()
         "setInterval(()=>{const m=p.shadowRoot&&p.shadowRoot.getElementById(\"hardware-acceleration-modal\");"
         "if(m)m.remove();},200);"
         "</script></body></html>");
-    QFile f(folder + QStringLiteral("temp/orvane.html"));
+    QFile f(folder + QStringLiteral("orvane.html"));
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(html.toUtf8());
     f.close();
     m_previewUrl = m_server->BaseUrl() + QStringLiteral("temp/orvane.html?n=%1").arg(m_refreshCount);
     static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(m_previewUrl));
 #endif
+}
+
+QString TfrmCustom::PreviewFolder()
+{
+    if (!m_previewDir) {
+        // Per user (never the shared, possibly read-only program folder) and per running
+        // instance: two wizards never overwrite each other's preview.
+        QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (base.isEmpty() || !QDir().mkpath(base))
+            base = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        if (base.isEmpty() || !QDir().mkpath(base))
+            base = QDir::tempPath();
+        m_previewDir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/reelmaker-preview-XXXXXX"));
+    }
+    return m_previewDir->isValid() ? m_previewDir->path() + QLatin1Char('/') : QString();
 }
 
 void TfrmCustom::RefreshPreview()
@@ -122,6 +146,9 @@ void TfrmCustom::RefreshPreview()
         return;
     PlayerJobContext ctx;
     ctx.programFolder = ProgramFolderPath();
+    ctx.previewFolder = PreviewFolder();
+    if (ctx.previewFolder.isEmpty())
+        return;
     ctx.wizardHeight = height->value();
     ctx.previewWidth = webBrowser->width();
     ctx.previewHeight = webBrowser->height();
