@@ -897,6 +897,120 @@ private slots:
         QVERIFY(get("/temp/page.html", "evil.example:80").startsWith("HTTP/1.1 404"));
     }
 
+    // The same server against clients that misbehave: idle and trickling connections, more of
+    // them than it keeps, bare LF requests, HEAD, a large file that is read slowly or not at
+    // all, a link that leads out of the folder, and this instance's preview folder under /temp/.
+    void previewServerUnderAbuse()
+    {
+        QTemporaryDir d;
+        QDir().mkpath(d.filePath("root"));
+        QDir().mkpath(d.filePath("mine"));
+        auto write = [](const QString& path, const QByteArray& data) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(data);
+        };
+        write(d.filePath("root/page.html"), "inside");
+        write(d.filePath("mine/orvane.swf"), "preview");
+        write(d.filePath("secret.txt"), "secret");
+        QVERIFY(QFile::link(d.filePath("secret.txt"), d.filePath("root/link.txt")));
+        QByteArray big(24 << 20, 'x');
+        for (int i = 0; i < big.size(); i += 4096)
+            big[i] = char('a' + (i / 4096) % 26);
+        write(d.filePath("root/big.flv"), big);
+
+        PreviewServer server;
+        QVERIFY(server.Start(d.filePath("root"), d.filePath("mine")));
+        const quint16 port = quint16(QUrl(server.BaseUrl()).port());
+        const QByteArray host = "Host: 127.0.0.1:" + QByteArray::number(port);
+        auto connectOne = [port](QTcpSocket& s) {
+            s.connectToHost(QHostAddress::LocalHost, port);
+            return s.waitForConnected(3000);
+        };
+        // Sends a raw request and reads until the server closes (or the time is up).
+        auto exchange = [&](const QByteArray& raw, int ms = 4000) {
+            QTcpSocket s;
+            if (!connectOne(s))
+                return QByteArray("no connection");
+            s.write(raw);
+            QByteArray reply;
+            QElapsedTimer t;
+            t.start();
+            while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < ms) {
+                QTest::qWait(5);
+                reply += s.readAll();
+            }
+            return reply + s.readAll();
+        };
+        auto body = [](const QByteArray& reply) {
+            const qsizetype end = reply.indexOf("\r\n\r\n");
+            return end < 0 ? QByteArray() : reply.mid(end + 4);
+        };
+
+        // This instance's preview under /temp/; the root's own folder is not reached that way.
+        QCOMPARE(body(exchange("GET /temp/orvane.swf HTTP/1.1\r\n" + host + "\r\n\r\n")), QByteArray("preview"));
+        // Bare LF line ends are a request like any other.
+        QCOMPARE(body(exchange("GET /page.html HTTP/1.1\n" + host + "\n\n")), QByteArray("inside"));
+        // A link inside the folder that points out of it is not served.
+        QVERIFY(exchange("GET /link.txt HTTP/1.1\r\n" + host + "\r\n\r\n").startsWith("HTTP/1.1 404"));
+        // HEAD: the real length, no body.
+        const QByteArray head = exchange("HEAD /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n");
+        QVERIFY2(head.contains("Content-Length: " + QByteArray::number(big.size())), head.constData());
+        QVERIFY(body(head).isEmpty());
+        // A large file arrives whole and unchanged.
+        const QByteArray whole = exchange("GET /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n", 20000);
+        QVERIFY(body(whole) == big);
+
+        // More idle connections than the server keeps, one trickling its request byte by byte,
+        // and one reader that asks for the large file and never reads: a real request is still
+        // answered at once, and the server closes all of them within a few seconds.
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < PreviewServer::kMaxConnections + 8; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            QVERIFY(connectOne(*idle.back()));
+        }
+        QTcpSocket trickle;
+        QVERIFY(connectOne(trickle));
+        QTcpSocket stalled;
+        stalled.setReadBufferSize(1024);
+        QVERIFY(connectOne(stalled));
+        stalled.write("GET /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n");
+        QElapsedTimer answered;
+        answered.start();
+        QCOMPARE(body(exchange("GET /page.html HTTP/1.1\r\n" + host + "\r\n\r\n")), QByteArray("inside"));
+        QVERIFY(answered.elapsed() < 2000);
+        QElapsedTimer t;
+        t.start();
+        const QByteArray request = "GET /page.html HTTP/1.1\r\n" + host + "\r\n\r\n";
+        int sent = 0;
+        auto allClosed = [&] {
+            for (const auto& s : idle)
+                if (s->state() != QAbstractSocket::UnconnectedState)
+                    return false;
+            return trickle.state() == QAbstractSocket::UnconnectedState;
+        };
+        while (!allClosed() && t.elapsed() < PreviewServer::kIdleMilliseconds + 4000) {
+            if (trickle.state() == QAbstractSocket::ConnectedState && sent < request.size()) {
+                trickle.write(request.mid(sent++, 1));  // one byte every 200 ms
+            }
+            QTest::qWait(200);
+        }
+        QVERIFY2(allClosed(), "connections left open");
+        QVERIFY(t.elapsed() >= PreviewServer::kIdleMilliseconds - 1500);  // closed by time, not at once
+        QVERIFY(!trickle.readAll().startsWith("HTTP/1.1 200"));
+        // The reader that stopped was dropped: reading now ends well short of the file.
+        qint64 got = 0;
+        stalled.setReadBufferSize(0);
+        t.restart();
+        while (stalled.state() != QAbstractSocket::UnconnectedState && t.elapsed() < 5000) {
+            QTest::qWait(5);
+            got += stalled.readAll().size();
+        }
+        got += stalled.readAll().size();
+        QCOMPARE(stalled.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY2(got < big.size(), qPrintable(QString::number(got)));
+    }
+
     // Looking at the wizard: run on a real display (xvfb-run ... -platform xcb) with
     // RM_WIZARD_SCREENS=<folder>; each page and tab is shown with the live preview and the whole
     // screen is saved with imagemagick's import.
