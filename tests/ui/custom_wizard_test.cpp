@@ -27,6 +27,7 @@
 #include <QTcpSocket>
 #include <QFile>
 #include <QImage>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -142,7 +143,11 @@ private slots:
         QDir().mkpath(m_program + "profile");
         QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/Images"), m_program + "Images"));
         QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/templates"), m_program + "templates"));
-        QFile::link(QStringLiteral(RM_APP_DIR "/ruffle"), m_program + "ruffle");
+        // Ruffle is served to the preview, and the server serves only what really lies inside
+        // the folder: a copy, not a link.
+        QDir().mkpath(m_program + "ruffle");
+        for (const QFileInfo& f : QDir(QStringLiteral(RM_APP_DIR "/ruffle")).entryInfoList(QDir::Files))
+            QFile::copy(f.filePath(), m_program + "ruffle/" + f.fileName());
         WriteProfile(m_program + "profile", "a.xml", "low", "Low", "320x240", "25");
         WriteProfile(m_program + "profile", "b.xml", "normal", kStartupProfileDisplay, "400x300", "25");
         WriteProfile(m_program + "profile", "c.xml", "high", "High", "640x480", "29.97");
@@ -1009,6 +1014,48 @@ private slots:
         got += stalled.readAll().size();
         QCOMPARE(stalled.state(), QAbstractSocket::UnconnectedState);
         QVERIFY2(got < big.size(), qPrintable(QString::number(got)));
+    }
+
+    // "Auto play" plays the preview by itself: two looks at the preview a second apart differ,
+    // without any click. Needs a display and the web view (xvfb-run ... -platform xcb).
+    void autoPlayPreviewPlaysByItself()
+    {
+        if (QGuiApplication::platformName() == QLatin1String("offscreen") || qEnvironmentVariableIsSet("RM_NO_WEBVIEW"))
+            QSKIP("the preview's web view needs a display");
+        TfrmCustom::SetPreviewEnabled(true);
+        m_task->settings->Width = 320;
+        m_task->settings->Height = 240;
+        m_task->settings->SwfType = 2;
+        m_task->settings->IsAutoPlay = 0;
+        SetText(m_task->settings->PlayerSkinPath, "Classic_h32");
+        openWizard();
+        m_form->btnNextClick();
+        m_form->btnNextClick();
+        QTest::qWait(3000);
+        // The user ticks "Auto play" on the Player tab.
+        QTest::mouseClick(m_form->autoPlay, Qt::LeftButton, {}, QPoint(8, m_form->autoPlay->height() / 2));
+        QTRY_COMPARE(CurrentCustomSettings().IsAutoPlay, 1);
+        QVERIFY(!m_form->PreviewUrl().isEmpty());
+        const QRect r(m_form->webBrowser->mapToGlobal(QPoint(0, 0)), m_form->webBrowser->size());
+        auto look = [&] {
+            return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+        };
+        // Ruffle loads its WebAssembly first; then the sample plays.
+        QElapsedTimer t;
+        t.start();
+        bool moving = false;
+        QImage before = look();
+        while (!moving && t.elapsed() < 30000) {
+            QTest::qWait(1000);
+            const QImage now = look();
+            moving = now != before && t.elapsed() > 3000;
+            before = now;
+        }
+        if (const QString out = qEnvironmentVariable("RM_WIZARD_SCREENS"); !out.isEmpty())
+            before.save(out + "/wizard_autoplay.png");
+        TfrmCustom::SetPreviewEnabled(false);
+        m_form->closeClick();
+        QVERIFY2(moving, "the preview did not play by itself");
     }
 
     // Looking at the wizard: run on a real display (xvfb-run ... -platform xcb) with
