@@ -13,6 +13,7 @@
 #include "ui/custom/custom_form_internal.h"
 #include "ui/custom/preview_server.h"
 #include "ui/custom/wizard_logic.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 
 #include <QApplication>
@@ -1056,6 +1057,46 @@ private slots:
         TfrmCustom::SetPreviewEnabled(false);
         m_form->closeClick();
         QVERIFY2(moving, "the preview did not play by itself");
+    }
+
+    // Looking at disabled controls in both themes, with the application's own look: run on a
+    // display (xvfb-run ... -platform xcb) with RM_WIZARD_SCREENS=<folder>.
+    void disabledControlsScreens()
+    {
+        const QString out = qEnvironmentVariable("RM_WIZARD_SCREENS");
+        if (out.isEmpty() || QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QSKIP("set RM_WIZARD_SCREENS and run on a display to take screenshots");
+        ApplyAppStyle(*qApp);
+        for (const QString theme : {QStringLiteral("DefaultImage"), QStringLiteral("Sunset")}) {
+            QVERIFY(SkinTheme::Current().Load(m_program + "Images/" + theme + ".xml"));
+            m_form->ApplySkin();
+            newTask();
+            m_task->settings->SwfType = 1;
+            m_task->settings->IsCreditHead = 0;
+            m_task->settings->IsDecorate = 0;
+            m_task->settings->IsHideAll = 1;
+            openWizard();
+            auto shot = [&](const QString& name) {
+                QTest::qWait(300);
+                QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                             out + "/disabled_" + theme + "_" + name + ".png"});
+            };
+            m_form->btnNextClick();
+            m_form->cus_swf->click();  // SWF off: the player choices and HTML are disabled
+            shot("page2");
+            m_form->cus_swf->click();
+            m_form->btnNextClick();
+            m_form->btnHead->click();
+            shot("head");
+            m_form->btnDecorate->click();
+            shot("decorate");
+            m_form->btnOption->click();
+            shot("option");
+            m_form->closeClick();
+        }
+        qApp->setStyleSheet(QString());
+        QVERIFY(SkinTheme::Current().Load(m_program + "Images/DefaultImage.xml"));
+        m_form->ApplySkin();
     }
 
     // Looking at the wizard: run on a real display (xvfb-run ... -platform xcb) with
