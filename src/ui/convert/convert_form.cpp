@@ -237,6 +237,7 @@ void TfrmConvert::ResetProgress()
         b->setValue(0);
     }
     ShowResult->clear();
+    m_gaveUp = false;
 }
 
 void TfrmConvert::PrepareRun(rm::RunSetup setup) { m_pending = std::make_unique<rm::RunSetup>(std::move(setup)); }
@@ -355,7 +356,7 @@ void TfrmConvert::customEvent(QEvent* e)
 void TfrmConvert::WMConvertResult(int32_t code, const char* name)
 {
     // After the disk-full box the window's part in the run is over: nothing more is written.
-    if (rm::TheConvertRun().cancel.load() == 2)
+    if (m_gaveUp)
         return;
     const QString output = QString::fromUtf8(name ? name : "");
     if (code == rm::messages::kResultOk) {
@@ -364,6 +365,7 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
     }
     const QString text = QString::fromUtf8(rm::messages::getErrorInfo(code, 0, 1));
     if (code == rm::messages::kResultDiskFull) {
+        m_gaveUp = true;
         rm::TheConvertRun().cancel.store(2);
         // A "Cancel Conversion?" still open has nothing left to cancel.
         DismissQuestions(this);
@@ -376,7 +378,7 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
 
 void TfrmConvert::WMConvertProgress(const void* record)
 {
-    if (!record || rm::TheConvertRun().cancel.load() == 2)
+    if (!record || m_gaveUp)
         return;
     double position = 0;
     std::memcpy(&position, static_cast<const char*>(record) + 32, sizeof position);
@@ -412,7 +414,7 @@ void TfrmConvert::WMConvertDone()
     // more; it closes before the finish is reported.
     DismissQuestions(this);
     const int32_t cancel = rm::TheConvertRun().cancel.load();
-    if (cancel == 2) {
+    if (m_gaveUp || cancel == 2) {
         // Given up after the disk-full box, which was the run's last word to the user.
         CloseWindow();
         emit runFinished();

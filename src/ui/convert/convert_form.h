@@ -98,6 +98,7 @@ private:
     std::unique_ptr<rm::ConverThread> m_worker;
     int m_run = 0;                            // number of the run being shown
     bool m_closing = false;
+    bool m_gaveUp = false;  // this run's disk-full box was shown: the window says no more
 };
 
 } // namespace rm::ui
