@@ -848,7 +848,17 @@ private slots:
         QVERIFY(QFileInfo(folder + "orvanesample.flv").size() > 0);
         QCOMPARE(QFileInfo(folder).permissions() & (QFile::ReadOther | QFile::WriteOther), QFileDevice::Permissions());
         m_form->closeClick();
-        // A second running wizard has a folder of its own; it goes when the wizard goes.
+        // A second running wizard has a folder of its own; it goes when the wizard goes. A
+        // folder left by an instance that no longer runs is tidied away then; that of a running
+        // one is not.
+        const QString base = QFileInfo(QDir::cleanPath(folder)).path();
+        QProcess gone;
+        gone.start(QStringLiteral("true"));
+        QVERIFY(gone.waitForFinished());
+        const QString stale = base + QStringLiteral("/reelmaker-preview-%1-abcdef").arg(gone.processId() ? gone.processId() : 999999);
+        const QString alive = base + QStringLiteral("/reelmaker-preview-%1-abcdef").arg(QCoreApplication::applicationPid());
+        QVERIFY(QDir().mkpath(stale));
+        QVERIFY(QDir().mkpath(alive));
         QString second;
         {
             TfrmCustom other;
@@ -856,8 +866,11 @@ private slots:
             QVERIFY(!second.isEmpty());
             QVERIFY(second != folder);
             QVERIFY(QFileInfo(second).isDir());
+            QVERIFY(!QFileInfo::exists(stale));
+            QVERIFY(QFileInfo::exists(alive));
         }
         QVERIFY(!QFileInfo::exists(second));
+        QDir(alive).removeRecursively();
     }
 
     // The preview's local server: files of the program folder only, for its own host name only.

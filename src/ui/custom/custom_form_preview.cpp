@@ -46,6 +46,8 @@
 #define RM_HAVE_WEBVIEW 1
 #endif
 
+#include <cerrno>
+#include <csignal>
 #include <unistd.h>
 
 namespace rm::ui {
@@ -134,7 +136,17 @@ QString TfrmCustom::PreviewFolder()
             base = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
         if (base.isEmpty() || !QDir().mkpath(base))
             base = QDir::tempPath();
-        m_previewDir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/reelmaker-preview-XXXXXX"));
+        // Folders of instances that ended without tidying up (killed, crashed) go first; the
+        // folder's name carries its instance's process id.
+        const QString prefix = QStringLiteral("reelmaker-preview-");
+        for (const QFileInfo& old : QDir(base).entryInfoList({prefix + QStringLiteral("*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+            bool ok = false;
+            const qint64 pid = old.fileName().mid(prefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&ok);
+            if (ok && pid > 0 && old.ownerId() == ::getuid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+                QDir(old.filePath()).removeRecursively();
+        }
+        m_previewDir = std::make_unique<QTemporaryDir>(
+            base + QLatin1Char('/') + prefix + QString::number(QCoreApplication::applicationPid()) + QStringLiteral("-XXXXXX"));
     }
     return m_previewDir->isValid() ? m_previewDir->path() + QLatin1Char('/') : QString();
 }
