@@ -136,7 +136,8 @@ class Player extends Sprite {
 	}
 
 	// Puts asset i (JPEG or raw ARGB pixels) into holder, fitted into w x h when fit is set.
-	function showAsset(i:Dynamic, holder:Sprite, w:Float, h:Float, fit:Bool) {
+	// fit: scaled into w x h keeping its proportions; stretch: scaled to fill w x h exactly.
+	function showAsset(i:Dynamic, holder:Sprite, w:Float, h:Float, fit:Bool, ?stretch:Bool = false) {
 		if (i == null || Std.int(i) < 0) return;
 		var a:Dynamic = (cfg.assets : Array<Dynamic>)[Std.int(i)];
 		var bytes = assetBytes(Std.int(i));
@@ -146,11 +147,11 @@ class Player extends Sprite {
 			bd.setPixels(new Rectangle(0, 0, bd.width, bd.height), bytes);
 			var bm = new Bitmap(bd, flash.display.PixelSnapping.AUTO, true);
 			holder.addChild(bm);
-			if (fit) fitInto(bm, w, h);
+			if (stretch) stretchInto(bm, w, h) else if (fit) fitInto(bm, w, h);
 		} else {
 			var l = new Loader();
 			l.contentLoaderInfo.addEventListener(Event.COMPLETE, function(e) {
-				if (fit) fitInto(l, w, h);
+				if (stretch) stretchInto(l, w, h) else if (fit) fitInto(l, w, h);
 			});
 			l.contentLoaderInfo.addEventListener(IOErrorEvent.IO_ERROR, function(e) {});
 			l.loadBytes(bytes);
@@ -158,10 +159,10 @@ class Player extends Sprite {
 		}
 	}
 
-	function loadUrlInto(url:String, holder:Sprite, w:Float, h:Float) {
+	function loadUrlInto(url:String, holder:Sprite, w:Float, h:Float, ?stretch:Bool = false) {
 		if (url == null || url == "") return;
 		var l = new Loader();
-		l.contentLoaderInfo.addEventListener(Event.COMPLETE, function(e) fitInto(l, w, h));
+		l.contentLoaderInfo.addEventListener(Event.COMPLETE, function(e) if (stretch) stretchInto(l, w, h) else fitInto(l, w, h));
 		l.contentLoaderInfo.addEventListener(IOErrorEvent.IO_ERROR, function(e) {});
 		try l.load(new URLRequest(resolve(url))) catch (e:Dynamic) {}
 		holder.addChild(l);
@@ -175,6 +176,16 @@ class Player extends Sprite {
 		d.scaleX = d.scaleY = s;
 		d.x = (w - iw * s) / 2;
 		d.y = (h - ih * s) / 2;
+	}
+
+	static function stretchInto(d:DisplayObject, w:Float, h:Float) {
+		d.scaleX = d.scaleY = 1;
+		var iw = d.width, ih = d.height;
+		if (iw <= 0 || ih <= 0) return;
+		d.scaleX = w / iw;
+		d.scaleY = h / ih;
+		d.x = 0;
+		d.y = 0;
 	}
 
 	function resolve(u:String):String {
@@ -263,9 +274,11 @@ class Player extends Sprite {
 		decoLayer.addChild(holder);
 		if (d.asset != null && Std.int(d.asset) >= 0) {
 			var a:Dynamic = (cfg.assets : Array<Dynamic>)[Std.int(d.asset)];
-			showAsset(d.asset, holder, w > 0 ? w : a.w, h > 0 ? h : a.h, a.kind != "argb");
+			// A picture fills the rectangle the user drew, as the wizard shows it; a text keeps
+			// its own bitmap.
+			showAsset(d.asset, holder, w > 0 ? w : a.w, h > 0 ? h : a.h, false, a.kind != "argb");
 		} else if (d.src != null) {
-			loadUrlInto(d.src, holder, w > 0 ? w : W, h > 0 ? h : H);
+			loadUrlInto(d.src, holder, w > 0 ? w : W, h > 0 ? h : H, true);
 		}
 		var link = decorationLink(d.url);
 		if (link != null) {

@@ -296,8 +296,11 @@ QString MakePreviewPlayer(const CustomSettings& s, const PlayerJobContext& ctx)
 {
     EnsurePrefix(ctx);
     const QString folder = ProgramFolder(ctx);
-    QDir().mkpath(folder + "temp");
-    const QString swf = folder + "temp/orvane.swf";
+    QString out = ctx.previewFolder.isEmpty() ? folder + "temp/" : ctx.previewFolder;
+    if (!out.endsWith('/'))
+        out += '/';
+    QDir().mkpath(out);
+    const QString swf = out + "orvane.swf";
     FPMUIGroupOption* g = StartGroup(swf);
     FillCommonPlayerPart(s, g, true, ctx);
     FPMUIMediaOption* m = nullptr;
@@ -310,7 +313,7 @@ QString MakePreviewPlayer(const CustomSettings& s, const PlayerJobContext& ctx)
         copyFPMText(m->PictureFile, Std(folder + "templates/orvanesample.jpg"));
     } else {
         for (const char* ext : {".jpg", ".flv"}) {
-            const QString dest = folder + "temp/orvanesample" + ext;
+            const QString dest = out + "orvanesample" + ext;
             if (!QFileInfo::exists(dest))
                 QFile::copy(folder + "templates/orvanesample" + ext, dest);
         }

@@ -168,6 +168,24 @@ int main(int argc, char** argv)
                       {"deco", QJsonArray{16, 16, 80, 60}}, {"decoUrl", "landing.html"}});
     }
     {
+        // A 4:3 picture in a wide rectangle: it is stretched to the rectangle, as the wizard
+        // shows it, not letterboxed inside it.
+        rm::CustomSettings s = Base();
+        s.SwfType = 1;
+        s.IsAutoPlay = 0;
+        s.IsDecorate = 1;
+        s.FileType = 1;
+        rm::SetText(s.Dec_imagePath, red);
+        s.Dec_X = 60;
+        s.Dec_Y = 100;
+        s.Dec_Width = 200;
+        s.Dec_Height = 40;
+        rm::SetText(s.PlayerSkinPath, "Classic_h32");
+        ok &= output("t1_deco_wide", s,
+                     {{"type", 1}, {"controls", true}, {"autoPlay", false},
+                      {"decoWide", QJsonArray{60, 100, 200, 40}}});
+    }
+    {
         // A slide group: two members played by one playlist player.
         rm::CustomSettings s = Base();
         s.SwfType = 2;

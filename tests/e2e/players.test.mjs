@@ -145,6 +145,23 @@ for (const name of ['t2_default', 't1_credit', 'slide']) {
   });
 }
 
+test('t1_deco_wide: a decoration picture fills the rectangle drawn for it', { skip }, async () => {
+  const { page, m } = await open('t1_deco_wide');
+  await h.sleep(600);
+  await page.mouse.click(m.width / 2, m.height / 2 - 10);  // the big play button
+  await h.sleep(1200);
+  const shot = await h.shot(page, m.width, m.height, process.env.RM_E2E_SHOTS && path.join(process.env.RM_E2E_SHOTS, 'deco_wide.png'));
+  const [x, y, w, hh] = m.decoWide;
+  // Letterboxed, the 80x60 picture would cover only the middle 53 pixels of the 200.
+  for (const [sx, end] of [[x + 4, 'left'], [x + w - 34, 'right']]) {
+    const red = h.share(shot, sx, y + 4, 30, hh - 8, [255, 0, 0], 90);
+    assert.ok(red > 0.9, `the ${end} end of the rectangle is not covered (${red})`);
+  }
+  const below = h.share(shot, x + 4, y + hh + 6, w - 8, 20, [255, 0, 0], 90);
+  assert.ok(below < 0.2, `red below the rectangle (${below})`);
+  await page.close();
+});
+
 for (const name of ['t2_click', 't1_deco', 't2_deco_gif']) {
   test(`${name}: without auto play it waits for a click`, { skip }, async () => {
     const { page, m } = await open(name);

@@ -214,6 +214,7 @@ private:
     void buildHelpMenu();
     void BuildTaskList();
     void SetGroupButtons(rm::TaskNode* row);
+    void SetButtonsForSelection();
     void FormGroup(int32_t kind);
     void RunItemDialog(QDialog* dialog);
     void ChooseDVD(const QString& path, bool folder);

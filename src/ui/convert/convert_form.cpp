@@ -252,6 +252,7 @@ void TfrmConvert::ResetProgress()
         b->setValue(0);
     }
     ShowResult->clear();
+    m_gaveUp = false;
     m_clock = rm::RunClock();
     ShowTimes();
 }
@@ -394,6 +395,9 @@ void TfrmConvert::customEvent(QEvent* e)
 
 void TfrmConvert::WMConvertResult(int32_t code, const char* name)
 {
+    // After the disk-full box the window's part in the run is over: nothing more is written.
+    if (m_gaveUp)
+        return;
     const QString output = QString::fromUtf8(name ? name : "");
     if (code == rm::messages::kResultOk) {
         ShowResult->appendPlainText(output + QStringLiteral(" --> ") + QStringLiteral("Convert Successful!"));
@@ -401,7 +405,10 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
     }
     const QString text = QString::fromUtf8(rm::messages::getErrorInfo(code, 0, 1));
     if (code == rm::messages::kResultDiskFull) {
+        m_gaveUp = true;
         rm::TheConvertRun().cancel.store(2);
+        // A "Cancel Conversion?" still open has nothing left to cancel.
+        DismissQuestions(this);
         ShowMessage(this, text);
         CloseWindow();
         return;
@@ -411,7 +418,7 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
 
 void TfrmConvert::WMConvertProgress(const void* record)
 {
-    if (!record)
+    if (!record || m_gaveUp)
         return;
     double position = 0;
     std::memcpy(&position, static_cast<const char*>(record) + 32, sizeof position);
@@ -456,7 +463,16 @@ void TfrmConvert::WMConvertDone()
         m_clock.Finish(m_wall.elapsed());
         ShowTimes();
     }
+    // The run has ended by itself: a "Cancel Conversion?" left open has nothing to cancel any
+    // more; it closes before the finish is reported.
+    DismissQuestions(this);
     const int32_t cancel = rm::TheConvertRun().cancel.load();
+    if (m_gaveUp || cancel == 2) {
+        // Given up after the disk-full box, which was the run's last word to the user.
+        CloseWindow();
+        emit runFinished();
+        return;
+    }
     if (cancel == 1) {
         full(OneProgress);
         full(TotalProgress);

@@ -108,6 +108,7 @@ private:
     rm::RunClock m_clock;
     QElapsedTimer m_wall;                     // the run's wall clock
     QTimer* m_timesTimer = nullptr;
+    bool m_gaveUp = false;  // this run's disk-full box was shown: the window says no more
 };
 
 } // namespace rm::ui
