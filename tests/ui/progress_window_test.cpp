@@ -32,6 +32,8 @@
 #include <QTimer>
 
 #include <cmath>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <limits>
 
 using namespace rm::ui;
@@ -324,11 +326,25 @@ private slots:
         const QString savedOutput = rm::TheAppSettings().outputFolder;
         rm::TheAppSettings().outputFolder = disk + "/";
         listOf({m_long, m_b, m_c});
+        // Job folders that hold nothing are removed again, so the kernel's own record of what
+        // was created in the output folder tells which videos the run started.
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0 && inotify_add_watch(watch, QFile::encodeName(disk).constData(), IN_CREATE) >= 0);
         frmMain->btnConvertClick();  // returns when the window closes after the box
         QVERIFY(frmConvert->Worker() && frmConvert->Worker()->wait(60000));
         QTest::qWait(50);  // the worker's last messages
         QCoreApplication::processEvents();
-        const QStringList folders = QDir(disk).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QStringList folders;
+        alignas(inotify_event) char buf[16384];
+        for (ssize_t n; (n = read(watch, buf, sizeof buf)) > 0;)
+            for (ssize_t at = 0; at < n;) {
+                const auto* ev = reinterpret_cast<const inotify_event*>(buf + at);
+                if ((ev->mask & IN_ISDIR) && ev->len)
+                    folders << QString::fromLocal8Bit(ev->name);
+                at += ssize_t(sizeof(inotify_event) + ev->len);
+            }
+        close(watch);
+        const bool leftEmpty = QDir(disk).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         rm::TheAppSettings().outputFolder = savedOutput;
         QProcess::execute(QStringLiteral("umount"), {disk});
 
@@ -336,8 +352,9 @@ private slots:
         QVERIFY2(lines().isEmpty(), qPrintable(lines().join(" | ")));
         QVERIFY(!frmConvert->isVisible());
         QCOMPARE(rm::TheConvertRun().cancel.load(), 2);
-        // The run gave up: the other two videos were not started.
+        // The run gave up: the other two videos were not started (and the empty folder is gone).
         QCOMPARE(folders.size(), 1);
+        QVERIFY(leftEmpty);
         QVERIFY(folders.front().startsWith(QStringLiteral("long")));
     }
 
