@@ -81,8 +81,11 @@ struct ReaderItem {
     FramePtr frame;
     int input = 0;
     double segment = kUnknown;   // InputBegin: seconds this input contributes (kUnknown: to its end)
+    double asked = kUnknown;     // InputBegin: seconds the stretch should hold, as the header says
+    double frameDuration = 0;    // InputBegin: seconds of one picture when a frame does not say
     bool hasAudio = false;       // InputBegin: a sound stream feeds this input
     int rotation = 0;            // InputBegin: display rotation of the picture, degrees clockwise
+    bool interlaced = false;     // InputBegin: the pictures are or may be interlaced
     AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
 };
 
@@ -130,6 +133,35 @@ int StreamRotation(const AVStream* st)
         return 0;
     int deg = int(std::lround(r)) % 360;
     return deg < 0 ? deg + 360 : deg;
+}
+
+// Whether a stream's header says its pictures are interlaced.
+bool StreamSaysInterlaced(const AVStream* st)
+{
+    AVFieldOrder o = st->codecpar->field_order;
+    return o == AV_FIELD_TT || o == AV_FIELD_BB || o == AV_FIELD_TB || o == AV_FIELD_BT;
+}
+
+// A decoded picture as a player shows it: the pixel shape the container declares wins over the
+// codec's, and a picture of a stream that the header calls interlaced (the decoder did not say)
+// carries the header's field order.
+void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f)
+{
+    AVRational sar = av_guess_sample_aspect_ratio(ic, st, f);
+    f->sample_aspect_ratio = (sar.num > 0 && sar.den > 0) ? sar : AVRational{1, 1};
+    if (!f->interlaced_frame && StreamSaysInterlaced(st)) {
+        f->interlaced_frame = 1;
+        AVFieldOrder o = st->codecpar->field_order;
+        f->top_field_first = (o == AV_FIELD_TT || o == AV_FIELD_TB) ? 1 : 0;
+    }
+}
+
+// Seconds as the task list shows lengths: "%02d:%02d:%02d".
+std::string Clock3(long long s)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", s / 3600, s % 3600 / 60, s % 60);
+    return buf;
 }
 
 // A file path as FFmpeg's file protocol takes it, whatever characters it holds: a relative
@@ -190,6 +222,7 @@ private:
     int EncodeAudioFrame(AVFrame* frame);
     int BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in);
     int BuildAudioGraph(const AVFrame* f, AVRational tb, double segment);
+    double CloseInput();
     int DrainVideoGraph();
     int DrainAudioGraph();
     int WriteSilenceUntil(double seconds);
@@ -242,8 +275,13 @@ private:
     int64_t m_audioSamplesIn = 0;     // samples put into the fifo
     double m_offset = 0;              // output time where the current input starts
     double m_segment = kUnknown;
+    double m_asked = kUnknown;        // what the header says the current stretch holds
+    double m_frameDuration = 0;       // of the current input's pictures, when a frame does not say
+    double m_pictureEnd = 0;          // stretch seconds after the current input's last picture
+    double m_soundEnd = 0;            // stretch seconds after the current input's last sound
     bool m_segmentHasAudio = false;
     int m_segmentRotation = 0;
+    bool m_segmentInterlaced = false;
     double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
     ConvertInput* m_currentInput = nullptr;
 
@@ -655,12 +693,16 @@ int Conversion::ReadInput(int index, ConvertInput* in)
 
         const double t0 = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / double(AV_TIME_BASE) : 0.0;
         const double start = std::max(0, in->Start);
-        double segment = in->Length > 0 ? double(in->Length) : kUnknown;
-        if (ic->duration > 0) {
-            double left = ic->duration / double(AV_TIME_BASE) - start;
-            segment = std::min(segment, std::max(0.0, left));
-        }
-        if (ic->duration > 0 && segment <= 0) {
+        // Stretches are whole seconds. One that ends at the source's whole-second length (or
+        // later) means the end of the source: it runs to the real end, so the last fraction of
+        // a second is kept. One that ends inside the source is cut there, to the frame.
+        const double declared = ic->duration > 0 ? ic->duration / double(AV_TIME_BASE) : 0.0;
+        bool toEnd = in->Length <= 0;
+        if (declared > 0 && start + in->Length >= std::floor(declared + 1e-3))
+            toEnd = true;
+        const double segment = toEnd ? kUnknown : double(in->Length);
+        const double asked = toEnd ? (declared > 0 ? declared - start : kUnknown) : segment;
+        if (declared > 0 && asked <= 0) {
             fail(kResultInvalidSettings);  // the stretch starts at or after the source's end
             break;
         }
@@ -670,8 +712,14 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         begin.kind = ReaderItem::InputBegin;
         begin.input = index;
         begin.segment = segment;
+        begin.asked = asked;
         begin.hasAudio = adec != nullptr;
         begin.rotation = StreamRotation(ic->streams[vi]);
+        begin.interlaced = StreamSaysInterlaced(ic->streams[vi]);
+        {
+            AVRational rate = av_guess_frame_rate(ic, ic->streams[vi], nullptr);
+            begin.frameDuration = (rate.num > 0 && rate.den > 0) ? av_q2d(av_inv_q(rate)) : 0.04;
+        }
         if (!m_decoded.push(std::move(begin))) {
             result = -1;
             break;
@@ -710,6 +758,8 @@ int Conversion::ReadInput(int index, ConvertInput* in)
                     av_frame_unref(frame);
                     continue;
                 }
+                if (isVideo)
+                    TakeStreamShape(ic, st, frame);
                 ReaderItem item;
                 item.kind = isVideo ? ReaderItem::Video : ReaderItem::Audio;
                 item.input = index;
@@ -818,22 +868,26 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
         return -1;
 
     PictureSettings ps = PictureSettingsOf(*in);
-    PictureSource src{f->width, f->height, sar.num, sar.den, m_segmentRotation};
+    PictureSource src{f->width, f->height, sar.num, sar.den, m_segmentRotation,
+                      m_segmentInterlaced || f->interlaced_frame != 0};
     PictureTarget target{m_width, m_height, 0};
+    if (!m_job->IsThumbnail) {
+        // The exact rate (NTSC rates are fractions).
+        target.FrameRateNum = m_fps.num;
+        target.FrameRateDen = m_fps.den;
+    }
     // Scaling is the filter thread's heaviest step; two slice threads keep it from being the
     // pipeline's slowest stage on a two-core machine.
     target.ScaleThreads = 2;
     std::string desc = VideoFilterDescription(ps, src, target);
-    if (!m_job->IsThumbnail) {
-        // The rate first (exact rational): frames that will be dropped are never processed.
-        char fps[64];
-        std::snprintf(fps, sizeof fps, "fps=fps=%d/%d,", m_fps.num, m_fps.den);
-        desc = fps + desc;
-    }
     desc += ",format=";
     desc += av_get_pix_fmt_name(m_pixfmt);
-    if (m_job->IsThumbnail)
-        desc = "thumbnail=n=30," + desc;
+    if (m_job->IsThumbnail) {
+        // The choice is made among whole (deinterlaced) pictures.
+        const std::string deint = DeinterlaceDescription(src);
+        desc = deint.empty() ? "thumbnail=n=30," + desc
+                             : deint + ",thumbnail=n=30" + desc.substr(deint.size());
+    }
     if (ConfigureGraph(m_vgraph, m_vsrc, m_vsink, desc) < 0)
         return -1;
     m_vgW = f->width;
@@ -868,8 +922,9 @@ int Conversion::BuildAudioGraph(const AVFrame* f, AVRational tb, double segment)
     av_channel_layout_describe(&m_aenc->ch_layout, outLayout, sizeof outLayout);
     std::string desc;
     char buf[256];
-    // Cut to the used stretch exactly, resample, fill holes and a late start with silence,
-    // pad a short sound to the stretch's length, then the volume and the encoder's format.
+    // Cut to the used stretch exactly, resample, fill holes and a late start with silence, then
+    // the volume and the encoder's format. A short sound is padded with silence when the
+    // input's end is known (CloseInput), never to what a header claims.
     if (std::isfinite(segment))
         std::snprintf(buf, sizeof buf, "atrim=start=0:end=%.6f,", segment);
     else
@@ -877,10 +932,6 @@ int Conversion::BuildAudioGraph(const AVFrame* f, AVRational tb, double segment)
     desc += buf;
     std::snprintf(buf, sizeof buf, "aresample=%d:async=1:first_pts=0,", m_aenc->sample_rate);
     desc += buf;
-    if (std::isfinite(segment)) {
-        std::snprintf(buf, sizeof buf, "apad=whole_dur=%.6f,atrim=end=%.6f,", segment, segment);
-        desc += buf;
-    }
     desc += AudioFilterDescription(m_job->Volume);
     std::snprintf(buf, sizeof buf, ",aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
                   av_get_sample_fmt_name(m_aenc->sample_fmt), m_aenc->sample_rate, outLayout);
@@ -943,6 +994,43 @@ int Conversion::DrainAudioGraph()
     return -1;
 }
 
+// The end of the current input: where its content really ends (the last picture, held a little
+// longer when its sound goes on; never what a header claims beyond it), cut to the stretch.
+// Fails the job when that is well short of what the stretch should hold. Returns the input's
+// length in the output, or a negative number when the job stops.
+double Conversion::CloseInput()
+{
+    double end = std::max(m_pictureEnd, std::min(m_soundEnd, m_pictureEnd + 1.0));
+    if (std::isfinite(m_segment))
+        end = std::min(end, m_segment);
+    if (std::isfinite(m_asked)) {
+        const double missing = m_asked - end;
+        if (missing > 2.0 && missing > 0.05 * m_asked) {
+            // Whole seconds as the task list shows them: what was read rounded down, what was
+            // asked for rounded up.
+            const std::string sentence = "The source ends early: only " + Clock3((long long)std::floor(end)) +
+                                         " of " + Clock3((long long)std::ceil(m_asked - 1e-6)) +
+                                         " could be read. The file may be incomplete or damaged.";
+            rm::messages::setErrorDetail(kResultSourceEndsEarly, sentence.c_str());
+            Fail(kResultSourceEndsEarly);
+            return -1;
+        }
+    }
+    // The picture is closed where the content ends. Without a push, the frames up to there are
+    // made one at a time as they are drained, so holding a picture never piles frames up.
+    if (m_vgraph) {
+        av_buffersrc_close(m_vsrc, llround(end / av_q2d(m_vgTb)), 0);
+        if (DrainVideoGraph() < 0)
+            return -1;
+    }
+    if (m_agraph) {
+        EndOfStream(m_asrc);
+        if (DrainAudioGraph() < 0)
+            return -1;
+    }
+    return Stopped() ? -1 : end;
+}
+
 void Conversion::FilterMain()
 {
     ReaderItem item;
@@ -955,8 +1043,12 @@ void Conversion::FilterMain()
         switch (item.kind) {
         case ReaderItem::InputBegin:
             m_segment = item.segment;
+            m_asked = item.asked;
+            m_frameDuration = item.frameDuration;
+            m_pictureEnd = m_soundEnd = 0;
             m_segmentHasAudio = item.hasAudio;
             m_segmentRotation = item.rotation;
+            m_segmentInterlaced = item.interlaced;
             m_currentInput = m_inputs[size_t(item.input)];
             m_inputIndex = item.input;
             avfilter_graph_free(&m_vgraph);
@@ -970,6 +1062,12 @@ void Conversion::FilterMain()
             break;
         case ReaderItem::Video: {
             AVFrame* f = item.frame.get();
+            {
+                const double tb = av_q2d(item.timeBase);
+                const double t = f->pts * tb;
+                const double d = f->pkt_duration > 0 ? f->pkt_duration * tb : m_frameDuration;
+                m_pictureEnd = std::max(m_pictureEnd, t + d);
+            }
             if (!m_vgraph || f->width != m_vgW || f->height != m_vgH || f->format != m_vgFmt) {
                 if (m_vgraph) {
                     EndOfStream(m_vsrc);
@@ -994,6 +1092,7 @@ void Conversion::FilterMain()
                 break;
             AVRational tb{1, std::max(1, f->sample_rate)};
             f->pts = av_rescale_q(f->pts, item.timeBase, tb);
+            m_soundEnd = std::max(m_soundEnd, double(f->pts + f->nb_samples) / tb.den);
             if (!m_agraph || f->sample_rate != m_agRate || f->format != m_agFmt ||
                 f->ch_layout.nb_channels != m_agChannels) {
                 if (m_agraph)
@@ -1012,23 +1111,10 @@ void Conversion::FilterMain()
             break;
         }
         case ReaderItem::InputEnd: {
-            // Close the picture at the end of the stretch, so a short picture is held to it.
-            if (m_vgraph) {
-                AVRational tb = m_vgTb;
-                int64_t endPts = std::isfinite(m_segment) ? llround(m_segment / av_q2d(tb)) : AV_NOPTS_VALUE;
-                if (endPts != AV_NOPTS_VALUE)
-                    av_buffersrc_close(m_vsrc, endPts, AV_BUFFERSRC_FLAG_PUSH);
-                else
-                    EndOfStream(m_vsrc);
-                if (DrainVideoGraph() < 0)
-                    return;
-            }
-            if (m_agraph) {
-                EndOfStream(m_asrc);
-                if (DrainAudioGraph() < 0)
-                    return;
-            }
-            double segEnd = std::isfinite(m_segment) ? m_offset + m_segment : m_lastVideoEnd;
+            const double inputEnd = CloseInput();
+            if (inputEnd < 0)
+                return;
+            const double segEnd = m_offset + inputEnd;
             if (m_aenc && WriteSilenceUntil(segEnd) < 0)
                 return;
             m_offset = segEnd;
@@ -1165,6 +1251,7 @@ int32_t Conversion::RunThumbnail()
         for (unsigned s = 0; s < ic->nb_streams; ++s)
             ic->streams[s]->discard = int(s) == vi ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
         m_segmentRotation = StreamRotation(ic->streams[vi]);
+        m_segmentInterlaced = StreamSaysInterlaced(ic->streams[vi]);
         if (ic->duration > 0) {
             int64_t ts = (ic->start_time != AV_NOPTS_VALUE ? ic->start_time : 0) + ic->duration / 3;
             avformat_seek_file(ic, -1, INT64_MIN, ts, ts, 0);
@@ -1201,6 +1288,7 @@ int32_t Conversion::RunThumbnail()
                 av_packet_unref(pkt);
             }
             while (!written && (err = avcodec_receive_frame(dec, frame)) >= 0) {
+                TakeStreamShape(ic, st, frame);
                 if (!m_vgraph && BuildVideoGraph(frame, st->time_base, in) < 0) {
                     rc = kResultEncodeFailed;
                     break;

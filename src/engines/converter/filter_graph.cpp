@@ -14,6 +14,9 @@ namespace {
 
 int EvenDown(int v) { return std::max(2, v & ~1); }
 
+// A side of the crop: even when 2 or more pixels are there to keep, else the single pixel.
+int CropSide(int kept, int whole) { return whole < 2 ? std::max(1, whole) : EvenDown(kept); }
+
 std::string Fmt(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string Fmt(const char* fmt, ...)
 {
@@ -54,7 +57,7 @@ PictureSource Upright(const PictureSource& src)
 {
     int r = NormalRotation(src.Rotation);
     if (r == 90 || r == 270)
-        return PictureSource{src.Height, src.Width, src.SarDen, src.SarNum, 0};
+        return PictureSource{src.Height, src.Width, src.SarDen, src.SarNum, 0, src.Interlaced};
     PictureSource u = src;
     u.Rotation = 0;
     return u;
@@ -93,25 +96,25 @@ CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& shown)
 {
     const PictureSource src = Upright(shown);
     // Negative margins count as none; margins that would leave less than 2 pixels are shrunk
-    // so the picture never vanishes.
-    int w = std::max(src.Width, 2), h = std::max(src.Height, 2);
+    // so the picture never vanishes. A picture 1 pixel wide or high keeps that pixel.
+    int w = std::max(src.Width, 1), h = std::max(src.Height, 1);
     int top = std::max(0, s.CropTop), bottom = std::max(0, s.CropBottom);
     int left = std::max(0, s.CropLeft), right = std::max(0, s.CropRight);
-    if (left + right > w - 2) {
-        double k = double(w - 2) / (left + right);
-        left = int(left * k);
-        right = int(right * k);
-    }
-    if (top + bottom > h - 2) {
-        double k = double(h - 2) / (top + bottom);
-        top = int(top * k);
-        bottom = int(bottom * k);
-    }
+    auto shrink = [](int& a, int& b, int room) {
+        room = std::max(0, room);
+        if (a + b <= room)
+            return;
+        double k = double(room) / (a + b);
+        a = int(a * k);
+        b = int(b * k);
+    };
+    shrink(left, right, w - 2);
+    shrink(top, bottom, h - 2);
     CropRect r;
     r.X = left;
     r.Y = top;
-    r.W = EvenDown(w - left - right);
-    r.H = EvenDown(h - top - bottom);
+    r.W = CropSide(w - left - right, w);
+    r.H = CropSide(h - top - bottom, h);
     return r;
 }
 
@@ -180,12 +183,25 @@ std::string PictureEffectsDescription(const PictureSettings& s)
     return chain.empty() ? "null" : chain;
 }
 
+std::string DeinterlaceDescription(const PictureSource& src)
+{
+    // bwdif needs 3 columns and 4 lines. One picture out for each frame in (the rate stays);
+    // each frame's own flags say whether it is interlaced and which field comes first.
+    if (!src.Interlaced || src.Width < 3 || src.Height < 4)
+        return "";
+    return "bwdif=mode=send_frame:parity=auto:deint=interlaced";
+}
+
 std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& shown,
                                    const PictureTarget& target)
 {
     std::string chain;
-    // The rate first: frames that will be dropped are never cropped or scaled.
-    if (target.FrameRate > 0)
+    // Fields are woven back into pictures before anything moves or drops them.
+    Append(chain, DeinterlaceDescription(shown));
+    // Then the rate: frames that will be dropped are never cropped or scaled.
+    if (target.FrameRateNum > 0 && target.FrameRateDen > 0)
+        Append(chain, Fmt("fps=fps=%d/%d", target.FrameRateNum, target.FrameRateDen));
+    else if (target.FrameRate > 0)
         Append(chain, Fmt("fps=fps=%.6g", target.FrameRate));
     Append(chain, RotationFilter(shown.Rotation));
     const PictureSource src = Upright(shown);

@@ -45,6 +45,9 @@ struct PictureSource {
     int Rotation = 0;               // display rotation, degrees clockwise (0, 90, 180, 270): the
                                     // picture is turned upright first; crop margins and zoom then
                                     // apply to the upright picture
+    bool Interlaced = false;        // pictures are (or may be) interlaced: frames flagged as
+                                    // interlaced are deinterlaced, each in its own field order;
+                                    // progressive frames pass unchanged
 };
 
 // The frame the picture is placed in. Width/Height 0: the cropped picture's own size (the
@@ -53,14 +56,18 @@ struct PictureTarget {
     int Width = 0;
     int Height = 0;
     double FrameRate = 0;
+    // The rate as an exact fraction (NTSC rates); wins over FrameRate when both are set.
+    int FrameRateNum = 0;
+    int FrameRateDen = 0;
     // Slice threads for the scaler (1: none). Threads change the speed, never the pixels.
     int ScaleThreads = 1;
 };
 
 PictureSettings PictureSettingsOf(const ConvertInput& input);
 
-// The crop rectangle actually used for a source (margins clamped so at least 2x2 pixels stay;
-// width and height even). Returned as x, y, w, h.
+// The crop rectangle actually used for a source (margins clamped so that at least 2 pixels stay
+// of a side that has 2 or more, and the whole side of a 1-pixel one; sizes of 2 or more even).
+// Returned as x, y, w, h.
 struct CropRect { int X = 0, Y = 0, W = 0, H = 0; };
 CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& src);
 
@@ -72,8 +79,13 @@ PlacedRect PlacePicture(const PictureSettings& s, const PictureSource& src, int 
 // that crops and scales by itself. "null" when nothing is to be done.
 std::string PictureEffectsDescription(const PictureSettings& s);
 
-// The whole video chain: crop, effects, scaling and padding to the target, square pixels,
-// constant frame rate when asked for. Never empty.
+// The deinterlacer of an interlaced source ("" for progressive sources and for pictures too small
+// to deinterlace). It holds one frame back: a graph with it gives a frame's picture when the next
+// frame (or the end) has come in.
+std::string DeinterlaceDescription(const PictureSource& src);
+
+// The whole video chain: deinterlacing, constant frame rate when asked for, crop, effects,
+// scaling and padding to the target, square pixels. Never empty.
 std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& src,
                                    const PictureTarget& target);
 

@@ -39,13 +39,15 @@ void Fit(int& w, int& h, int maxW, int maxH)
 
 } // namespace
 
-std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen)
+std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen,
+                                   bool interlaced)
 {
     rm::converter::PictureSource src;
     src.Width = width;
     src.Height = height;
     src.SarNum = sarNum;
     src.SarDen = sarDen;
+    src.Interlaced = interlaced;
     // The output pane shows the picture in a frame of the source's size, as a job whose frame
     // size is the source's would write it.
     rm::converter::PictureTarget target;
@@ -73,7 +75,9 @@ bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
     AVRational sar = f->sample_aspect_ratio;
     if (sar.num <= 0 || sar.den <= 0)
         sar = AVRational{1, 1};
-    std::string chain = OutputChainDescription(s, f->width, f->height, sar.num, sar.den);
+    const bool interlaced = f->interlaced_frame != 0;
+    std::string chain = OutputChainDescription(s, f->width, f->height, sar.num, sar.den, interlaced);
+    m_holdsFrame = interlaced && !rm::converter::DeinterlaceDescription({f->width, f->height, 1, 1, 0, true}).empty();
     char key[160];
     std::snprintf(key, sizeof key, "%dx%d:%d:%d/%d|", f->width, f->height, f->format, sar.num, sar.den);
     std::string fullKey = key + chain;
@@ -133,6 +137,8 @@ AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s
     in->pts = ++tick * 40;
     int r = av_buffersrc_add_frame_flags(m_src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
     av_frame_free(&in);
+    if (r >= 0 && m_holdsFrame)
+        r = av_buffersrc_add_frame_flags(m_src, nullptr, 0);  // the deinterlacer gives it at the end
     if (r < 0) {
         m_error = "feed: " + AvError(r);
         freeGraph();
@@ -140,8 +146,11 @@ AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s
     }
     AVFrame* out = av_frame_alloc();
     r = av_buffersink_get_frame(m_sink, out);
+    // The pane shows single pictures (a seek, a settings change), so a chain that holds a frame
+    // back is run on this one picture alone, from a new graph each time.
+    if (m_holdsFrame)
+        freeGraph();
     if (r < 0) {
-        // A chain that holds frames back (none of ours does) would give nothing yet.
         av_frame_free(&out);
         m_error = "no picture: " + AvError(r);
         return nullptr;

@@ -115,7 +115,10 @@ public:
                 result = 1;
                 continue;
             }
-            double end = (s.end <= 0 || (duration > 0 && s.end > duration)) ? duration : s.end;
+            // Ranges are whole seconds: one that ends at the file's whole-second length (or
+            // later) runs to the file's real end, as the converter writes it.
+            bool toEnd = s.end <= 0 || (duration > 0 && s.end >= std::floor(duration + 1e-3));
+            double end = toEnd ? duration : s.end;
             double start = std::clamp(s.start, 0.0, std::max(0.0, end));
             if (end - start <= 0)
                 continue;  // an empty range adds nothing to the timeline
@@ -515,7 +518,10 @@ private:
                 setState(Ended);
                 if (!m_endReported) {
                     m_endReported = true;
-                    report(s.tl->length, true);
+                    // The end is where the content ends: a file that holds less than its header
+                    // says (an incomplete download) ends early, and says so.
+                    double end = std::clamp(std::max(clockNow(), m_current.pts), 0.0, s.tl->length);
+                    report(s.tl->length - end < 1.0 ? s.tl->length : end, true);
                 }
             } else if (now - m_lastReport >= 250ms) {
                 m_lastReport = now;

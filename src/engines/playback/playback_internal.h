@@ -51,13 +51,15 @@ private:
     AVFilterContext* m_src = nullptr;
     AVFilterContext* m_sink = nullptr;
     std::string m_key;  // what the graph was built for
+    bool m_holdsFrame = false;  // the chain deinterlaces: it gives a picture at the end of input
     SwsContext* m_swsSource = nullptr;
     SwsContext* m_swsOutput = nullptr;
     std::string m_error;
 };
 
-// The description of the output pane's chain for a source of this size.
-std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen);
+// The description of the output pane's chain for a source of this size and shape.
+std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen,
+                                   bool interlaced = false);
 
 // Reads a picture file (BMP, PNG, JPEG, ...) as RGBA; null when it cannot be read.
 PicturePtr LoadPicture(const std::string& path);
@@ -76,6 +78,7 @@ struct PacketItem {
     double rangeStart = 0, rangeEnd = 0;  // Change: the range of the file that is played
     double offset = 0;                  // Change: timeline second of rangeStart
     double seekTarget = -1;             // Change: timeline second before which frames are dropped
+    int sarNum = 0, sarDen = 0;         // Change: pixel shape the container declares (0/0: none)
     int64_t openCount = 0;              // Change: which opening of a file the stream belongs to
     int64_t serial = 0;
     int64_t bytes = 0;

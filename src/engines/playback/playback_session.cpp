@@ -47,7 +47,22 @@ struct Decoder {
     double fileStart = 0, rangeStart = 0, rangeEnd = 0, offset = 0;
     double dropBefore = 0;
     int64_t serial = -1;
+    AVRational containerSar{0, 1};  // pixel shape the container declares (0/1: none)
+    AVFieldOrder fieldOrder = AV_FIELD_UNKNOWN;
     ~Decoder() { avcodec_free_context(&ctx); }
+
+    // A picture as a player shows it (the converter does the same): the container's pixel shape
+    // wins over the codec's, and the header's field order stands in where the decoder says none.
+    void takeStreamShape(AVFrame* f) const
+    {
+        if (containerSar.num > 0 && containerSar.den > 0)
+            f->sample_aspect_ratio = containerSar;
+        const bool tff = fieldOrder == AV_FIELD_TT || fieldOrder == AV_FIELD_TB;
+        if (!f->interlaced_frame && (tff || fieldOrder == AV_FIELD_BB || fieldOrder == AV_FIELD_BT)) {
+            f->interlaced_frame = 1;
+            f->top_field_first = tff ? 1 : 0;
+        }
+    }
 
     int64_t openCount = -1;
 
@@ -66,6 +81,8 @@ struct Decoder {
         if (!it.params)
             return;
         tb = it.tbDen ? double(it.tbNum) / it.tbDen : 0;
+        containerSar = AVRational{it.sarNum, it.sarDen};
+        fieldOrder = it.params->field_order;
         if (sameStream) {
             // A seek in the same file: forget the old pictures, keep the threads.
             avcodec_flush_buffers(ctx);
@@ -177,6 +194,8 @@ void Session::demux()
             if (idx >= 0) {
                 it.params = avcodec_parameters_alloc();
                 avcodec_parameters_copy(it.params, fmt->streams[idx]->codecpar);
+                it.sarNum = fmt->streams[idx]->sample_aspect_ratio.num;
+                it.sarDen = fmt->streams[idx]->sample_aspect_ratio.den;
                 it.tbNum = fmt->streams[idx]->time_base.num;
                 it.tbDen = fmt->streams[idx]->time_base.den;
             }
@@ -402,6 +421,7 @@ void Session::videoDecode()
             return;
         }
         emitted = true;
+        d.takeStreamShape(f);
         // Already late: skip the rendering so that decoding catches up with the clock.
         if (double clk = host->publishedClock(d.serial); clk >= 0 && t < clk - 0.1 && f != before) {
             host->frameDropped();
