@@ -405,10 +405,12 @@ static int32_t ProbeDefaults(const char* path, int& w, int& h, AVRational& fps, 
         } else {
             AVStream* st = ic->streams[vi];
             if (w <= 0 || h <= 0) {
-                w = st->codecpar->width;
-                h = st->codecpar->height;
-                if (StreamRotation(st) % 180 == 90)
-                    std::swap(w, h);  // the upright picture's size
+                // The size a player shows: pixel shape and rotation applied.
+                AVRational sar = av_guess_sample_aspect_ratio(ic, st, nullptr);
+                PictureSource src{st->codecpar->width, st->codecpar->height, sar.num, sar.den, StreamRotation(st)};
+                DisplaySize d = DisplaySizeOf(src);
+                w = d.Width;
+                h = d.Height;
             }
             if (fps.num <= 0) {
                 AVRational r = av_guess_frame_rate(ic, st, nullptr);

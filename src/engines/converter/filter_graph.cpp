@@ -92,6 +92,28 @@ PictureSettings PictureSettingsOf(const ConvertInput& in)
     return s;
 }
 
+DisplaySize DisplaySizeOf(const PictureSource& src)
+{
+    if (src.Width <= 0 || src.Height <= 0)
+        return {};
+    DisplaySize d{std::max(1, int(std::lround(src.Width * SampleAspect(src)))), src.Height};
+    const int r = NormalRotation(src.Rotation);
+    if (r == 90 || r == 270)
+        std::swap(d.Width, d.Height);
+    return d;
+}
+
+DisplaySize PreviewFrameOf(const PictureSource& src)
+{
+    DisplaySize d{src.Width, src.Height};
+    if (SampleAspect(src) != 1.0 && src.Width >= 2) {
+        PictureSource flat = src;
+        flat.Rotation = 0;
+        d.Width = std::max(2, DisplaySizeOf(flat).Width & ~1);
+    }
+    return d;
+}
+
 CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& shown)
 {
     const PictureSource src = Upright(shown);

@@ -65,6 +65,14 @@ struct PictureTarget {
 
 PictureSettings PictureSettingsOf(const ConvertInput& input);
 
+// The size a player shows the source at: the width stretched (or narrowed) by the pixel shape,
+// then turned upright. A 720x576 picture of 64:45 pixels shows 1024x576.
+struct DisplaySize { int Width = 0, Height = 0; };
+DisplaySize DisplaySizeOf(const PictureSource& src);
+// The frame a preview's output pane shows the source in (rotation aside): the source's size, with
+// the width of its display size (even) when its pixels are not square.
+DisplaySize PreviewFrameOf(const PictureSource& src);
+
 // The crop rectangle actually used for a source (margins clamped so that at least 2 pixels stay
 // of a side that has 2 or more, and the whole side of a 1-pixel one; sizes of 2 or more even).
 // Returned as x, y, w, h.

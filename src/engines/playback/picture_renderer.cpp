@@ -48,11 +48,12 @@ std::string OutputChainDescription(const PictureSettings& s, int width, int heig
     src.SarNum = sarNum;
     src.SarDen = sarDen;
     src.Interlaced = interlaced;
-    // The output pane shows the picture in a frame of the source's size, as a job whose frame
-    // size is the source's would write it.
+    // The output pane shows the picture in a frame of the source's display size (a DVD's
+    // 720x480 of narrow pixels shows 640x480), as a job with that frame size would write it.
     rm::converter::PictureTarget target;
-    target.Width = width;
-    target.Height = height;
+    const rm::converter::DisplaySize frame = rm::converter::PreviewFrameOf(src);
+    target.Width = frame.Width;
+    target.Height = frame.Height;
     return rm::converter::VideoFilterDescription(s, src, target);
 }
 

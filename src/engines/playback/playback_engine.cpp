@@ -647,6 +647,10 @@ private:
             if (m_currentRaw) {
                 f->sourceWidth = m_currentRaw->width;
                 f->sourceHeight = m_currentRaw->height;
+                if (m_currentRaw->sample_aspect_ratio.num > 0 && m_currentRaw->sample_aspect_ratio.den > 0) {
+                    f->sourceSarNum = m_currentRaw->sample_aspect_ratio.num;
+                    f->sourceSarDen = m_currentRaw->sample_aspect_ratio.den;
+                }
             }
         }
         f->crop = {m_current.settings.CropTop, m_current.settings.CropBottom, m_current.settings.CropLeft,
