@@ -126,20 +126,33 @@ bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
     return true;
 }
 
-AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s)
+AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s, const AVFrame* previous)
 {
     if (!frame || !ensureGraph(frame, s))
         return nullptr;
-    AVFrame* in = av_frame_clone(frame);
-    if (!in)
-        return nullptr;
     // The graph only needs increasing times; the frame's own clock may jump (seeks, next file).
     static thread_local int64_t tick = 0;
-    in->pts = ++tick * 40;
-    int r = av_buffersrc_add_frame_flags(m_src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
-    av_frame_free(&in);
+    auto feed = [&](const AVFrame* f) {
+        AVFrame* in = av_frame_clone(f);
+        if (!in)
+            return AVERROR(ENOMEM);
+        in->pts = ++tick * 40;
+        int r = av_buffersrc_add_frame_flags(m_src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
+        av_frame_free(&in);
+        return r;
+    };
+    int r = 0;
+    // The pane shows single pictures (a seek, a settings change), so a chain that holds a frame
+    // back (the deinterlacer) is run from a new graph on the picture before and this one; the
+    // end of its input gives this one's picture.
+    const bool withPrevious = m_holdsFrame && previous && previous->width == frame->width &&
+                              previous->height == frame->height && previous->format == frame->format;
+    if (withPrevious)
+        r = feed(previous);
+    if (r >= 0)
+        r = feed(frame);
     if (r >= 0 && m_holdsFrame)
-        r = av_buffersrc_add_frame_flags(m_src, nullptr, 0);  // the deinterlacer gives it at the end
+        r = av_buffersrc_add_frame_flags(m_src, nullptr, 0);
     if (r < 0) {
         m_error = "feed: " + AvError(r);
         freeGraph();
@@ -147,8 +160,11 @@ AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s
     }
     AVFrame* out = av_frame_alloc();
     r = av_buffersink_get_frame(m_sink, out);
-    // The pane shows single pictures (a seek, a settings change), so a chain that holds a frame
-    // back is run on this one picture alone, from a new graph each time.
+    if (r >= 0 && withPrevious) {
+        // The first picture out is the one before: this one comes next.
+        av_frame_unref(out);
+        r = av_buffersink_get_frame(m_sink, out);
+    }
     if (m_holdsFrame)
         freeGraph();
     if (r < 0) {
@@ -187,9 +203,10 @@ PicturePtr PictureRenderer::renderSource(const AVFrame* frame, int maxW, int max
     return toPicture(frame, maxW, maxH, &m_swsSource);
 }
 
-PicturePtr PictureRenderer::renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH)
+PicturePtr PictureRenderer::renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH,
+                                         const AVFrame* previous)
 {
-    AVFrame* out = process(frame, s);
+    AVFrame* out = process(frame, s, previous);
     if (!out)
         return nullptr;
     PicturePtr pic = toPicture(out, maxW, maxH, &m_swsOutput);

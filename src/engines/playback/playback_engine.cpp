@@ -56,6 +56,7 @@ public:
         if (m_thread.joinable())
             m_thread.join();
         av_frame_free(&m_currentRaw);
+        av_frame_free(&m_currentPrevious);
     }
 
     // ---- called from any thread --------------------------------------------------------------
@@ -173,16 +174,20 @@ public:
     int32_t capture(const std::string& path)
     {
         AVFrame* raw = nullptr;
+        AVFrame* previous = nullptr;
         {
             std::lock_guard lock(m_currentMu);
             if (m_currentRaw)
                 raw = av_frame_clone(m_currentRaw);
+            if (m_currentPrevious)
+                previous = av_frame_clone(m_currentPrevious);
         }
         if (!raw)
             return -1;
         PictureRenderer renderer;
-        AVFrame* out = renderer.process(raw, settings());
+        AVFrame* out = renderer.process(raw, settings(), previous);
         av_frame_free(&raw);
+        av_frame_free(&previous);
         if (!out)
             return -2;
         int r = WritePicture(out, path);
@@ -575,6 +580,7 @@ private:
     {
         std::lock_guard lock(m_currentMu);
         av_frame_free(&m_currentRaw);
+        av_frame_free(&m_currentPrevious);
         m_current = VideoItem{};
         m_needFirst = false;
         finishTicket(false);
@@ -585,8 +591,11 @@ private:
         {
             std::lock_guard lock(m_currentMu);
             av_frame_free(&m_currentRaw);
+            av_frame_free(&m_currentPrevious);
             m_currentRaw = item.raw;
+            m_currentPrevious = item.previous;
             item.raw = nullptr;
+            item.previous = nullptr;
         }
         m_current = item;
         m_framesShown++;
@@ -608,10 +617,13 @@ private:
         if (m_state == Closed || (m_state == Stopped && m_idleShown))
             return;
         AVFrame* raw = nullptr;
+        AVFrame* previous = nullptr;
         {
             std::lock_guard lock(m_currentMu);
             if (m_currentRaw)
                 raw = av_frame_clone(m_currentRaw);
+            if (m_currentPrevious)
+                previous = av_frame_clone(m_currentPrevious);
         }
         if (!raw)
             return;
@@ -625,8 +637,9 @@ private:
             m_current.settingsSerial = m_settingsSerial;
         }
         m_current.source = two ? m_renderer.renderSource(raw, maxW, maxH) : nullptr;
-        m_current.output = m_renderer.renderOutput(raw, m_current.settings, maxW, maxH);
+        m_current.output = m_renderer.renderOutput(raw, m_current.settings, maxW, maxH, previous);
         av_frame_free(&raw);
+        av_frame_free(&previous);
         show();
     }
 
@@ -743,6 +756,7 @@ private:
     // The decoded frame on screen, for captures from other threads.
     std::mutex m_currentMu;
     AVFrame* m_currentRaw = nullptr;
+    AVFrame* m_currentPrevious = nullptr;  // the frame decoded before it (interlaced sources)
 
     std::mutex m_infoMu;
     EngineInfo m_info;

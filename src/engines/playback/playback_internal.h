@@ -36,9 +36,12 @@ public:
     // The source picture in display proportions, fitted into maxW x maxH (0: no limit).
     PicturePtr renderSource(const AVFrame* frame, int maxW, int maxH);
     // The processed picture, fitted into maxW x maxH (0: its own size). Null when the chain fails.
-    PicturePtr renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH);
+    // `previous` is the picture decoded before `frame` (or null): the deinterlacer of an
+    // interlaced source weaves its fields from both.
+    PicturePtr renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH,
+                            const AVFrame* previous = nullptr);
     // The processed frame itself (caller frees with av_frame_free); null on failure.
-    AVFrame* process(const AVFrame* frame, const PictureSettings& s);
+    AVFrame* process(const AVFrame* frame, const PictureSettings& s, const AVFrame* previous = nullptr);
 
     const std::string& lastError() const { return m_error; }
 
@@ -111,6 +114,7 @@ struct VideoItem {
     int64_t serial = 0;
     bool end = false;        // no more frames for this serial
     AVFrame* raw = nullptr;  // the decoded frame (owned), kept for re-rendering and capture
+    AVFrame* previous = nullptr;  // interlaced sources: the frame decoded before raw (owned)
     PicturePtr source;
     PicturePtr output;
     PictureSettings settings;  // what `output` was rendered with

@@ -40,6 +40,9 @@ bool ProbeFile(const std::string& path, double& duration, int& w, int& h, bool& 
 
 namespace {
 
+// Seconds a seek starts before the place sought (its frames are decoded, not shown).
+constexpr double kLeadIn = 0.1;
+
 // Decoder state shared by the two decoder threads' loops.
 struct Decoder {
     AVCodecContext* ctx = nullptr;
@@ -304,7 +307,9 @@ void Session::demux()
                 continue;
             }
             const Segment& s = tl->segments[seg];
-            seekVerified(s.start + (target - s.offset));
+            // A little before the place: codecs whose every frame is a keyframe (DV, ProRes)
+            // land exactly, and the deinterlacer wants the picture before the one shown.
+            seekVerified(std::max(s.start, s.start + (target - s.offset) - kLeadIn));
             pushChange(target);
             continue;
         }
@@ -403,11 +408,20 @@ void Session::videoDecode()
     double beforePts = -1;
     int64_t beforeSerial = -1;
     bool emitted = false;
+    // Interlaced sources: the last two pictures decoded, for the deinterlacer.
+    AVFrame* lastDecoded = av_frame_alloc();
+    AVFrame* decodedBefore = av_frame_alloc();
     auto emit = [&](AVFrame* f) {
         double fileSec = 0;
         double t = d.timelineOf(f, fileSec);
         if (stale(d.serial))
             return;
+        d.takeStreamShape(f);
+        if (f != before && f->interlaced_frame) {
+            av_frame_unref(decodedBefore);
+            av_frame_move_ref(decodedBefore, lastDecoded);
+            av_frame_ref(lastDecoded, f);
+        }
         if (f == before) {
             t = beforePts;
         } else if (t >= 0 && t < d.dropBefore - 0.001) {
@@ -421,7 +435,6 @@ void Session::videoDecode()
             return;
         }
         emitted = true;
-        d.takeStreamShape(f);
         // Already late: skip the rendering so that decoding catches up with the clock.
         if (double clk = host->publishedClock(d.serial); clk >= 0 && t < clk - 0.1 && f != before) {
             host->frameDropped();
@@ -437,9 +450,11 @@ void Session::videoDecode()
         item.pts = t;
         item.serial = d.serial;
         item.raw = av_frame_clone(f);
+        if (f != before && f->interlaced_frame && decodedBefore->buf[0])
+            item.previous = av_frame_clone(decodedBefore);
         if (two)
             item.source = renderer.renderSource(f, maxW, maxH);
-        item.output = renderer.renderOutput(f, settings, maxW, maxH);
+        item.output = renderer.renderOutput(f, settings, maxW, maxH, item.previous);
         item.settings = settings;
         item.settingsSerial = settingsSerial;
         pushFrame(item);
@@ -467,6 +482,8 @@ void Session::videoDecode()
             if (it.serial == d.serial)
                 drain();  // the range ended: its last frames come out first
             d.reset(it, true);
+            av_frame_unref(lastDecoded);
+            av_frame_unref(decodedBefore);
             if (it.serial != beforeSerial) {
                 av_frame_unref(before);
                 beforePts = -1;
@@ -506,6 +523,8 @@ void Session::videoDecode()
         FreePacketItem(it);
     }
     av_frame_free(&before);
+    av_frame_free(&lastDecoded);
+    av_frame_free(&decodedBefore);
     av_frame_free(&frame);
 }
 
