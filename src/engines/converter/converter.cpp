@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -727,51 +728,94 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             break;
         }
 
-        if (start > 0) {
-            // Seek to the keyframe before the start, then decode and drop up to the exact frame.
-            int64_t ts = int64_t((t0 + start) * AV_TIME_BASE);
+        // Seek to the keyframe before the start, then decode and drop up to the exact frame.
+        // Some containers (MPEG program streams) seek by timestamps and can land after the
+        // place asked for: until the first picture shows that it lies at or before the start,
+        // nothing is passed on, and a picture too late sends the reader further back.
+        double seekPoint = start, backoff = 1;
+        bool verifying = start > 0, seekAgain = false;
+        auto seekTo = [&](double second) {
+            int64_t ts = int64_t((t0 + second) * AV_TIME_BASE);
             if (avformat_seek_file(ic, -1, INT64_MIN, ts, ts, 0) < 0)
                 av_seek_frame(ic, -1, ts, AVSEEK_FLAG_BACKWARD);
-        }
+        };
+        if (start > 0)
+            seekTo(start);
 
         bool videoDone = false, audioDone = (adec == nullptr);
         int64_t picturesDecoded = 0;
         AVFrame* frame = av_frame_alloc();
-        auto emit = [&](AVCodecContext* dec, AVStream* st, bool isVideo) -> int {
-            int err;
-            while ((err = avcodec_receive_frame(dec, frame)) >= 0) {
+        // Sound decoded while the seek is checked waits for the first picture.
+        std::vector<FramePtr> pendingSound;
+        // Passes one decoded frame on, cut to the stretch; -1 when the job stops.
+        std::function<int(AVFrame*, AVStream*, bool)> take = [&](AVFrame* f, AVStream* st, bool isVideo) -> int {
+            int64_t pts = f->best_effort_timestamp;
+            if (pts == AV_NOPTS_VALUE)
+                pts = f->pts;
+            if (pts == AV_NOPTS_VALUE || seekAgain) {
+                av_frame_unref(f);
+                return 0;
+            }
+            if (verifying && !isVideo) {
+                FramePtr kept = NewFrame();
+                av_frame_move_ref(kept.get(), f);
+                pendingSound.push_back(std::move(kept));
+                if (pendingSound.size() < 256)
+                    return 0;
+                // No picture for a long while: take the place as it is.
+                verifying = false;
+                std::vector<FramePtr> sound = std::move(pendingSound);
+                pendingSound.clear();
+                for (FramePtr& a : sound)
+                    if (take(a.get(), st, false) < 0)
+                        return -1;
+                return 0;
+            }
+            double t = pts * av_q2d(st->time_base) - t0;
+            if (verifying) {
+                verifying = false;
+                if (t > start + 1e-3 && seekPoint > 0) {
+                    seekAgain = true;
+                    pendingSound.clear();
+                    av_frame_unref(f);
+                    return 0;
+                }
+            }
+            double dur = isVideo ? 0.0 : double(f->nb_samples) / std::max(1, f->sample_rate);
+            if (t >= end - 1e-6) {
+                (isVideo ? videoDone : audioDone) = true;
+                av_frame_unref(f);
+            } else if (isVideo ? (t + 1e-3 < start) : (t + dur <= start)) {
+                av_frame_unref(f);
+            } else {
                 if (isVideo)
-                    ++picturesDecoded;
-                int64_t pts = frame->best_effort_timestamp;
-                if (pts == AV_NOPTS_VALUE)
-                    pts = frame->pts;
-                if (pts == AV_NOPTS_VALUE) {
-                    av_frame_unref(frame);
-                    continue;
-                }
-                double t = pts * av_q2d(st->time_base) - t0;
-                double dur = isVideo ? 0.0 : double(frame->nb_samples) / std::max(1, frame->sample_rate);
-                if (t >= end - 1e-6) {
-                    (isVideo ? videoDone : audioDone) = true;
-                    av_frame_unref(frame);
-                    continue;
-                }
-                if (isVideo ? (t + 1e-3 < start) : (t + dur <= start)) {
-                    av_frame_unref(frame);
-                    continue;
-                }
-                if (isVideo)
-                    TakeStreamShape(ic, st, frame);
+                    TakeStreamShape(ic, st, f);
                 ReaderItem item;
                 item.kind = isVideo ? ReaderItem::Video : ReaderItem::Audio;
                 item.input = index;
                 item.timeBase = st->time_base;
                 item.frame = NewFrame();
-                av_frame_move_ref(item.frame.get(), frame);
+                av_frame_move_ref(item.frame.get(), f);
                 // Time since the start of the used stretch, in the stream's time base.
                 item.frame->pts = pts - av_rescale_q(int64_t(std::llround((t0 + start) * 1000000.0)),
                                                      AVRational{1, 1000000}, st->time_base);
                 if (!m_decoded.push(std::move(item)))
+                    return -1;
+            }
+            if (isVideo && !pendingSound.empty() && !verifying && ai >= 0) {
+                std::vector<FramePtr> sound = std::move(pendingSound);
+                pendingSound.clear();
+                for (FramePtr& a : sound)
+                    if (take(a.get(), ic->streams[ai], false) < 0)
+                        return -1;
+            }
+            return 0;
+        };
+        auto emit = [&](AVCodecContext* dec, AVStream* st, bool isVideo) -> int {
+            while (avcodec_receive_frame(dec, frame) >= 0) {
+                if (isVideo)
+                    ++picturesDecoded;
+                if (take(frame, st, isVideo) < 0)
                     return -1;
             }
             return 0;
@@ -799,6 +843,16 @@ int Conversion::ReadInput(int index, ConvertInput* in)
                 }
             }
             av_packet_unref(pkt);
+            if (seekAgain) {
+                seekPoint = std::max(0.0, start - backoff);
+                backoff *= 2;
+                avcodec_flush_buffers(vdec);
+                if (adec)
+                    avcodec_flush_buffers(adec);
+                seekTo(seekPoint);
+                seekAgain = false;
+                verifying = true;
+            }
         }
         if (result == 0 && !Stopped()) {
             avcodec_send_packet(vdec, nullptr);

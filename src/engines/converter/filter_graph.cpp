@@ -229,7 +229,8 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
     const PictureSource src = Upright(shown);
     CropRect c = EffectiveCrop(s, src);
     if (c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height)
-        Append(chain, Fmt("crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
+        // A 1-pixel side is odd: exact, or the crop rounds it to the colour planes' 2 (to 0).
+        Append(chain, Fmt((c.W | c.H) & 1 ? "crop=%d:%d:%d:%d:exact=1" : "crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
     std::string fx = PictureEffectsDescription(s);
     if (fx != "null")
         Append(chain, fx);
