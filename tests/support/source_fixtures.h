@@ -207,7 +207,8 @@ inline void SizeOf(const std::string& path, int& w, int& h)
     std::sscanf(out.c_str(), "%d,%d", &w, &h);
 }
 
-// The picture at second t (the first when t < 0) as 8-bit grey, at its stored size.
+// The picture at second t (the first when t < 0) as 8-bit grey (full range, by way of RGB, so
+// that pictures and video frames compare), at its stored size.
 inline Gray GrayAt(const std::string& path, double t = -1)
 {
     Gray g;
@@ -215,7 +216,7 @@ inline Gray GrayAt(const std::string& path, double t = -1)
     char ss[48] = "";
     if (t >= 0)
         std::snprintf(ss, sizeof ss, " -ss %.3f", t);
-    g.px = Capture("ffmpeg -nostdin -v error -i " + Quoted(path) + ss + " -frames:v 1 -vf format=gray -f rawvideo -");
+    g.px = Capture("ffmpeg -nostdin -v error -i " + Quoted(path) + ss + " -frames:v 1 -vf format=rgb24,format=gray -f rawvideo -");
     return g;
 }
 
