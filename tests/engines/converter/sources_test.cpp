@@ -357,3 +357,49 @@ TEST(ConverterSources, ASlightlyShortSourceConvertsWithoutFrozenPadding)
     EXPECT_GT(written, content - 0.1);
     EXPECT_LE(written, content + 1.0);
 }
+
+// The chain's pieces for such sources: where the deinterlacer goes, 1-pixel crops, the sizes
+// players show.
+TEST(FilterGraph, InterlacedTinyAndAnamorphicSources)
+{
+    PictureSettings s;
+    PictureTarget target{480, 360, 0, 25, 1};
+    struct Case { const char* name; PictureSource src; const char* starts; };
+    const Case cases[] = {
+        {"progressive: untouched", {720, 576, 1, 1, 0, false}, "fps=fps=25/1,"},
+        {"interlaced: fields first, then the rate", {720, 576, 1, 1, 0, true},
+         "bwdif=mode=send_frame:parity=auto:deint=interlaced,fps=fps=25/1,"},
+        {"interlaced but too small for bwdif", {2, 2, 1, 1, 0, true}, "fps=fps=25/1,"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(VideoFilterDescription(s, c.src, target).rfind(c.starts, 0), 0u)
+            << c.name << ": " << VideoFilterDescription(s, c.src, target);
+
+    // A 1-pixel side keeps its pixel; a crop of the other side is exact.
+    PictureSettings margins;
+    margins.CropTop = margins.CropBottom = margins.CropLeft = margins.CropRight = 5;
+    CropRect r = EffectiveCrop(margins, PictureSource{1, 64, 1, 1});
+    EXPECT_EQ(r.X, 0);
+    EXPECT_EQ(r.W, 1);
+    EXPECT_EQ(r.H, 54);
+    EXPECT_NE(VideoFilterDescription(margins, PictureSource{1, 64, 1, 1}, target).find("crop=1:54:0:5:exact=1"),
+              std::string::npos);
+    r = EffectiveCrop(PictureSettings{}, PictureSource{1, 1, 1, 1});
+    EXPECT_EQ(r.W * r.H, 1);
+
+    struct Shape { PictureSource src; int w, h; };
+    const Shape shapes[] = {
+        {{720, 576, 64, 45}, 1024, 576},   // PAL 16:9
+        {{720, 480, 8, 9}, 640, 480},      // NTSC 4:3
+        {{1440, 1080, 4, 3}, 1920, 1080},  // HDV / ProRes 16:9
+        {{1920, 1080, 1, 1, 90}, 1080, 1920},
+        {{720, 576, 0, 0}, 720, 576},      // unknown counts as square
+    };
+    for (const Shape& sh : shapes) {
+        DisplaySize d = DisplaySizeOf(sh.src);
+        EXPECT_EQ(d.Width, sh.w);
+        EXPECT_EQ(d.Height, sh.h);
+    }
+    EXPECT_EQ(PreviewFrameOf(PictureSource{720, 480, 8, 9}).Width, 640);
+    EXPECT_EQ(PreviewFrameOf(PictureSource{1, 1, 2, 1}).Width, 1);
+}
