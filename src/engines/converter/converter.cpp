@@ -704,7 +704,10 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         if (declared > 0 && start + in->Length >= std::floor(declared + 1e-3))
             toEnd = true;
         const double segment = toEnd ? kUnknown : double(in->Length);
-        const double asked = toEnd ? (declared > 0 ? declared - start : kUnknown) : segment;
+        // What the stretch should hold. A length guessed from the bit rate (raw streams) is no
+        // promise: such a source is taken as far as it goes.
+        const bool guessed = ic->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+        const double asked = !toEnd ? segment : (declared > 0 && !guessed ? declared - start : kUnknown);
         if (declared > 0 && asked <= 0) {
             fail(kResultInvalidSettings);  // the stretch starts at or after the source's end
             break;
