@@ -83,6 +83,14 @@ inline std::string InterlacedDv()
                                      " -vf tinterlace=mode=interleave_bottom,setfield=bff,format=yuv420p -c:v dvvideo -an");
 }
 
+// A lossless capture whose pictures say nothing of fields: only the Matroska header says
+// "interlaced, bottom field first".
+inline std::string InterlacedByContainer()
+{
+    return Made("ffv1-25i-bff.mkv", MovingBarGraph(3, 50) +
+                                        " -vf tinterlace=mode=interleave_bottom,format=yuv420p -c:v ffv1 -field_order bb -an");
+}
+
 // The same bar as a progressive 25 fps source, coded losslessly (decoding gives its exact pixels).
 inline std::string ProgressiveBar()
 {

@@ -145,12 +145,12 @@ bool StreamSaysInterlaced(const AVStream* st)
 
 // A decoded picture as a player shows it: the pixel shape the container declares wins over the
 // codec's, and a picture of a stream that the header calls interlaced (the decoder did not say)
-// carries the header's field order.
+// carries the header's field order (codecs that flag their pictures themselves are believed).
 void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f)
 {
     AVRational sar = av_guess_sample_aspect_ratio(ic, st, f);
     f->sample_aspect_ratio = (sar.num > 0 && sar.den > 0) ? sar : AVRational{1, 1};
-    if (!f->interlaced_frame && StreamSaysInterlaced(st)) {
+    if (!f->interlaced_frame && StreamSaysInterlaced(st) && FieldOrderFromContainer(st->codecpar->codec_id)) {
         f->interlaced_frame = 1;
         AVFieldOrder o = st->codecpar->field_order;
         f->top_field_first = (o == AV_FIELD_TT || o == AV_FIELD_TB) ? 1 : 0;

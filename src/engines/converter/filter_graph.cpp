@@ -8,6 +8,10 @@
 
 #include "engines/converter/converter.h"
 
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
 namespace rm::converter {
 
 namespace {
@@ -203,6 +207,26 @@ std::string PictureEffectsDescription(const PictureSettings& s)
         break;
     }
     return chain.empty() ? "null" : chain;
+}
+
+bool FieldOrderFromContainer(int codecId)
+{
+    switch (AVCodecID(codecId)) {
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_HEVC:
+    case AV_CODEC_ID_VC1:
+    case AV_CODEC_ID_WMV3:
+    case AV_CODEC_ID_DVVIDEO:
+    case AV_CODEC_ID_PRORES:
+    case AV_CODEC_ID_DNXHD:
+    case AV_CODEC_ID_MJPEG:
+        return false;
+    default:
+        return true;
+    }
 }
 
 std::string DeinterlaceDescription(const PictureSource& src)

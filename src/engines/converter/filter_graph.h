@@ -87,6 +87,11 @@ PlacedRect PlacePicture(const PictureSettings& s, const PictureSource& src, int 
 // that crops and scales by itself. "null" when nothing is to be done.
 std::string PictureEffectsDescription(const PictureSettings& s);
 
+// Whether a picture of this codec (an FFmpeg codec id) takes its interlacing from the
+// container's field order. Codecs that flag each picture themselves (MPEG-2, H.264, DV, ...)
+// are believed frame by frame: a film DVD mixes progressive pictures into an interlaced stream.
+bool FieldOrderFromContainer(int codecId);
+
 // The deinterlacer of an interlaced source ("" for progressive sources and for pictures too small
 // to deinterlace). It holds one frame back: a graph with it gives a frame's picture when the next
 // frame (or the end) has come in.

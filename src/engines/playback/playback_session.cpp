@@ -52,6 +52,7 @@ struct Decoder {
     int64_t serial = -1;
     AVRational containerSar{0, 1};  // pixel shape the container declares (0/1: none)
     AVFieldOrder fieldOrder = AV_FIELD_UNKNOWN;
+    int codecId = AV_CODEC_ID_NONE;
     ~Decoder() { avcodec_free_context(&ctx); }
 
     // A picture as a player shows it (the converter does the same): the container's pixel shape
@@ -61,7 +62,8 @@ struct Decoder {
         if (containerSar.num > 0 && containerSar.den > 0)
             f->sample_aspect_ratio = containerSar;
         const bool tff = fieldOrder == AV_FIELD_TT || fieldOrder == AV_FIELD_TB;
-        if (!f->interlaced_frame && (tff || fieldOrder == AV_FIELD_BB || fieldOrder == AV_FIELD_BT)) {
+        if (!f->interlaced_frame && (tff || fieldOrder == AV_FIELD_BB || fieldOrder == AV_FIELD_BT) &&
+            rm::converter::FieldOrderFromContainer(codecId)) {
             f->interlaced_frame = 1;
             f->top_field_first = tff ? 1 : 0;
         }
@@ -86,6 +88,7 @@ struct Decoder {
         tb = it.tbDen ? double(it.tbNum) / it.tbDen : 0;
         containerSar = AVRational{it.sarNum, it.sarDen};
         fieldOrder = it.params->field_order;
+        codecId = it.params->codec_id;
         if (sameStream) {
             // A seek in the same file: forget the old pictures, keep the threads.
             avcodec_flush_buffers(ctx);

@@ -152,7 +152,8 @@ TEST(ConverterSources, InterlacedCapturesAreDeinterlacedInTheirFieldOrder)
 {
     struct Case { const char* name; std::string source; };
     const Case cases[] = {{"PAL MPEG-2, top field first", InterlacedPal()},
-                          {"DV, bottom field first", InterlacedDv()}};
+                          {"DV, bottom field first", InterlacedDv()},
+                          {"FFV1, field order in the Matroska header only", InterlacedByContainer()}};
     const std::string progressive = ProgressiveBar();
     ASSERT_FALSE(progressive.empty());
     for (const Case& c : cases) {
@@ -160,7 +161,7 @@ TEST(ConverterSources, InterlacedCapturesAreDeinterlacedInTheirFieldOrder)
         const double sourceTeeth = CombTeeth(GrayAt(c.source, 1.0));
         EXPECT_GT(sourceTeeth, 10) << c.name << ": the fixture must show combing";
         for (bool thumbnail : {false, true}) {
-            const std::string out = OutPath(std::string(thumbnail ? "thumb-" : "deint-") + (c.name[0] == 'D' ? "dv" : "pal") +
+            const std::string out = OutPath(std::string(thumbnail ? "thumb-" : "deint-") + std::string(c.name, 3) +
                                             (thumbnail ? ".jpg" : ".mkv"));
             JobPtr job = thumbnail ? JobPtr(createGroupMediaUIOption(nullptr, "image2", 0)) : MakeJob(out, "720x576", true);
             if (thumbnail) {

@@ -97,7 +97,8 @@ protected:
 TEST_F(PreviewSources, OutputPaneDeinterlacesInTheSourcesFieldOrder)
 {
     struct Case { const char* name; std::string source; };
-    const Case cases[] = {{"pal-tff", InterlacedPal()}, {"dv-bff", InterlacedDv()}};
+    const Case cases[] = {{"pal-tff", InterlacedPal()}, {"dv-bff", InterlacedDv()},
+                          {"ffv1-container-bff", InterlacedByContainer()}};
     for (const Case& c : cases) {
         ASSERT_FALSE(c.source.empty()) << c.name;
         ASSERT_EQ(pb::openFile(c.source.c_str()), 0) << c.name;
