@@ -12,6 +12,8 @@ apt_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev time bc
   haxe chromium xvfb xauth imagemagick fonts-dejavu-core xdotool libsdl2-dev dbus-x11 dvdauthor
   nodejs npm
+  # The installation: icon sizes drawn from the SVG, the Debian package and its checks.
+  qt6-svg-dev desktop-file-utils appstream dpkg-dev file
 )
 missing=()
 for p in "${apt_packages[@]}"; do

@@ -2,10 +2,14 @@
 // onto the SWF's timeline) and a progressive one, from the same FLV.
 //
 //   player_maker_bench make FLV SECONDS   writes a 640x480 FLV1 + MP3 test video
-//   player_maker_bench run FLV TYPE N     generates the player N times, prints "seconds=S bytes=B"
+//   player_maker_bench run FLV TYPE N     generates the player N times, prints
+//                                          "seconds=S bytes=B peak_kb=K" (K: the process's peak
+//                                          resident memory, which memory.sh compares by length)
 
 #include "engines/player_maker/player_maker.h"
 #include "support/media_fixture.h"
+
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -63,6 +67,9 @@ int main(int argc, char** argv)
         }
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::printf("seconds=%.4f bytes=%llu\n", s / n, (unsigned long long)std::filesystem::file_size(swf));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("seconds=%.4f bytes=%llu peak_kb=%ld\n", s / n, (unsigned long long)std::filesystem::file_size(swf),
+                usage.ru_maxrss);
     return 0;
 }

@@ -21,8 +21,8 @@ t0=$(now)
 for ((i = 0; i < runs; i++)); do ffmpeg -v error -y -r 25 -i "$flv" -c copy -f swf "$dir/ffmpeg.swf"; done
 t1=$(now)
 theirs=$(awk -v a="$t0" -v b="$t1" -v n=$runs 'BEGIN{print (b-a)/n}')
-read -r ours1 bytes1 < <("$bin" run "$flv" 1 $runs | sed -E 's/seconds=([0-9.]+) bytes=([0-9]+)/\1 \2/')
-read -r ours2 bytes2 < <("$bin" run "$flv" 2 $runs | sed -E 's/seconds=([0-9.]+) bytes=([0-9]+)/\1 \2/')
+read -r ours1 bytes1 < <("$bin" run "$flv" 1 $runs | sed -E 's/seconds=([0-9.]+) bytes=([0-9]+).*/\1 \2/')
+read -r ours2 bytes2 < <("$bin" run "$flv" 2 $runs | sed -E 's/seconds=([0-9.]+) bytes=([0-9]+).*/\1 \2/')
 
 printf 'video: %s s, %d bytes\n' "$secs" "$(stat -c %s "$flv")"
 printf 'ffmpeg -c copy -f swf:           %8.3f s   %10d bytes\n' "$theirs" "$(stat -c %s "$dir/ffmpeg.swf")"

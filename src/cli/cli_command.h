@@ -2,6 +2,7 @@
 // reelmaker-cli subcommands. Each command lives in its own cli_<name>.cpp and registers itself
 // with a static CliCommandRegistrar, so adding a command needs no edit elsewhere.
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@ struct CliCommandRegistrar {
     explicit CliCommandRegistrar(CliCommand c) { CliCommands().push_back(std::move(c)); }
 };
 
-// Prints the usage of one command (or of all when name is empty) to standard error.
-void PrintUsage(const std::string& name = {});
+// Prints the usage of one command (or of all when name is empty), to standard error unless
+// asked for (--help prints it to standard output).
+void PrintUsage(const std::string& name = {}, std::FILE* to = stderr);
 
 } // namespace rmcli

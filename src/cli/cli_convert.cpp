@@ -31,10 +31,6 @@
 #include "model/profile_catalogue.h"
 #include "model/task_tree.h"
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 namespace rmcli {
 namespace {
 
@@ -326,12 +322,16 @@ std::string ProbeText(int32_t code)
 
 std::atomic<bool> g_interrupted{false};
 
-extern "C" void OnInterrupt(int)
+// Ctrl+C, a terminal that closes (SIGHUP) and a polite kill (SIGTERM) all cancel the run as the
+// progress window's Yes does, so the partial outputs are removed; the same signal a second time
+// ends the program at once.
+constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnInterrupt(int sig)
 {
-    // First Ctrl+C: cancel like the progress window's Yes; a second one ends the program.
     rm::TheConvertRun().cancel.store(1);
     g_interrupted.store(true);
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(sig, SIG_DFL);
 }
 
 // Prints result lines as the progress window writes them, and a progress bar on a terminal.
@@ -426,8 +426,6 @@ int RunConvert(const std::vector<std::string>& args)
         return kExitUsage;
     }
 
-    av_log_set_level(AV_LOG_ERROR);  // the decoders' chatter is not for the user
-
     // What the main window does when it starts: program folder, settings, profiles.
     const QString program = rm::ProgramFolder();
     rm::AppSettings& app = rm::TheAppSettings();
@@ -516,13 +514,15 @@ int RunConvert(const std::vector<std::string>& args)
 
     rm::TheConvertRun().cancel.store(0);
     g_interrupted.store(false);
-    std::signal(SIGINT, OnInterrupt);
+    for (int sig : kCancelSignals)
+        std::signal(sig, OnInterrupt);
     {
         rm::ConverThread worker(std::move(setup));
         worker.start();
         worker.wait();
     }
-    std::signal(SIGINT, SIG_DFL);
+    for (int sig : kCancelSignals)
+        std::signal(sig, SIG_DFL);
 
     if (g_interrupted.load()) {
         std::fprintf(stderr, "reelmaker-cli convert: cancelled\n");

@@ -1,6 +1,7 @@
 // reelmaker-cli profiles [--json]: the output profiles of the program folder, in catalogue order.
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_json.h"
 #include "engines/profiles/profiles.h"
+#include "model/app_settings.h"
 #include "model/profile_catalogue.h"
 
 namespace rmcli {
@@ -42,7 +44,7 @@ int RunProfiles(const std::vector<std::string>& args)
             return kExitUsage;
         }
     }
-    rm::ReadProfileCatalogue(QCoreApplication::applicationDirPath().toStdString());
+    rm::ReadProfileCatalogue(QDir(rm::ProgramFolder()).absolutePath().toStdString());
     const rm::profiles::ProfileCatalogue& cat = rm::Catalogue();
     for (int i = 0; i < cat.Count; ++i) {
         const rm::profiles::Profile& p = cat.Profiles[i];

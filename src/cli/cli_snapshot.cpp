@@ -16,10 +16,6 @@
 #include "cli/cli_options.h"
 #include "engines/playback/playback_engine.h"
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 namespace rmcli {
 namespace {
 
@@ -161,7 +157,6 @@ int Run(const std::vector<std::string>& args)
         return Fail("no such file: " + o.file, kExitFailed);
 
     namespace pb = rm::playback;
-    av_log_set_level(AV_LOG_ERROR);  // the decoders' and filters' chatter is not for the user
     pb::setPictureSettings(o.picture);
     int result = kExitOk;
     if (pb::openFile(o.file.c_str()) != 0) {

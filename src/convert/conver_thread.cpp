@@ -59,6 +59,15 @@ struct JobHolder {
     }
 };
 
+// The result a thumbnail adds to its video's line: none unless it was asked for and could not
+// be written (a cancel is the cancel's, not the thumbnail's).
+int32_t ThumbnailResult(const ThumbnailJob& t)
+{
+    if (!t.converted || t.result == messages::kResultOk || t.result == messages::kResultCancelled)
+        return messages::kResultOk;
+    return messages::kResultThumbnailWriteFailed;
+}
+
 void ReleaseThumbnail(ThumbnailJob& t)
 {
     if (t.job)
@@ -131,9 +140,48 @@ struct ConverThread::Impl {
         return !folders.currentJobFolder.isEmpty() && QFileInfo(folders.currentJobFolder).isDir();
     }
 
-    // Returns the name the page step uses (the name of the player actually written), or empty
-    // when the task's folder could not be made.
-    QString Single(const MediaItem& t, const CustomSettings& s)
+    // What a task left for the clean-up step.
+    struct TaskOutputs {
+        QString playerName;     // the player written (name without folder and extension)
+        bool playerFailed = false;
+    };
+
+    // The player and page of a finished output. Returns the result its line carries: success,
+    // or the player or page that could not be written. No page is written for a player that is
+    // not there.
+    int32_t PlayerAndPage(const CustomSettings& s, const QString& stem, int32_t length, TaskOutputs& out)
+    {
+        if (!s.IsGeneralSwf)
+            return messages::kResultOk;
+        const QString name = FileNameOfStem(stem);
+        if (MakeOutputPlayer(s, stem, name, length, setup.player) != player_maker::FPM_OK) {
+            out.playerFailed = true;
+            return messages::kResultPlayerWriteFailed;
+        }
+        out.playerName = name;
+        return PageStep(s, name) ? messages::kResultOk : messages::kResultPageWriteFailed;
+    }
+
+    // After the conversion of a file, segment or merge group: its thumbnail, player and page.
+    // Returns the result of the task's line.
+    int32_t AfterConversion(const ConvertJob& job, const CustomSettings& s, bool filled, int32_t result,
+                            int32_t length, TaskOutputs& out)
+    {
+        if (!filled)
+            return result;
+        ThumbnailJob thumb = FillThumbnailJob(job, s);
+        const int32_t thumbnail = ThumbnailResult(thumb);
+        ReleaseThumbnail(thumb);
+        // A failed or cancelled conversion wrote no video: no player or page that would look
+        // like a finished output. The player and page take the name of the file actually
+        // written (clip(1) when clip was taken), so they show this task's video, not another's.
+        if (result != messages::kResultOk)
+            return result;
+        result = PlayerAndPage(s, StemOf(job.OutputPath), length, out);
+        return result != messages::kResultOk ? result : thumbnail;
+    }
+
+    void Single(const MediaItem& t, const CustomSettings& s, TaskOutputs& out)
     {
         JobHolder job{converter::createGroupMediaUIOption(nullptr, s.FormatName, s.FormatArg)};
         ConvertInput* input = converter::createMediaUIOption(job.job, SourceOf(t));
@@ -141,26 +189,11 @@ struct ConverThread::Impl {
         const int32_t length = t.trim.Length();
         Post(WM_CONVERT_ONE_MAX, length, 0);
         const int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
-        QString name;
-        if (filled) {
-            ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
-            ReleaseThumbnail(thumb);
-        }
-        // A failed or cancelled conversion wrote no video: no player or page that would look
-        // like a finished output. The player and page take the name of the file actually
-        // written (clip(1) when clip was taken), so they show this task's video, not another's.
-        if (filled && result == messages::kResultOk) {
-            const QString stem = StemOf(job.job->OutputPath);
-            name = FileNameOfStem(stem);
-            if (s.IsGeneralSwf)
-                MakeOutputPlayer(s, stem, name, length, setup.player);
-        }
-        ReportOutput(result, t.outputBaseName, length);
-        return name;
+        ReportOutput(AfterConversion(*job.job, s, filled, result, length, out), t.outputBaseName, length);
     }
 
-    QString Merge(const MediaItem& g, const std::vector<std::unique_ptr<MediaItem>>& members,
-                  const CustomSettings& s)
+    void Merge(const MediaItem& g, const std::vector<std::unique_ptr<MediaItem>>& members, const CustomSettings& s,
+               TaskOutputs& out)
     {
         JobHolder job{converter::createGroupMediaUIOption(nullptr, s.FormatName, s.FormatArg)};
         const bool filled = FillMergeJob(folders, g, s, job.job);
@@ -172,29 +205,18 @@ struct ConverThread::Impl {
         }
         Post(WM_CONVERT_ONE_MAX, length, 0);
         const int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
-        QString name;
-        if (filled) {
-            ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
-            ReleaseThumbnail(thumb);
-        }
-        if (filled && result == messages::kResultOk) {
-            const QString stem = StemOf(job.job->OutputPath);
-            name = FileNameOfStem(stem);
-            if (s.IsGeneralSwf)
-                MakeOutputPlayer(s, stem, name, length, setup.player);
-        }
-        ReportOutput(result, g.outputBaseName, length);
-        return name;
+        ReportOutput(AfterConversion(*job.job, s, filled, result, length, out), g.outputBaseName, length);
     }
 
-    QString Slide(MediaItem& g, const std::vector<std::unique_ptr<MediaItem>>& members, const CustomSettings& s)
+    void Slide(MediaItem& g, const std::vector<std::unique_ptr<MediaItem>>& members, const CustomSettings& s,
+               TaskOutputs& out)
     {
         if (!MakeJobFolder(folders, QString::fromUtf8(g.outputBaseName))) {
             // The group cannot be converted. Each member still gets its line, so the user sees
             // why nothing came out, and the total bar stays right; the run goes on.
             for (const auto& m : members)
                 ReportOutput(messages::kResultOutputCreateFailed, m->outputBaseName, m->trim.Length());
-            return {};
+            return;
         }
         const QString wanted = folders.currentJobFolder + QString::fromUtf8(g.outputBaseName) + QStringLiteral(".swf");
         const QString swf = UniqueOutputPath(folders, g, wanted, QStringLiteral("swf"));
@@ -203,7 +225,7 @@ struct ConverThread::Impl {
         SetText(g.outputBaseName, name.toUtf8().constData());
 
         player_maker::FPMUIGroupOption* group = nullptr;
-        BeginSlidePlayer(s, stem, name, &group, setup.player);
+        const bool pictureCopied = BeginSlidePlayer(s, stem, name, &group, setup.player);
 
         int32_t slideLength = 0;
         int converted = 0;
@@ -215,8 +237,9 @@ struct ConverThread::Impl {
             Post(WM_CONVERT_ONE_MAX, length, 0);
             const int32_t result = converter::converteToMedia(job.job, s.FormatName, job.job->FormatArgument);
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
+            const int32_t thumbnail = ThumbnailResult(thumb);
             ReleaseThumbnail(thumb);
-            ReportOutput(result, m->outputBaseName, length);
+            ReportOutput(result == messages::kResultOk ? thumbnail : result, m->outputBaseName, length);
             // A member that failed wrote nothing (the engine leaves no partial file); listing
             // it would give the playlist an entry that cannot play.
             if (result == messages::kResultOk && group) {
@@ -226,30 +249,48 @@ struct ConverThread::Impl {
                 ++converted;
             }
         }
-        if (group) {
-            if (converted > 0)
-                FinishSlidePlayer(s, group, slideLength);
-            player_maker::freeFPMUIGroupOption(&group);
+        if (!group)
+            return;
+        if (converted > 0 && s.IsGeneralSwf) {
+            // The members have their lines; the group's player and page get one only when they
+            // could not be written.
+            int32_t result = messages::kResultOk;
+            if (FinishSlidePlayer(s, group, slideLength) != player_maker::FPM_OK || !pictureCopied) {
+                QFile::remove(swf);
+                out.playerFailed = true;
+                result = messages::kResultPlayerWriteFailed;
+            } else {
+                out.playerName = name;
+                if (!PageStep(s, name))
+                    result = messages::kResultPageWriteFailed;
+            }
+            if (result != messages::kResultOk)
+                Post(WM_CONVERT_RESULT, result, reinterpret_cast<intptr_t>(RunResultName(g.outputBaseName)));
         }
-        return converted > 0 ? name : QString();
+        player_maker::freeFPMUIGroupOption(&group);
     }
 
-    void PageStep(const CustomSettings& s, const QString& name)
+    // The page of a written player, when the settings ask for one. False when it could not be
+    // written.
+    bool PageStep(const CustomSettings& s, const QString& name)
     {
         if (!s.IsGeneralSwf || !s.IsGeneralHtml || name.isEmpty() || !FolderExists())
-            return;
-        WritePlayerPage(folders.currentJobFolder, name, s.BackgrounColor.red, s.BackgrounColor.green,
-                        s.BackgrounColor.blue, s.Width, s.Height, setup.player.programFolder);
+            return true;
+        return WritePlayerPage(folders.currentJobFolder, name, s.BackgrounColor.red, s.BackgrounColor.green,
+                               s.BackgrounColor.blue, s.Width, s.Height, setup.player.programFolder);
     }
 
-    void CleanUpStep(const CustomSettings& s, const QString& playerName)
+    void CleanUpStep(const CustomSettings& s, const TaskOutputs& out)
     {
         if (s.IsGeneralFlv || !FolderExists())
             return;
+        // The video stays when its player could not be written: it is all that came of the task.
+        if (s.IsGeneralSwf && out.playerFailed)
+            return;
         // A player that plays the FLV from beside itself (type 2, or type 1 when the video could
         // not be embedded) needs it: then the FLV is an output, not an intermediate file.
-        if (s.IsGeneralSwf && !playerName.isEmpty()) {
-            const QString player = folders.currentJobFolder + playerName + QStringLiteral(".swf");
+        if (s.IsGeneralSwf && !out.playerName.isEmpty()) {
+            const QString player = folders.currentJobFolder + out.playerName + QStringLiteral(".swf");
             if (player_maker::playerLoadsVideoBesideIt(player.toUtf8().constData()))
                 return;
         }
@@ -257,6 +298,17 @@ struct ConverThread::Impl {
         const QStringList flvs = dir.entryList({QStringLiteral("*.flv")}, QDir::Files | QDir::Hidden);
         for (const QString& f : flvs)
             dir.remove(f);
+    }
+
+    // A job folder this run made and that holds nothing (every output failed or was
+    // cancelled) goes again.
+    void RemoveFolderIfEmpty()
+    {
+        if (!folders.currentMadeByRun || !FolderExists())
+            return;
+        QDir dir(folders.currentJobFolder);
+        if (dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+            QDir().rmdir(folders.currentJobFolder);
     }
 
     void Execute()
@@ -281,15 +333,16 @@ struct ConverThread::Impl {
             MediaItem& t = *task.item;
             const CustomSettings& s = t.settings ? *t.settings : fallback;
             folders.currentJobFolder.clear();
-            QString pageName;
+            folders.currentMadeByRun = false;
+            TaskOutputs outputs;
             if (t.kind == kKindMerge)
-                pageName = Merge(t, task.members, s);
+                Merge(t, task.members, s, outputs);
             else if (t.kind == kKindSlide)
-                pageName = Slide(t, task.members, s);
+                Slide(t, task.members, s, outputs);
             else
-                pageName = Single(t, s);
-            PageStep(s, pageName);
-            CleanUpStep(s, pageName);
+                Single(t, s, outputs);
+            CleanUpStep(s, outputs);
+            RemoveFolderIfEmpty();
         }
 
         converter::setProgressHandle(nullptr);

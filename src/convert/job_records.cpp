@@ -62,10 +62,11 @@ QString JobTimeStamp(const QDateTime& when)
 bool MakeJobFolder(JobFolders& folders, const QString& name, const QDateTime& when)
 {
     folders.currentJobFolder = folders.outputFolder + name + QLatin1Char('-') + JobTimeStamp(when) + Sep();
+    folders.currentMadeByRun = false;
     QDir dir(folders.currentJobFolder);
     if (dir.exists())
         return true;
-    QDir().mkdir(folders.currentJobFolder);  // one level: the output folder must exist
+    folders.currentMadeByRun = QDir().mkdir(folders.currentJobFolder);  // one level: the output folder must exist
     return dir.exists();
 }
 

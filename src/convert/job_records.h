@@ -15,6 +15,7 @@ namespace rm {
 struct JobFolders {
     QString outputFolder;      // the application's output folder, with a trailing separator
     QString currentJobFolder;  // folder of the task being converted (set by MakeJobFolder)
+    bool currentMadeByRun = false;  // MakeJobFolder created currentJobFolder (it did not exist)
 };
 
 // "2009-3-7-14-5-9": year, month, day, hour, minute, second without leading zeros.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "convert/file_copy.h"
 #include "model/app_settings.h"
 
 namespace rm {
@@ -195,10 +196,10 @@ bool WritePlayerPage(const QString& jobFolder, const QString& name, int red, int
         program += u'/';
     const QString script = program + QStringLiteral("templates/AC_RunActiveContent.js");
     const QString copy = jobFolder + QStringLiteral("AC_RunActiveContent.js");
-    if (QFileInfo::exists(script)) {
-        QFile::remove(copy);
-        QFile::copy(script, copy);
-    }
+    // A page whose script could not be copied (disk full, folder read-only) would not play:
+    // it is not written either. A program folder without the script still gets its page.
+    if (QFileInfo::exists(script) && !CopyFileAtomically(script, copy))
+        return false;
 
     page.SetWidth(width);
     page.SetHeight(height);

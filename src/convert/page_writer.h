@@ -41,8 +41,9 @@ QString ColourText(int red, int green, int blue);
 // The worker's page step: copies programFolder + "templates/AC_RunActiveContent.js" into
 // jobFolder (replacing a file of that name) and writes jobFolder + name + ".html" for the player
 // name.swf. jobFolder ends with a separator; an empty programFolder means ProgramFolder().
-// Returns whether the page was written (a missing script is not an error: the page then says
-// so in the browser).
+// Both files are written under temporary names and renamed when complete. Returns whether the
+// page was written: false also when the script could not be copied (no page is written then); a
+// program folder without the script is not an error (the page then says so in the browser).
 bool WritePlayerPage(const QString& jobFolder, const QString& name, int red, int green, int blue,
                      int32_t width, int32_t height, const QString& programFolder = {});
 

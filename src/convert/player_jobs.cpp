@@ -1,5 +1,6 @@
 #include "convert/player_jobs.h"
 
+#include "convert/file_copy.h"
 #include "model/custom_settings.h"
 
 #include <QCoreApplication>
@@ -181,7 +182,7 @@ void FillCommonPlayerPart(const CustomSettings& s, FPMUIGroupOption* group, bool
     }
 }
 
-void FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QString& jobFolder,
+bool FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QString& jobFolder,
                     int lengthSeconds)
 {
     auto* d = createFPMUIOverlayADOption();
@@ -222,37 +223,44 @@ void FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QStr
         if (!folder.endsWith('/') && !folder.endsWith('\\'))
             folder += '/';
         const QString dest = folder + imageInfo.fileName();
-        if (QFileInfo(dest).absoluteFilePath() != imageInfo.absoluteFilePath()) {
-            QFile::remove(dest);
-            QFile::copy(image, dest);
-        }
+        if (QFileInfo(dest).absoluteFilePath() != imageInfo.absoluteFilePath())
+            return CopyFileAtomically(image, dest);
     }
+    return true;
 }
 
-void MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString& name,
-                      int lengthSeconds, const PlayerJobContext& ctx)
+int MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString& name,
+                     int lengthSeconds, const PlayerJobContext& ctx)
 {
     EnsurePrefix(ctx);
-    FPMUIGroupOption* g = StartGroup(stem + ".swf");
+    const QString swf = stem + ".swf";
+    FPMUIGroupOption* g = StartGroup(swf);
     FillCommonPlayerPart(s, g, false, ctx);
-    FillDecoration(s, g, QFileInfo(stem).path(), lengthSeconds);
+    const bool pictureCopied = FillDecoration(s, g, QFileInfo(stem).path(), lengthSeconds);
     AddMedia(g, s.SwfType, stem, name, s.Width, s.Height);
     g->IsPreview = 0;
-    generateFLVPlayer(g);
+    int rc = generateFLVPlayer(g);
     freeFPMUIGroupOption(&g);
+    if (rc == FPM_OK && !pictureCopied) {
+        // A player without the picture it shows is not the player asked for.
+        QFile::remove(swf);
+        rc = FPM_ERR_WRITE;
+    }
+    return rc;
 }
 
-void BeginSlidePlayer(const CustomSettings& s, const QString& folderStem, const QString& name,
+bool BeginSlidePlayer(const CustomSettings& s, const QString& folderStem, const QString& name,
                       FPMUIGroupOption** group, const PlayerJobContext& ctx)
 {
     (void)name;
     EnsurePrefix(ctx);
     FPMUIGroupOption* g = StartGroup(folderStem + ".swf");
     FillCommonPlayerPart(s, g, false, ctx);
-    FillDecoration(s, g, QFileInfo(folderStem).path(), 0);
+    const bool pictureCopied = FillDecoration(s, g, QFileInfo(folderStem).path(), 0);
     g->IsPreview = 0;
     if (group)
         *group = g;
+    return pictureCopied;
 }
 
 void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QString& memberName,

@@ -21,14 +21,16 @@ struct PlayerJobContext {
 };
 
 // The player of one output. stem: output path without extension; name: output name without
-// folder; lengthSeconds: the video's length (decoration length).
-void MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString& name,
-                      int lengthSeconds, const PlayerJobContext& ctx = {});
+// folder; lengthSeconds: the video's length (decoration length). Returns generateFLVPlayer's
+// result, or FPM_ERR_WRITE when the decoration picture could not be copied beside it (no SWF is
+// left then).
+int MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString& name,
+                     int lengthSeconds, const PlayerJobContext& ctx = {});
 
 // Starts a slide group's playlist player at folderStem + ".swf"; *group receives the group,
 // which the caller keeps (AddSlideMedia per member, then the overlay length and
-// generateFLVPlayer).
-void BeginSlidePlayer(const CustomSettings& s, const QString& folderStem, const QString& name,
+// generateFLVPlayer). Returns false when the decoration picture could not be copied beside it.
+bool BeginSlidePlayer(const CustomSettings& s, const QString& folderStem, const QString& name,
                       player_maker::FPMUIGroupOption** group, const PlayerJobContext& ctx = {});
 void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QString& memberName,
                    player_maker::FPMUIGroupOption* group);
@@ -58,8 +60,9 @@ CreditPlacement PreviewCreditPlacement(int fontSize, int fontX, int fontY, int w
 // The common player part: generate and player options, credits or preloader.
 void FillCommonPlayerPart(const CustomSettings& s, player_maker::FPMUIGroupOption* group,
                           bool preview, const PlayerJobContext& ctx);
-// The decoration of a real output; copies the picture beside the output for type 2.
-void FillDecoration(const CustomSettings& s, player_maker::FPMUIGroupOption* group,
+// The decoration of a real output; copies the picture beside the output for type 2 (false when
+// that copy failed).
+bool FillDecoration(const CustomSettings& s, player_maker::FPMUIGroupOption* group,
                     const QString& jobFolder, int lengthSeconds);
 
 } // namespace rm

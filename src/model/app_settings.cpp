@@ -25,12 +25,39 @@ AppSettings& TheAppSettings()
     return settings;
 }
 
+// Where the program data lies relative to the installed executables (set by the build from the
+// install layout).
+#ifndef RM_DATA_FROM_BIN
+#define RM_DATA_FROM_BIN "../share/reelmaker"
+#endif
+
+namespace {
+bool holdsProgramData(const QString& folder)
+{
+    return QFileInfo(folder + QStringLiteral("Images")).isDir() || QFileInfo(folder + QStringLiteral("profile")).isDir();
+}
+} // namespace
+
+QString ProgramFolderFor(const QString& executableFolder)
+{
+    const QString beside = withSeparator(executableFolder);
+    if (holdsProgramData(beside))
+        return beside;
+    const QString installed = withSeparator(QDir::cleanPath(beside + QStringLiteral(RM_DATA_FROM_BIN)));
+    if (holdsProgramData(installed))
+        return installed;
+    return beside;
+}
+
 QString ProgramFolder()
 {
     if (!g_programFolder.isEmpty())
         return withSeparator(g_programFolder);
-    return withSeparator(QCoreApplication::applicationDirPath());
+    // The executable does not move while it runs: found once.
+    static const QString found = ProgramFolderFor(QCoreApplication::applicationDirPath());
+    return found;
 }
+
 
 void SetProgramFolder(const QString& folder) { g_programFolder = folder; }
 

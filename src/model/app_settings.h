@@ -22,10 +22,16 @@ struct AppSettings {
 // The process-wide record (loaded by the main window; empty until then).
 AppSettings& TheAppSettings();
 
-// The executable's folder with a trailing separator ("beside the executable"). Tests and tools
-// may point it elsewhere; an empty path returns to the executable's folder.
+// The program folder with a trailing separator: what the program reads "beside the executable"
+// (profiles, themes, templates, preview pictures). Tests and tools may point it elsewhere; an
+// empty path returns to the folder found from the executable (ProgramFolderFor).
 QString ProgramFolder();
 void SetProgramFolder(const QString& folder);
+
+// The program folder for an executable in executableFolder: that folder itself when the data lies
+// beside it (the build's program folder, an unpacked copy), else the installed data folder of the
+// same prefix (bin/ -> share/reelmaker/) when that holds the data, else the executable's folder.
+QString ProgramFolderFor(const QString& executableFolder);
 
 // Defaults used when a value is empty or "0".
 QString DefaultOutputFolder();   // <home>/Orvane Product OutPut/

@@ -6,6 +6,8 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace rm {
 
 QString ButtonPictureFileName(const QString& imageName, int state)
@@ -22,6 +24,17 @@ QString ButtonPictureFileName(const QString& imageName, int state)
     default:
         return {};
     }
+}
+
+QString PictureForPixelRatio(const QString& path, double ratio)
+{
+    if (ratio <= 1.0)
+        return path;
+    const int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > slash ? path.left(dot) : path;
+    const QString companion = base + QStringLiteral("@2x.png");
+    return QFileInfo(companion).isFile() ? companion : path;
 }
 
 SkinTheme& SkinTheme::Current()

@@ -23,6 +23,11 @@ enum ButtonPictureState : int {
 // The file name of one state's picture; any other state gives "".
 QString ButtonPictureFileName(const QString& imageName, int state);
 
+// The picture to load on a screen of this device pixel ratio. Above 1 (1.5x included) it is the
+// picture's high-density companion, "<name>@2x.png" beside "<name>.bmp", when that file exists;
+// otherwise, and at 1x, the picture itself.
+QString PictureForPixelRatio(const QString& path, double ratio);
+
 // What a window keeps of one element: the values, read at once.
 struct SkinElementValues {
     bool found = false; // the theme has this element

@@ -284,9 +284,104 @@ TEST_F(ConverThreadTest, CancelDuringFirstRowStopsBeforeTheSecondAndStillEnds)
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].name, "first");
     EXPECT_EQ(QDir(m_out.path()).entryList({QStringLiteral("second-*")}, QDir::Dirs).size(), 0);
-    // A cancelled output leaves nothing that looks complete.
+    // A cancelled output leaves nothing that looks complete, and no empty folder either.
     EXPECT_EQ(results[0].w, rm::messages::kResultCancelled);
-    EXPECT_EQ(JobFolder(QStringLiteral("first")).entryList(QDir::Files), QStringList{});
+    EXPECT_EQ(QDir(m_out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
+}
+
+// A failed output takes its job folder with it; a folder that was there before the run stays.
+TEST_F(ConverThreadTest, FailuresLeaveNoEmptyJobFolder)
+{
+    rm::SetText(rm::CurrentCustomSettings().VideoEncoder, "nosuchcodec");
+    std::vector<TaskNode*> rows = Add({Source("fails.mp4", 1.0), Source("fails2.mp4", 1.0), Source("fails3.mp4", 1.0)});
+    ASSERT_EQ(rows.size(), 3u);
+    rm::GroupResult slide = m_tree.formGroup(rm::kKindSlide, {rows[1], rows[2]}, false);
+    ASSERT_TRUE(slide.node);
+    m_tree.setAllChecked(true);
+
+    Recorder sink;
+    Run(sink);
+
+    const std::vector<Message> results = sink.results();
+    ASSERT_EQ(results.size(), 5u);  // three files, then the slide group's two members
+    for (const auto& r : results)
+        EXPECT_EQ(r.w, rm::messages::kResultEncoderUnavailable) << r.name;
+    EXPECT_EQ(QDir(m_out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
+}
+
+// The player or page of a converted video that cannot be written: the task's line says which,
+// no page points at a missing player, and the video stays (it is all the task made).
+TEST_F(ConverThreadTest, APlayerOrPageThatCannotBeWrittenHasItsOwnLine)
+{
+    // A program folder of our own: the runtime present or not, the page's script readable or not.
+    enum Fault { NoRuntime, ScriptUnreadable };
+    struct Case {
+        const char* name;
+        Fault fault;
+        bool slide;
+        int32_t expected;
+        QStringList files;  // what the job folder holds afterwards
+    };
+    const Case cases[] = {
+        {"player, file", NoRuntime, false, rm::messages::kResultPlayerWriteFailed,
+         {QStringLiteral("clip.flv"), QStringLiteral("clip.jpg")}},
+        {"page, file", ScriptUnreadable, false, rm::messages::kResultPageWriteFailed,
+         {QStringLiteral("clip.jpg"), QStringLiteral("clip.swf")}},  // the player carries the video
+        {"player, slide group", NoRuntime, true, rm::messages::kResultPlayerWriteFailed,
+         {QStringLiteral("clip(1).flv"), QStringLiteral("clip(1).jpg"), QStringLiteral("clip_1(1).flv"),
+          QStringLiteral("clip_1(1).jpg")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir program, out;
+        QDir(program.path()).mkpath(QStringLiteral("templates"));
+        if (c.fault != NoRuntime)
+            ASSERT_TRUE(QFile::copy(QStringLiteral(RM_APP_DIR "/templates/player.swf"),
+                                    program.filePath(QStringLiteral("templates/player.swf"))));
+        if (c.fault == ScriptUnreadable)  // a folder where the script should be: it cannot be copied
+            QDir(program.path()).mkpath(QStringLiteral("templates/AC_RunActiveContent.js"));
+        rm::CustomSettings& cur = rm::CurrentCustomSettings();
+        cur.IsGeneralFlv = 0;  // would normally go: here it must stay
+        cur.IsGeneralSwf = 1;
+        cur.IsGeneralHtml = 1;
+        cur.SwfType = c.slide ? 2 : 1;
+        m_tree.clearAll();
+        const QString clip = Source("clip.mp4", 1.0);
+        std::vector<TaskNode*> rows = Add(c.slide ? QStringList{clip, clip} : QStringList{clip});
+        std::string line = "clip";
+        if (c.slide) {
+            rm::GroupResult g = m_tree.formGroup(rm::kKindSlide, rows, false);
+            ASSERT_TRUE(g.node);
+            m_tree.setAllChecked(false);
+            m_tree.setChecked(g.node, true);
+            line = "Slide1";
+        }
+
+        Recorder sink;
+        rm::RunSetup setup;
+        setup.outputFolder = out.path();
+        setup.snapshot = m_tree.takeRunSnapshot();
+        setup.sink = &sink;
+        setup.player.programFolder = program.path() + QLatin1Char('/');
+        rm::ConverThread worker(std::move(setup));
+        // The player maker resolves its runtime against its prefix, which outlives a run.
+        const std::string prefix = rm::player_maker::filePrefixPath();
+        rm::player_maker::setFilePrefixPath((program.path() + QLatin1Char('/')).toUtf8().constData());
+        worker.Execute();
+        rm::player_maker::setFilePrefixPath(prefix.c_str());
+
+        // The video's own lines first (a slide's members), then the task's failure line.
+        const std::vector<Message> results = sink.results();
+        ASSERT_FALSE(results.empty());
+        EXPECT_EQ(results.back().name, line);
+        EXPECT_EQ(results.back().w, c.expected);
+        for (size_t i = 0; i + 1 < results.size(); ++i)
+            EXPECT_EQ(results[i].w, 0) << results[i].name;
+        const QStringList dirs = QDir(out.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        ASSERT_EQ(dirs.size(), 1);
+        const QDir job(out.path() + QLatin1Char('/') + dirs.first());
+        EXPECT_EQ(job.entryList(QDir::Files | QDir::Hidden, QDir::Name), c.files);
+    }
 }
 
 TEST_F(ConverThreadTest, CheckedSegmentConvertsWithItsOwnTrim)

@@ -155,3 +155,48 @@ TEST_F(AppSettingsTest, SaveCreatesTheKeysWhenMissing)
 }
 
 } // namespace
+
+namespace {
+
+// Where the program reads its data from, by where its executable lies: the build's program
+// folder (data beside the executable), an installed prefix (bin/ and share/reelmaker/), and a
+// bare executable with neither (its own folder, so the error names a place the user can see).
+TEST(ProgramFolderLookup, BesideTheExecutableOrUnderTheSamePrefix)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path() + "/";
+    const auto mk = [&](const QString& rel) { ASSERT_TRUE(QDir().mkpath(root + rel)); };
+    mk("build/reelmaker/Images");            // build folder: themes beside the executable
+    mk("usr/bin");                           // installed: data under share/reelmaker
+    mk("usr/share/reelmaker/profile");
+    mk("usr/share/reelmaker/Images");
+    mk("both/bin/profile");                  // an unpacked copy inside bin/: beside wins
+    mk("both/share/reelmaker/Images");
+    mk("bare/bin");                          // nothing anywhere
+    mk("other/bin");                         // share/ without our folder
+    mk("other/share/otherapp/Images");
+    const struct {
+        const char* executableFolder;
+        const char* programFolder;
+    } cases[] = {
+        {"build/reelmaker", "build/reelmaker/"},
+        {"build/reelmaker/", "build/reelmaker/"},
+        {"usr/bin", "usr/share/reelmaker/"},
+        {"both/bin", "both/bin/"},
+        {"bare/bin", "bare/bin/"},
+        {"other/bin", "other/bin/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rm::ProgramFolderFor(root + c.executableFolder), root + c.programFolder) << c.executableFolder;
+}
+
+TEST(ProgramFolderLookup, ASetFolderWinsAndEmptyReturnsToTheFoundOne)
+{
+    const QString found = rm::ProgramFolder();
+    rm::SetProgramFolder("/somewhere/else");
+    EXPECT_EQ(rm::ProgramFolder(), "/somewhere/else/");
+    rm::SetProgramFolder({});
+    EXPECT_EQ(rm::ProgramFolder(), found);
+}
+
+} // namespace

@@ -39,6 +39,33 @@ TEST(SkinPictureNames, ReportedFolderIsTrimmedAndGetsItsSeparator)
     EXPECT_EQ(rm::SkinTheme::NormaliseImageFolder("C:\\T\\skin\\"), "C:\\T\\skin\\");
 }
 
+TEST(SkinPictureNames, HighDensityCompanionIsChosenAboveOneWhenItExists)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("skin.v2/main/");
+    writeFile(folder + "addFile.bmp", "1x");
+    writeFile(folder + "addFile@2x.png", "2x");
+    writeFile(folder + "clip.bmp", "1x only");
+    writeFile(folder + "Barpic@2x.png", "2x only");
+    const struct {
+        const char* picture;
+        double ratio;
+        const char* chosen;
+    } cases[] = {
+        {"addFile.bmp", 1.0, "addFile.bmp"},      {"addFile.bmp", 0.5, "addFile.bmp"},
+        {"addFile.bmp", 1.25, "addFile@2x.png"},  {"addFile.bmp", 1.5, "addFile@2x.png"},
+        {"addFile.bmp", 2.0, "addFile@2x.png"},   {"addFile.bmp", 3.0, "addFile@2x.png"},
+        {"clip.bmp", 2.0, "clip.bmp"},            {"Barpic.bmp", 2.0, "Barpic@2x.png"},
+        {"missing.bmp", 2.0, "missing.bmp"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rm::PictureForPixelRatio(folder + c.picture, c.ratio), folder + c.chosen)
+            << c.picture << " at " << c.ratio;
+    // The dot in the folder's name is not the picture's extension.
+    writeFile(dir.filePath("skin.v2/noext@2x.png"), "2x");
+    EXPECT_EQ(rm::PictureForPixelRatio(dir.filePath("skin.v2/noext"), 2.0), dir.filePath("skin.v2/noext@2x.png"));
+}
+
 TEST(SkinThemeState, HoverPictureOfAddFileFollowsTheReportedFolder)
 {
     QTemporaryDir dir;

@@ -256,9 +256,15 @@ private slots:
         showIdle();
         frmConvert->WMConvertResult(0, "clip");
         frmConvert->WMConvertResult(rm::messages::kResultSourceOpenFailed, "other");
+        // A player that could not be written and a file-size limit are lines like any failure
+        // (only a full disk ends the window's part).
+        frmConvert->WMConvertResult(rm::messages::kResultPlayerWriteFailed, "noplayer");
+        frmConvert->WMConvertResult(rm::messages::kResultOutputTooLarge, "big");
         QCOMPARE(lines(), QStringList({"clip --> Convert Successful!",
                                        QStringLiteral("other --> ") +
-                                           QString::fromUtf8(rm::messages::getErrorInfo(10001, 0, 1))}));
+                                           QString::fromUtf8(rm::messages::getErrorInfo(10001, 0, 1)),
+                                       "noplayer --> The video was converted, but its Flash player could not be written.",
+                                       "big --> The output file is too large for this disk or limit."}));
         QVERIFY(m_boxes.isEmpty());
         QVERIFY(frmConvert->isVisible());
 
@@ -267,7 +273,7 @@ private slots:
         QCOMPARE(boxTexts(), QStringList({QString::fromUtf8(rm::messages::getErrorInfo(10053, 0, 1))}));
         QCOMPARE(rm::TheConvertRun().cancel.load(), 2);
         QVERIFY(!frmConvert->isVisible());
-        QCOMPARE(lines().size(), 2);
+        QCOMPARE(lines().size(), 4);
         // The worker's end arrives later at the hidden window: a flag of 2 is not a cancel.
         m_boxes.clear();
         frmConvert->WMConvertDone();

@@ -2,7 +2,8 @@
 // preview sample. Usage: rm_template_gen <template sources> <program folder>/templates
 //
 // Per folder: one thumbnail "<name>.bmp" per "<name>.tpl" at the gallery's tile size, showing
-// what the template looks like, plus "None.bmp", "border.bmp" and the "More" picture.
+// what the template looks like, plus "None.bmp", "border.bmp" and the "More" picture; each also
+// twice as large as "<name>@2x.png" for high-density screens.
 
 #include "engines/player_maker/templates.h"
 #include "engines/player_maker/text_raster.h"
@@ -16,22 +17,30 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 namespace fs = std::filesystem;
 using rm::player_maker::TemplateValues;
 
 namespace {
 
+// A picture drawn in tile units: w x h units of k x k pixels each (k = 2 for the high-density
+// companion of a gallery picture), so the drawing code is the same at every scale.
 struct Canvas {
-    int w, h;
-    std::vector<uint32_t> px;  // 0xRRGGBB
-    Canvas(int w_, int h_, uint32_t bg) : w(w_), h(h_), px(size_t(w_) * h_, bg) {}
+    int w, h;  // size in units
+    int k;     // pixels per unit
+    int pw, ph;  // size in pixels
+    std::vector<uint32_t> px;  // 0xRRGGBB, pw x ph
+    Canvas(int w_, int h_, uint32_t bg, int k_ = 1)
+        : w(w_), h(h_), k(k_), pw(w_ * k_), ph(h_ * k_), px(size_t(pw) * ph, bg) {}
 
+    // One pixel (pixel coordinates).
     void blend(int x, int y, uint32_t c, double a)
     {
-        if (x < 0 || y < 0 || x >= w || y >= h || a <= 0)
+        if (x < 0 || y < 0 || x >= pw || y >= ph || a <= 0)
             return;
         a = std::min(1.0, a);
-        uint32_t& d = px[size_t(y) * w + x];
+        uint32_t& d = px[size_t(y) * pw + x];
         auto mix = [&](int sh) {
             double v = ((d >> sh) & 255) * (1 - a) + ((c >> sh) & 255) * a;
             return uint32_t(std::lround(v)) << sh;
@@ -40,32 +49,34 @@ struct Canvas {
     }
     void rect(double x, double y, double rw, double rh, uint32_t c, double a = 1)
     {
-        for (int yy = int(std::floor(y)); yy < int(std::ceil(y + rh)); ++yy)
-            for (int xx = int(std::floor(x)); xx < int(std::ceil(x + rw)); ++xx)
+        for (int yy = int(std::floor(y * k)); yy < int(std::ceil((y + rh) * k)); ++yy)
+            for (int xx = int(std::floor(x * k)); xx < int(std::ceil((x + rw) * k)); ++xx)
                 blend(xx, yy, c, a);
     }
     void vgradient(int x, int y, int rw, int rh, uint32_t top, uint32_t bottom)
     {
-        for (int yy = 0; yy < rh; ++yy) {
-            double t = rh > 1 ? double(yy) / (rh - 1) : 0;
+        const int rows = rh * k;
+        for (int yy = 0; yy < rows; ++yy) {
+            double t = rows > 1 ? double(yy) / (rows - 1) : 0;
             uint32_t c = 0;
             for (int sh : {16, 8, 0}) {
                 double v = ((top >> sh) & 255) * (1 - t) + ((bottom >> sh) & 255) * t;
                 c |= uint32_t(std::lround(v)) << sh;
             }
-            rect(x, y + yy, rw, 1, c);
+            for (int xx = x * k; xx < (x + rw) * k; ++xx)
+                blend(xx, y * k + yy, c, 1);
         }
     }
-    // Anti-aliased by 4x4 supersampling of an inside test.
+    // Anti-aliased by 4x4 supersampling of an inside test (in units).
     template <typename Inside>
     void fill(double x0, double y0, double x1, double y1, uint32_t c, Inside inside, double a = 1)
     {
-        for (int yy = int(std::floor(y0)); yy <= int(std::ceil(y1)); ++yy)
-            for (int xx = int(std::floor(x0)); xx <= int(std::ceil(x1)); ++xx) {
+        for (int yy = int(std::floor(y0 * k)); yy <= int(std::ceil(y1 * k)); ++yy)
+            for (int xx = int(std::floor(x0 * k)); xx <= int(std::ceil(x1 * k)); ++xx) {
                 int hit = 0;
                 for (int sy = 0; sy < 4; ++sy)
                     for (int sx = 0; sx < 4; ++sx)
-                        hit += inside(xx + (sx + 0.5) / 4, yy + (sy + 0.5) / 4);
+                        hit += inside((xx + (sx + 0.5) / 4) / k, (yy + (sy + 0.5) / 4) / k);
                 blend(xx, yy, c, a * hit / 16.0);
             }
     }
@@ -93,13 +104,14 @@ struct Canvas {
                  return !(neg && pos);
              });
     }
-    // Text with its top-left at (x, y); centred on x when centre is set.
+    // Text with its top-left at (x, y); centred on x when centre is set. The glyphs are rendered
+    // at the pixel size, not enlarged.
     void text(const std::string& s, double x, double y, int size, uint32_t c, bool centre = false)
     {
         rm::player_maker::TextBitmap tb;
-        if (!rm::player_maker::RenderText(s, rm::player_maker::FontFileForFace("DejaVu Sans"), size, c, 0, 0, tb))
+        if (!rm::player_maker::RenderText(s, rm::player_maker::FontFileForFace("DejaVu Sans"), size * k, c, 0, 0, tb))
             return;
-        int ox = int(centre ? x - tb.width / 2.0 : x), oy = int(y);
+        int ox = int(centre ? x * k - tb.width / 2.0 : x * k), oy = int(y * k);
         for (int yy = 0; yy < tb.height; ++yy)
             for (int xx = 0; xx < tb.width; ++xx)
                 blend(ox + xx, oy + yy, c, tb.argb[(size_t(yy) * tb.width + xx) * 4] / 255.0);
@@ -107,8 +119,8 @@ struct Canvas {
 
     bool saveBmp(const fs::path& path) const
     {
-        const int row = (w * 3 + 3) & ~3;
-        const uint32_t dataSize = uint32_t(row) * h;
+        const int row = (pw * 3 + 3) & ~3;
+        const uint32_t dataSize = uint32_t(row) * ph;
         std::vector<uint8_t> f(54 + dataSize, 0);
         auto put32 = [&](size_t o, uint32_t v) { for (int i = 0; i < 4; ++i) f[o + i] = (v >> (8 * i)) & 255; };
         auto put16 = [&](size_t o, uint16_t v) { f[o] = v & 255; f[o + 1] = v >> 8; };
@@ -117,17 +129,17 @@ struct Canvas {
         put32(2, uint32_t(f.size()));
         put32(10, 54);
         put32(14, 40);
-        put32(18, uint32_t(w));
-        put32(22, uint32_t(h));
+        put32(18, uint32_t(pw));
+        put32(22, uint32_t(ph));
         put16(26, 1);
         put16(28, 24);
         put32(34, dataSize);
         put32(38, 2835);
         put32(42, 2835);
-        for (int y = 0; y < h; ++y) {
-            size_t o = 54 + size_t(h - 1 - y) * row;  // bottom-up rows
-            for (int x = 0; x < w; ++x) {
-                uint32_t c = px[size_t(y) * w + x];
+        for (int y = 0; y < ph; ++y) {
+            size_t o = 54 + size_t(ph - 1 - y) * row;  // bottom-up rows
+            for (int x = 0; x < pw; ++x) {
+                uint32_t c = px[size_t(y) * pw + x];
                 f[o + x * 3] = c & 255;
                 f[o + x * 3 + 1] = (c >> 8) & 255;
                 f[o + x * 3 + 2] = (c >> 16) & 255;
@@ -136,6 +148,55 @@ struct Canvas {
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
         return bool(out);
+    }
+
+    // 8-bit RGB PNG (the high-density companions; small on disk).
+    bool savePng(const fs::path& path) const
+    {
+        std::vector<uint8_t> raw;
+        raw.reserve(size_t(ph) * (1 + 3 * size_t(pw)));
+        for (int y = 0; y < ph; ++y) {
+            raw.push_back(0);  // filter: none
+            for (int x = 0; x < pw; ++x) {
+                uint32_t c = px[size_t(y) * pw + x];
+                raw.push_back((c >> 16) & 255);
+                raw.push_back((c >> 8) & 255);
+                raw.push_back(c & 255);
+            }
+        }
+        uLongf zlen = compressBound(uLong(raw.size()));
+        std::vector<uint8_t> z(zlen);
+        if (compress2(z.data(), &zlen, raw.data(), uLong(raw.size()), 9) != Z_OK)
+            return false;
+        z.resize(zlen);
+        std::vector<uint8_t> f = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        auto be32 = [](std::vector<uint8_t>& v, uint32_t x) {
+            for (int i = 3; i >= 0; --i)
+                v.push_back((x >> (8 * i)) & 255);
+        };
+        auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
+            be32(f, uint32_t(data.size()));
+            std::vector<uint8_t> body(type, type + 4);
+            body.insert(body.end(), data.begin(), data.end());
+            f.insert(f.end(), body.begin(), body.end());
+            be32(f, uint32_t(crc32(0, body.data(), uInt(body.size()))));
+        };
+        std::vector<uint8_t> ihdr;
+        be32(ihdr, uint32_t(pw));
+        be32(ihdr, uint32_t(ph));
+        ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter, no interlace
+        chunk("IHDR", ihdr);
+        chunk("IDAT", z);
+        chunk("IEND", {});
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+        return bool(out);
+    }
+
+    // "<base>.bmp" at 1x, "<base>@2x.png" at 2x: the names the skin loader looks for.
+    bool save(const fs::path& folder, const std::string& base) const
+    {
+        return k == 1 ? saveBmp(folder / (base + ".bmp")) : savePng(folder / (base + "@" + std::to_string(k) + "x.png"));
     }
 };
 
@@ -154,10 +215,10 @@ std::string value(const TemplateValues& v, const char* key, const std::string& d
 }
 
 // ---- player skins: the control bar itself, at the tile's height ----
-Canvas drawSkin(const std::string& name, const TemplateValues& v)
+Canvas drawSkin(const std::string& name, const TemplateValues& v, int k)
 {
     const int W = 276, H = 44;
-    Canvas c(W, H, 0);
+    Canvas c(W, H, 0, k);
     c.vgradient(0, 0, W, H, color(v, "barTop", 0x555555), color(v, "barBottom", 0x222222));
     const uint32_t edge = color(v, "edge", 0xFFFFFFFF);
     if (edge != 0xFFFFFFFF)
@@ -234,10 +295,10 @@ void scene(Canvas& c)
     });
 }
 
-Canvas drawEffect(const std::string& name, const TemplateValues& v)
+Canvas drawEffect(const std::string& name, const TemplateValues& v, int k)
 {
     const int W = 90, H = 62;
-    Canvas c(W, H, 0);
+    Canvas c(W, H, 0, k);
     scene(c);
     const std::string kind = value(v, "kind", "fade");
     const uint32_t col = color(v, "color", 0);
@@ -251,13 +312,14 @@ Canvas drawEffect(const std::string& name, const TemplateValues& v)
         double r = p * std::hypot(W, H) / 2;
         c.fill(0, 0, W, H, col, [&](double x, double y) { return std::hypot(x - W / 2.0, y - H / 2.0) > r; });
     } else if (kind == "zoom") {
-        Canvas big(W, H, 0);
+        Canvas big(W, H, 0, k);
         scene(big);
-        c = Canvas(W, H, col);
-        double s = 0.55;
-        for (int y = 0; y < H * s; ++y)
-            for (int x = 0; x < W * s; ++x)
-                c.px[size_t(y + H * (1 - s) / 2) * W + size_t(x + W * (1 - s) / 2)] = big.px[size_t(y / s) * W + size_t(x / s)];
+        c = Canvas(W, H, col, k);
+        const double s = 0.55;
+        const int PW = c.pw, PH = c.ph;
+        for (int y = 0; y < PH * s; ++y)
+            for (int x = 0; x < PW * s; ++x)
+                c.px[size_t(y + PH * (1 - s) / 2) * PW + size_t(x + PW * (1 - s) / 2)] = big.px[size_t(y / s) * PW + size_t(x / s)];
     } else if (kind == "curtain") {
         c.rect(0, 0, W / 2.0 * q, H, col);
         c.rect(W - W / 2.0 * q, 0, W / 2.0 * q, H, col);
@@ -278,10 +340,10 @@ Canvas drawEffect(const std::string& name, const TemplateValues& v)
     return c;
 }
 
-Canvas drawPreloader(const std::string& name, const TemplateValues& v)
+Canvas drawPreloader(const std::string& name, const TemplateValues& v, int k)
 {
     const int W = 90, H = 62;
-    Canvas c(W, H, 0x1A1A1A);
+    Canvas c(W, H, 0x1A1A1A, k);
     const std::string kind = value(v, "kind", "spinner");
     const uint32_t c1 = color(v, "color", 0xFFFFFF), c2 = color(v, "color2", 0x666666);
     const double cx = W / 2.0, cy = 24, s = 13;
@@ -317,9 +379,9 @@ Canvas drawPreloader(const std::string& name, const TemplateValues& v)
     return c;
 }
 
-Canvas labelTile(int w, int h, const std::string& text, uint32_t bg, uint32_t fg, bool plus)
+Canvas labelTile(int w, int h, const std::string& text, uint32_t bg, uint32_t fg, bool plus, int k)
 {
-    Canvas c(w, h, bg);
+    Canvas c(w, h, bg, k);
     c.rect(0, 0, w, 1, 0x777777);
     c.rect(0, h - 1, w, 1, 0x777777);
     c.rect(0, 0, 1, h, 0x777777);
@@ -339,9 +401,9 @@ Canvas labelTile(int w, int h, const std::string& text, uint32_t bg, uint32_t fg
     return c;
 }
 
-Canvas border(int w, int h)
+Canvas border(int w, int h, int k)
 {
-    Canvas c(w, h, 0xFFC04D);
+    Canvas c(w, h, 0xFFC04D, k);
     c.rect(0, 0, w, 2, 0xE07B00);
     c.rect(0, h - 2, w, 2, 0xE07B00);
     c.rect(0, 0, 2, h, 0xE07B00);
@@ -350,6 +412,9 @@ Canvas border(int w, int h)
 }
 
 } // namespace
+
+// Every gallery picture at 1x and at 2x (for high-density screens).
+const int kScales[] = {1, 2};
 
 int main(int argc, char** argv)
 {
@@ -382,14 +447,19 @@ int main(int argc, char** argv)
                 continue;
             }
             const std::string name = t.stem().string();
-            Canvas c = std::string(g.folder) == "Players" ? drawSkin(name, v)
-                       : std::string(g.folder) == "Effect" ? drawEffect(name, v)
-                                                           : drawPreloader(name, v);
-            ok &= c.saveBmp(out / g.folder / (name + ".bmp"));
+            for (int k : kScales) {
+                Canvas c = std::string(g.folder) == "Players" ? drawSkin(name, v, k)
+                           : std::string(g.folder) == "Effect" ? drawEffect(name, v, k)
+                                                               : drawPreloader(name, v, k);
+                ok &= c.save(out / g.folder, name);
+            }
         }
-        ok &= labelTile(g.tw, g.th, "None", 0x2B2B2B, 0xDDDDDD, false).saveBmp(out / g.folder / "None.bmp");
-        ok &= labelTile(g.tw, g.th, "More...", 0x2B2B2B, 0xFFFFFF, true).saveBmp(out / g.folder / g.more);
-        ok &= border(g.fw, g.fh).saveBmp(out / g.folder / "border.bmp");
+        const std::string more = fs::path(g.more).stem().string();
+        for (int k : kScales) {
+            ok &= labelTile(g.tw, g.th, "None", 0x2B2B2B, 0xDDDDDD, false, k).save(out / g.folder, "None");
+            ok &= labelTile(g.tw, g.th, "More...", 0x2B2B2B, 0xFFFFFF, true, k).save(out / g.folder, more);
+            ok &= border(g.fw, g.fh, k).save(out / g.folder, "border");
+        }
     }
 
     // The wizard's preview sample: a short FLV (Sorenson + MP3, so both player types can use it)

@@ -1,6 +1,7 @@
 // Draws the skin themes of the program folder: Images/<theme>.xml and its pictures for every
 // window section, plus the preview pictures beside the executable (Default.bmp, bj.bmp,
-// Editbj.bmp). Run at build time: theme_art <program folder>.
+// Editbj.bmp), each at 1x and as its 2x companion ("@2x.png"). Run at build time:
+// theme_art <program folder>.
 //
 // Pictures are BMP files without transparency, so every button picture is drawn over the part of
 // the window background it will cover; rounded buttons then blend into their window.
@@ -370,20 +371,24 @@ void drawCard(QPainter& p, const Style& st, const QRectF& r, const QColor& fillC
 
 enum State { SNormal, SHover, SDown, SDisabled };
 
+// `under` carries the scale it is drawn at as its device pixel ratio; drawing is in element units.
 QImage renderButton(const Style& st, const El& e, const QImage& under, State state)
 {
     QImage img = under.copy();
+    img.setDevicePixelRatio(under.devicePixelRatio());
+    const QSize size = img.deviceIndependentSize().toSize();
+    const int imgW = size.width(), imgH = size.height();
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF r(0.5, 0.5, img.width() - 1.0, img.height() - 1.0);
+    const QRectF r(0.5, 0.5, imgW - 1.0, imgH - 1.0);
     const bool dis = state == SDisabled;
     const qreal shift = state == SDown ? 1.0 : 0.0;
     QColor glyphColor = dis ? QColor(170, 174, 180) : st.accent;
     QColor textColor = dis ? QColor(160, 164, 170) : st.text;
 
     auto face = [&](const QColor& top, const QColor& bottom, const QColor& border, qreal radius) {
-        QLinearGradient g(0, 0, 0, img.height());
+        QLinearGradient g(0, 0, 0, imgH);
         g.setColorAt(0, top);
         g.setColorAt(1, bottom);
         p.setBrush(g);
@@ -410,12 +415,12 @@ QImage renderButton(const Style& st, const El& e, const QImage& under, State sta
     switch (e.kind) {
     case KBig: {
         buttonFace(st.radius + 2);
-        const int h = img.height();
-        const QRectF gbox(0, 8 + shift, img.width(), h * 0.46);
+        const int h = imgH;
+        const QRectF gbox(0, 8 + shift, imgW, h * 0.46);
         drawGlyph(p, e.glyph, gbox, glyphColor);
         p.setFont(uiFont(12, true));
         p.setPen(textColor);
-        p.drawText(QRectF(0, h * 0.62 + shift, img.width(), h * 0.3), Qt::AlignCenter, e.caption);
+        p.drawText(QRectF(0, h * 0.62 + shift, imgW, h * 0.3), Qt::AlignCenter, e.caption);
         break;
     }
     case KWide:
@@ -443,14 +448,14 @@ QImage renderButton(const Style& st, const El& e, const QImage& under, State sta
             buttonFace(st.radius);
         }
         const QFont f = uiFont(primary ? 17 : 12, true);
-        const int gsize = primary ? int(img.height() * 0.5) : std::min(20, img.height() - 12);
+        const int gsize = primary ? int(imgH * 0.5) : std::min(20, imgH - 12);
         const int tw = QFontMetrics(f).horizontalAdvance(e.caption);
         const int gap = e.caption.isEmpty() ? 0 : 8;
-        const qreal x0 = (img.width() - gsize - gap - tw) / 2.0;
-        drawGlyph(p, e.glyph, QRectF(x0, (img.height() - gsize) / 2.0 + shift, gsize, gsize), glyphColor);
+        const qreal x0 = (imgW - gsize - gap - tw) / 2.0;
+        drawGlyph(p, e.glyph, QRectF(x0, (imgH - gsize) / 2.0 + shift, gsize, gsize), glyphColor);
         p.setFont(f);
         p.setPen(textColor);
-        p.drawText(QRectF(x0 + gsize + gap, shift, tw + 2, img.height()), Qt::AlignVCenter | Qt::AlignLeft, e.caption);
+        p.drawText(QRectF(x0 + gsize + gap, shift, tw + 2, imgH), Qt::AlignVCenter | Qt::AlignLeft, e.caption);
         break;
     }
     case KText: {
@@ -495,7 +500,7 @@ QImage renderButton(const Style& st, const El& e, const QImage& under, State sta
         p.setBrush(g);
         p.setPen(QPen(border, 1));
         p.drawEllipse(r.adjusted(0.5, 0.5, -0.5, -0.5));
-        const qreal in = img.width() * 0.24;
+        const qreal in = imgW * 0.24;
         drawGlyph(p, e.glyph, r.adjusted(in, in + shift, -in, -in + shift), dis ? glyphColor : st.text);
         break;
     }
@@ -515,8 +520,8 @@ QImage renderButton(const Style& st, const El& e, const QImage& under, State sta
         break;
     }
     case KThumb: {
-        const qreal d = std::min(img.width(), img.height()) - 2;
-        const QRectF kr((img.width() - d) / 2.0, (img.height() - d) / 2.0, d, d);
+        const qreal d = std::min(imgW, imgH) - 2;
+        const QRectF kr((imgW - d) / 2.0, (imgH - d) / 2.0, d, d);
         QRadialGradient g(kr.center() - QPointF(0, d * 0.2), d * 0.7);
         g.setColorAt(0, Qt::white);
         g.setColorAt(1, QColor(235, 238, 242));
@@ -957,16 +962,18 @@ Section dvdSection(const Style& st)
 
 // ---------------------------------------------------------------- background
 
-QImage renderBackground(const Style& st, const Section& s, int page)
+// Drawn in window units at `scale` device pixels per unit.
+QImage renderBackground(const Style& st, const Section& s, int page, int scale)
 {
     const QSize size = s.size;
-    QImage img(size, QImage::Format_RGB32);
+    QImage img(size * scale, QImage::Format_RGB32);
+    img.setDevicePixelRatio(scale);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient body(0, 0, 0, size.height());
     body.setColorAt(0, st.bgTop);
     body.setColorAt(1, st.bgBottom);
-    p.fillRect(img.rect(), body);
+    p.fillRect(QRect(QPoint(0, 0), size), body);
 
     // Title band with a hairline under it.
     QLinearGradient title(0, 0, 0, st.titleH);
@@ -1016,12 +1023,83 @@ QImage renderBackground(const Style& st, const Section& s, int page)
 bool save(const QImage& img, const QString& path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!img.convertToFormat(QImage::Format_RGB888).save(path, "BMP")) {
+    const char* format = path.endsWith(QLatin1String(".png")) ? "PNG" : "BMP";
+    if (!img.convertToFormat(QImage::Format_RGB888).save(path, format)) {
         std::fprintf(stderr, "theme_art: cannot write %s\n", qPrintable(path));
         return false;
     }
     return true;
 }
+
+// Picture file of one scale: "<base>.bmp" at 1x, "<base>@2x.png" at 2x. The "@2x" is Qt's own
+// naming (the loaded picture gets its device pixel ratio from it); PNG keeps the large pictures
+// small on disk.
+QString scaledName(const QString& base, const QString& suffix, int scale)
+{
+    return scale == 1 ? base + suffix : base + QStringLiteral("@%1x.png").arg(scale);
+}
+
+// The pictures of one section at one scale: backgrounds, the four states of every button, the
+// slider knobs and the trim dialog's bar picture.
+bool writeSectionPictures(const Style& st, const Section& s, const QString& picDir, int scale)
+{
+    bool ok = true;
+    std::vector<QImage> bgs;
+    for (int i = 0; i < s.backgrounds.size(); ++i) {
+        bgs.push_back(renderBackground(st, s, s.backgrounds.size() > 1 ? i + 1 : 0, scale));
+        ok &= save(bgs.back(), picDir + s.folder + scaledName(s.backgrounds[i], QStringLiteral(".bmp"), scale));
+    }
+    for (const El& e : s.els) {
+        const QString image = e.image.isEmpty() ? e.name : e.image;
+        if (e.kind == KWindow || e.kind == KBackground || e.kind == KPanel || e.kind == KScreen || e.kind == KNone)
+            continue;
+        if (image != e.name)
+            continue; // pictures shared with another element
+        // The part of the background the control covers (page 1 for the wizard's buttons).
+        const QRect abs = e.r.translated(e.offset);
+        const QImage& bg = bgs[e.page > 0 && bgs.size() > 1 ? e.page - 1 : 0];
+        QImage under;
+        if (e.kind == KThumb) {
+            // Slider pictures move along their bar: draw them over the bar's own surface.
+            const int d = std::min(18, e.r.height());
+            under = QImage(d * scale, d * scale, QImage::Format_RGB32);
+            under.fill(bg.pixelColor(std::clamp((abs.x() + 2) * scale, 0, bg.width() - 1),
+                                     std::clamp(abs.center().y() * scale, 0, bg.height() - 1)));
+        } else {
+            under = bg.copy(QRect(abs.topLeft() * scale, abs.size() * scale));
+        }
+        under.setDevicePixelRatio(scale);
+        const State states[] = {SNormal, SHover, SDown, SDisabled};
+        const char* stateSuffix[] = {"", "-move", "-down", "-dis"};
+        for (int i = 0; i < 4; ++i) {
+            const QString file = scaledName(image + QLatin1String(stateSuffix[i]), QStringLiteral(".bmp"), scale);
+            ok &= save(renderButton(st, e, under, states[i]), picDir + s.folder + file);
+        }
+        if (e.kind == KThumb && s.name == QLatin1String("edit")) {
+            // The crop-and-effects dialog reads its slider pictures from "Edit/".
+            ok &= save(renderButton(st, e, under, SNormal),
+                       picDir + QStringLiteral("Edit/") + scaledName(image, QStringLiteral(".bmp"), scale));
+        }
+    }
+    if (s.name == QLatin1String("clip")) {
+        // Bar picture of the start and end track bars: the trimmed stretch's colour band.
+        const QSize barSize(400, 6);
+        QImage bar(barSize * scale, QImage::Format_RGB32);
+        bar.setDevicePixelRatio(scale);
+        QPainter bp(&bar);
+        QLinearGradient g(0, 0, 0, barSize.height());
+        g.setColorAt(0, st.accent.lighter(130));
+        g.setColorAt(1, st.accent);
+        bp.fillRect(QRect(QPoint(0, 0), barSize), g);
+        bp.end();
+        ok &= save(bar, picDir + QStringLiteral("clip/") + scaledName(QStringLiteral("Barpic"), QStringLiteral(".bmp"), scale));
+    }
+    return ok;
+}
+
+// Every picture of a theme is drawn twice: at 1x for ordinary screens and at 2x for high-density
+// ones (the skin loader picks by the screen's device pixel ratio).
+const int kScales[] = {1, 2};
 
 bool writeTheme(const Style& st, const QString& appDir)
 {
@@ -1038,11 +1116,6 @@ bool writeTheme(const Style& st, const QString& appDir)
     bool ok = true;
     for (const Section& s : sections) {
         out << "  <section name=\"" << s.name << "\">\n";
-        std::vector<QImage> bgs;
-        for (int i = 0; i < s.backgrounds.size(); ++i) {
-            bgs.push_back(renderBackground(st, s, s.backgrounds.size() > 1 ? i + 1 : 0));
-            ok &= save(bgs.back(), picDir + s.folder + s.backgrounds[i] + QStringLiteral(".bmp"));
-        }
         for (const El& e : s.els) {
             const QString image = e.image.isEmpty() ? e.name : e.image;
             out << "    <element name=\"" << e.name << "\" x=\"" << e.r.x() << "\" y=\"" << e.r.y() << "\" width=\""
@@ -1052,45 +1125,10 @@ bool writeTheme(const Style& st, const QString& appDir)
             if (image != e.name)
                 out << " image=\"" << image << "\"";
             out << "/>\n";
-            if (e.kind == KWindow || e.kind == KBackground || e.kind == KPanel || e.kind == KScreen || e.kind == KNone)
-                continue;
-            if (image != e.name)
-                continue; // pictures shared with another element
-            // The part of the background the control covers (page 1 for the wizard's buttons).
-            const QRect abs = e.r.translated(e.offset);
-            const QImage& bg = bgs[e.page > 0 && bgs.size() > 1 ? e.page - 1 : 0];
-            QImage under;
-            if (e.kind == KThumb) {
-                // Slider pictures move along their bar: draw them over the bar's own surface.
-                const int d = std::min(18, e.r.height());
-                under = QImage(d, d, QImage::Format_RGB32);
-                under.fill(bg.pixelColor(std::clamp(abs.x() + 2, 0, bg.width() - 1),
-                                         std::clamp(abs.center().y(), 0, bg.height() - 1)));
-            } else {
-                under = bg.copy(abs);
-            }
-            const State states[] = {SNormal, SHover, SDown, SDisabled};
-            const char* suffix[] = {".bmp", "-move.bmp", "-down.bmp", "-dis.bmp"};
-            for (int i = 0; i < 4; ++i)
-                ok &= save(renderButton(st, e, under, states[i]), picDir + s.folder + image + QLatin1String(suffix[i]));
-            if (e.kind == KThumb && s.name == QLatin1String("edit")) {
-                // The crop-and-effects dialog reads its slider pictures from "Edit/".
-                ok &= save(renderButton(st, e, under, SNormal), picDir + QStringLiteral("Edit/") + image + ".bmp");
-            }
-        }
-        if (s.name == QLatin1String("clip")) {
-            // Bar picture of the start and end track bars: the trimmed stretch's colour band.
-            const QSize barSize(400, 6);
-            QImage bar(barSize, QImage::Format_RGB32);
-            QPainter bp(&bar);
-            QLinearGradient g(0, 0, 0, barSize.height());
-            g.setColorAt(0, st.accent.lighter(130));
-            g.setColorAt(1, st.accent);
-            bp.fillRect(bar.rect(), g);
-            bp.end();
-            ok &= save(bar, picDir + QStringLiteral("clip/Barpic.bmp"));
         }
         out << "  </section>\n";
+        for (const int scale : kScales)
+            ok &= writeSectionPictures(st, s, picDir, scale);
     }
     out << "</skin>\n";
     out.flush();
@@ -1103,39 +1141,46 @@ bool writeTheme(const Style& st, const QString& appDir)
     return ok;
 }
 
-// The idle and background pictures of the preview engine.
-bool writePreviewPictures(const QString& appDir)
+// The idle and background pictures of the preview engine, drawn in 640 x 480 units at `scale`.
+bool writePreviewPictures(const QString& appDir, int scale)
 {
+    const QSize size(640, 480);
+    const QRect all(QPoint(0, 0), size);
+    auto canvas = [&] {
+        QImage img(size * scale, QImage::Format_RGB32);
+        img.setDevicePixelRatio(scale);
+        return img;
+    };
     bool ok = true;
     {
-        QImage img(640, 480, QImage::Format_RGB32);
+        QImage img = canvas();
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
         QRadialGradient g(QPointF(320, 200), 420);
         g.setColorAt(0, QColor(52, 58, 70));
         g.setColorAt(1, QColor(18, 20, 26));
-        p.fillRect(img.rect(), g);
+        p.fillRect(all, g);
         drawGlyph(p, GFilm, QRectF(270, 160, 100, 100), QColor(120, 132, 150));
         p.setFont(uiFont(22, true));
         p.setPen(QColor(190, 198, 210));
         p.drawText(QRect(0, 280, 640, 40), Qt::AlignCenter, QStringLiteral("Orvane Reelmaker"));
         p.end();
-        ok &= save(img, appDir + QStringLiteral("/Default.bmp"));
+        ok &= save(img, appDir + QLatin1Char('/') + scaledName(QStringLiteral("Default"), QStringLiteral(".bmp"), scale));
     }
     {
-        QImage img(640, 480, QImage::Format_RGB32);
+        QImage img = canvas();
         img.fill(QColor(12, 13, 16));
-        ok &= save(img, appDir + QStringLiteral("/bj.bmp"));
+        ok &= save(img, appDir + QLatin1Char('/') + scaledName(QStringLiteral("bj"), QStringLiteral(".bmp"), scale));
     }
     {
-        QImage img(640, 480, QImage::Format_RGB32);
+        QImage img = canvas();
         QPainter p(&img);
         QLinearGradient g(0, 0, 0, 480);
         g.setColorAt(0, QColor(30, 33, 40));
         g.setColorAt(1, QColor(16, 18, 22));
-        p.fillRect(img.rect(), g);
+        p.fillRect(all, g);
         p.end();
-        ok &= save(img, appDir + QStringLiteral("/Editbj.bmp"));
+        ok &= save(img, appDir + QLatin1Char('/') + scaledName(QStringLiteral("Editbj"), QStringLiteral(".bmp"), scale));
     }
     return ok;
 }
@@ -1221,6 +1266,7 @@ int main(int argc, char** argv)
     const QString appDir = QString::fromLocal8Bit(argv[1]);
     bool ok = writeTheme(lightStyle(), appDir);
     ok &= writeTheme(warmStyle(), appDir);
-    ok &= writePreviewPictures(appDir);
+    for (const int scale : kScales)
+        ok &= writePreviewPictures(appDir, scale);
     return ok ? 0 : 1;
 }

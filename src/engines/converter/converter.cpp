@@ -7,7 +7,8 @@
 //   calling thread: picture encoding, progress messages, cancel polling, preview pictures
 //
 // The muxer is shared by the filter thread (sound) and the calling thread (picture) under a
-// mutex. The first error stops all three stages; the partial output file is then removed.
+// mutex. The output is written under a temporary name beside the final one and renamed only when
+// complete and readable; the first error stops all three stages and removes the temporary file.
 
 #include <algorithm>
 #include <array>
@@ -42,6 +43,7 @@ extern "C" {
 #include "engines/converter/converter_internal.h"
 #include "engines/converter/filter_graph.h"
 #include "engines/converter/pipeline_queue.h"
+#include "engines/files/atomic_output.h"
 #include "engines/messages/result_codes.h"
 
 namespace rm::converter {
@@ -188,7 +190,32 @@ double MeanLuma(const AVFrame* f)
     return n ? sum / n : 0;
 }
 
-bool IsDiskFull(int err) { return err == AVERROR(ENOSPC) || err == AVERROR(EFBIG) || err == AVERROR(EDQUOT); }
+// The result for a failed write that the user can do something about (0: none of those).
+int32_t WriteFailure(int err)
+{
+    if (err == AVERROR(ENOSPC) || err == AVERROR(EDQUOT))
+        return kResultDiskFull;
+    if (err == AVERROR(EFBIG))
+        return kResultOutputTooLarge;  // the disk's largest file or the process's size limit
+    return 0;
+}
+
+int32_t WriteFailureOr(int err, int32_t otherwise)
+{
+    const int32_t code = WriteFailure(err);
+    return code ? code : otherwise;
+}
+
+// A written file that FFmpeg can open again and finds streams in.
+bool OpensAsMedia(const std::string& path)
+{
+    AVFormatContext* ic = nullptr;
+    if (avformat_open_input(&ic, LocalUrl(path.c_str()).c_str(), nullptr, nullptr) < 0)
+        return false;
+    const bool ok = avformat_find_stream_info(ic, nullptr) >= 0 && ic->nb_streams > 0;
+    avformat_close_input(&ic);
+    return ok;
+}
 
 class Conversion {
 public:
@@ -196,7 +223,8 @@ public:
     ~Conversion() { Cleanup(); }
 
     int32_t Run();
-    bool OutputOpened() const { return m_outputOpened; }
+    // After a successful Run: closes the output, checks it and gives it its final name.
+    int32_t Finish();
 
 private:
     // ---- setup ----
@@ -250,7 +278,7 @@ private:
 
     // output
     AVFormatContext* m_oc = nullptr;
-    bool m_outputOpened = false;
+    rm::files::AtomicOutput m_output;  // the temporary file written; removed unless committed
     AVCodecContext* m_venc = nullptr;
     AVCodecContext* m_aenc = nullptr;
     AVStream* m_vst = nullptr;
@@ -501,12 +529,17 @@ int32_t Conversion::OpenOutput()
             return rc;
     }
 
+    // The muxer writes a temporary file beside the output; it takes the output's name in Finish.
+    if (!m_output.Create(m_job->OutputPath))
+        return WriteFailureOr(AVERROR(m_output.Error()), kResultOutputCreateFailed);
+    const std::string writeUrl = LocalUrl(m_output.TemporaryPath().c_str());
+    av_free(m_oc->url);
+    m_oc->url = av_strdup(writeUrl.c_str());  // image2 and faststart open the file by this name
     if (!(m_oc->oformat->flags & AVFMT_NOFILE)) {
-        int err = avio_open2(&m_oc->pb, LocalUrl(m_job->OutputPath).c_str(), AVIO_FLAG_WRITE, &m_oc->interrupt_callback, nullptr);
+        int err = avio_open2(&m_oc->pb, writeUrl.c_str(), AVIO_FLAG_WRITE, &m_oc->interrupt_callback, nullptr);
         if (err < 0)
-            return IsDiskFull(err) ? kResultDiskFull : kResultOutputCreateFailed;
+            return WriteFailureOr(err, kResultOutputCreateFailed);
     }
-    m_outputOpened = true;
 
     AVDictionary* opts = nullptr;
     if (m_format == "flv")
@@ -520,8 +553,10 @@ int32_t Conversion::OpenOutput()
     int err = avformat_write_header(m_oc, &opts);
     av_dict_free(&opts);
     if (err < 0) {
-        if (IsDiskFull(err) || (m_oc->pb && IsDiskFull(m_oc->pb->error)))
-            return kResultDiskFull;
+        if (int32_t code = WriteFailure(err); code)
+            return code;
+        if (int32_t code = m_oc->pb ? WriteFailure(m_oc->pb->error) : 0; code)
+            return code;
         return kResultInvalidSettings;  // the muxer refused the streams (e.g. a rate the format lacks)
     }
     return kResultOk;
@@ -536,8 +571,8 @@ int Conversion::WritePacket(AVPacket* pkt, AVStream* st, AVRational encTb)
     if (err >= 0 && m_oc->pb && m_oc->pb->error < 0)
         err = m_oc->pb->error;
     if (err < 0) {
-        if (IsDiskFull(err))
-            Fail(kResultDiskFull);
+        if (int32_t code = WriteFailure(err); code)
+            Fail(code);
         else if (!Stopped())
             Fail(kResultEncodeFailed);
     }
@@ -1461,7 +1496,7 @@ int32_t Conversion::Run()
             err = m_oc->pb->error;
         }
         if (err < 0)
-            rc = IsDiskFull(err) ? kResultDiskFull : kResultEncodeFailed;
+            rc = WriteFailureOr(err, kResultEncodeFailed);
     }
     if (rc == kResultOk) {
         ConvertProgress p;
@@ -1472,6 +1507,36 @@ int32_t Conversion::Run()
         PostProgress(m_hooks, WM_CONVERT_PROGRESS2, p);
     }
     return rc;
+}
+
+int32_t Conversion::Finish()
+{
+    if (!m_oc || !m_output.IsOpen())
+        return kResultOutputIncomplete;
+    int64_t size = -1;
+    if (m_oc->pb && !(m_oc->oformat->flags & AVFMT_NOFILE)) {
+        avio_flush(m_oc->pb);
+        int err = m_oc->pb->error;
+        size = avio_size(m_oc->pb);
+        const int closed = avio_closep(&m_oc->pb);
+        if (err >= 0)
+            err = closed;
+        if (err < 0)
+            return WriteFailureOr(err, kResultOutputIncomplete);
+    }
+    if (size < 0) {
+        std::error_code ec;
+        const auto n = std::filesystem::file_size(m_output.TemporaryPath(), ec);
+        if (ec)
+            return kResultOutputIncomplete;
+        size = int64_t(n);
+    }
+    // What the muxer wrote must read back as media before it takes the output's name.
+    if (size <= 0 || !OpensAsMedia(m_output.TemporaryPath()))
+        return kResultOutputIncomplete;
+    if (!m_output.Commit(size))
+        return WriteFailureOr(AVERROR(m_output.Error()), kResultOutputIncomplete);
+    return kResultOk;
 }
 
 void Conversion::Cleanup()
@@ -1509,19 +1574,12 @@ int32_t converteToMedia(ConvertJob* job, const char* formatName, int32_t formatA
         job->FormatName = CopyText(formatName);
     }
     job->FormatArgument = formatArgument;
-    av_log_set_level(AV_LOG_ERROR);
 
-    int32_t rc;
-    bool opened = false;
-    {
-        Conversion c(job);
-        rc = c.Run();
-        opened = c.OutputOpened();
-    }
-    // A job that did not finish leaves no file that could pass for a complete one.
-    if (rc != kResultOk && opened && job->OutputPath[0]) {
-        std::remove(job->OutputPath);
-    }
+    // A job that does not finish leaves no file: its temporary file goes with the conversion.
+    Conversion c(job);
+    int32_t rc = c.Run();
+    if (rc == kResultOk)
+        rc = c.Finish();
     return rc;
 }
 

@@ -117,6 +117,10 @@ int32_t converteToMedia(ConvertJob* job, const char* formatName, int32_t formatA
 // A copy of text that the engine's records may hold (never freed by the application).
 char* CopyText(const char* text);
 
+// FFmpeg's own log lines (for every engine in the process): silent unless verbose, which shows
+// them on standard error. Programs call it once at start-up; the libraries' default is to print.
+void setLibraryLogging(bool verbose);
+
 // Frees a job, its inputs and the texts stored in them. Optional.
 void releaseMediaUIOption(ConvertJob* job);
 

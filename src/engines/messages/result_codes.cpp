@@ -48,6 +48,11 @@ const char* getErrorInfo(int32_t code, int32_t, int32_t)
     case kResultCancelled: return "The conversion was cancelled by the user.";
     case kResultNoInput: return "There is nothing to convert.";
     case kResultSourceEndsEarly: return "The source ends early: the file may be incomplete or damaged.";
+    case kResultOutputTooLarge: return "The output file is too large for this disk or limit.";
+    case kResultOutputIncomplete: return "The output file is missing or incomplete (was its folder removed?).";
+    case kResultPlayerWriteFailed: return "The video was converted, but its Flash player could not be written.";
+    case kResultPageWriteFailed: return "The video and player were made, but the web page could not be written.";
+    case kResultThumbnailWriteFailed: return "The video was converted, but its thumbnail could not be written.";
     case kResultDiskFull: return "The output disk is full. Free some space and convert again.";
     default: return "The conversion failed for an unknown reason.";
     }

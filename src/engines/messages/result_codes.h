@@ -17,6 +17,11 @@ enum ResultCode : int32_t {
     kResultCancelled = 10008,          // the user cancelled the conversion
     kResultNoInput = 10009,            // the job has no input
     kResultSourceEndsEarly = 10010,    // the source holds much less than the stretch asked for
+    kResultOutputTooLarge = 10011,     // the output passed the file-size limit of its disk or process
+    kResultOutputIncomplete = 10012,   // the output file is missing or not complete after writing
+    kResultPlayerWriteFailed = 10013,  // the video is done, but its Flash player could not be written
+    kResultPageWriteFailed = 10014,    // the video and player are done, but the web page could not be written
+    kResultThumbnailWriteFailed = 10015,  // the video is done, but its thumbnail could not be written
     kResultDiskFull = 10053,           // the output disk is full (the run gives up its window)
 };
 

@@ -1,5 +1,6 @@
 #include "engines/player_maker/flv_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -110,6 +111,9 @@ bool ReadFlv(const std::string& path, FlvFile& out, bool keepPayloads, std::stri
         error = "cannot open " + path;
         return false;
     }
+    f.seekg(0, std::ios::end);
+    const uint64_t fileSize = static_cast<uint64_t>(f.tellg());
+    f.seekg(0);
     uint8_t hdr[9];
     if (!f.read(reinterpret_cast<char*>(hdr), 9) || std::memcmp(hdr, "FLV", 3) != 0) {
         error = "not an FLV file: " + path;
@@ -127,10 +131,16 @@ bool ReadFlv(const std::string& path, FlvFile& out, bool keepPayloads, std::stri
         uint8_t type = th[0] & 0x1f;
         uint32_t size = be24(th + 1);
         uint32_t ts = be24(th + 4) | (uint32_t(th[7]) << 24);
-        body.resize(size);
-        if (size && !f.read(reinterpret_cast<char*>(body.data()), size))
+        const uint64_t bodyOffset = static_cast<uint64_t>(f.tellg());
+        // Without payloads only the codec headers at the start of a body are needed.
+        const bool whole = keepPayloads || type == 18;
+        const uint32_t want = whole ? size : std::min<uint32_t>(size, 64);
+        if (bodyOffset + size > fileSize)
             break;  // a cut file: keep what was complete
-        f.seekg(4, std::ios::cur);
+        body.resize(want);
+        if (want && !f.read(reinterpret_cast<char*>(body.data()), want))
+            break;
+        f.seekg(bodyOffset + size + 4);  // past the body and the previous-tag-size field
         if (type == 18) {
             if (out.metaFrameRate == 0)
                 out.metaFrameRate = amfNumber(body, "framerate");
@@ -156,11 +166,13 @@ bool ReadFlv(const std::string& path, FlvFile& out, bool keepPayloads, std::stri
                 out.keyframeTimes.push_back(ts / 1000.0);
             if (codec == 2 && out.video.empty()) {
                 int w = 0, h = 0;
-                if (SorensonPictureSize(body.data() + 1, size - 1, w, h)) {
+                if (SorensonPictureSize(body.data() + 1, body.size() - 1, w, h)) {
                     out.width = w;
                     out.height = h;
                 }
             }
+            v.offset = bodyOffset + skip;
+            v.size = size > skip ? size - uint32_t(skip) : 0;
             if (keepPayloads && size > skip)
                 v.data.assign(body.begin() + skip, body.end());
             out.video.push_back(std::move(v));
@@ -174,6 +186,8 @@ bool ReadFlv(const std::string& path, FlvFile& out, bool keepPayloads, std::stri
             out.audioStereo = body[0] & 1;
             AudioTag a;
             a.timeMs = ts;
+            a.offset = bodyOffset + 1;
+            a.size = size - 1;
             if (keepPayloads)
                 a.data.assign(body.begin() + 1, body.end());
             out.audio.push_back(std::move(a));

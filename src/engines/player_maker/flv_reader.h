@@ -11,12 +11,16 @@ namespace rm::player_maker::flv {
 struct VideoTag {
     uint32_t timeMs = 0;
     bool key = false;
-    std::vector<uint8_t> data;   // codec payload, FLV's per-codec prefix removed for VP6
+    uint64_t offset = 0;         // where data starts in the file
+    uint32_t size = 0;           // bytes of data
+    std::vector<uint8_t> data;   // codec payload, FLV's per-codec prefix removed for VP6 (kept on request)
 };
 
 struct AudioTag {
     uint32_t timeMs = 0;
-    std::vector<uint8_t> data;   // codec payload without the FLV sound header byte
+    uint64_t offset = 0;         // where data starts in the file
+    uint32_t size = 0;           // bytes of data
+    std::vector<uint8_t> data;   // codec payload without the FLV sound header byte (kept on request)
 };
 
 struct FlvFile {
@@ -36,7 +40,8 @@ struct FlvFile {
     double duration() const;     // seconds
 };
 
-// headerOnly: skip keeping the payloads (keyframe index and facts only).
+// keepPayloads false: the payloads stay in the file (their offsets and sizes are noted), so a
+// long video costs a few bytes per frame.
 bool ReadFlv(const std::string& path, FlvFile& out, bool keepPayloads, std::string& error);
 
 // Size of a Sorenson H.263 picture (FLV1) from its header; false when it is not one.

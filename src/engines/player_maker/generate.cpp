@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace rm::player_maker {
@@ -102,10 +103,110 @@ std::string keyframeJson(const std::vector<double>& times)
     return out + "]";
 }
 
-// The embedded video: DefineVideoStream + a sprite with one video frame, its place and its
-// sound block per frame. Returns false when the file cannot be embedded as it is.
-bool buildTimelineVideo(const flv::FlvFile& f, int w, int h, Bytes& tags, uint16_t& frames,
-                        double& fps, std::string& why)
+// Where the embedded video's bytes go: counted (the sprite's length comes before its content)
+// or written into the SWF being made.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual bool put(const uint8_t* p, std::size_t n) = 0;
+    bool put(const Bytes& b) { return put(b.data(), b.size()); }
+    bool tag(uint16_t code, const Bytes& body) { return put(swf::TagHeader(code, body.size())) && put(body); }
+};
+
+class CountingSink : public ByteSink {
+public:
+    bool put(const uint8_t*, std::size_t n) override
+    {
+        m_count += n;
+        return true;
+    }
+    uint64_t count() const { return m_count; }
+
+private:
+    uint64_t m_count = 0;
+};
+
+class SwfSink : public ByteSink {
+public:
+    explicit SwfSink(swf::StreamedSwf& out) : m_out(out) {}
+    bool put(const uint8_t* p, std::size_t n) override { return m_out.Write(p, n); }
+
+private:
+    swf::StreamedSwf& m_out;
+};
+
+// The MP3 frames of an FLV's sound tags, in order, read from the file a tag at a time. Bytes
+// that are not a frame are skipped, as mp3::SplitFrames does on the whole stream.
+class Mp3FrameReader {
+public:
+    Mp3FrameReader(const std::string& path, const std::vector<flv::AudioTag>& tags)
+        : m_file(path, std::ios::binary), m_tags(tags) {}
+
+    // The next whole frame's bytes and facts; false at the end of the sound (or a read error,
+    // then failed() is true).
+    bool next(Bytes& bytes, mp3::Frame& frame)
+    {
+        for (;;) {
+            if (!available(4))
+                return false;
+            if (!mp3::ParseFrameHeader(&m_buffer[m_pos], frame)) {
+                ++m_pos;
+                continue;
+            }
+            if (frame.size < 4 || !available(frame.size))
+                return false;
+            bytes.assign(m_buffer.begin() + std::ptrdiff_t(m_pos), m_buffer.begin() + std::ptrdiff_t(m_pos + frame.size));
+            m_pos += frame.size;
+            return true;
+        }
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    bool available(std::size_t n)
+    {
+        while (m_buffer.size() - m_pos < n) {
+            if (m_next >= m_tags.size() || m_failed)
+                return false;
+            if (m_pos > 0) {
+                m_buffer.erase(m_buffer.begin(), m_buffer.begin() + std::ptrdiff_t(m_pos));
+                m_pos = 0;
+            }
+            const flv::AudioTag& t = m_tags[m_next++];
+            const std::size_t at = m_buffer.size();
+            m_buffer.resize(at + t.size);
+            m_file.seekg(std::streamoff(t.offset));
+            if (t.size && !m_file.read(reinterpret_cast<char*>(m_buffer.data() + at), t.size)) {
+                m_failed = true;
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::ifstream m_file;
+    const std::vector<flv::AudioTag>& m_tags;
+    std::size_t m_next = 0;
+    Bytes m_buffer;
+    std::size_t m_pos = 0;
+    bool m_failed = false;
+};
+
+// What the embedded video will be: checked before anything is written.
+struct TimelinePlan {
+    std::string path;        // the FLV
+    uint16_t frames = 0;
+    double fps = 25;
+    int width = 0;
+    int height = 0;
+    bool sound = false;
+    int rate = 0;
+    int channels = 2;
+};
+
+// Whether the FLV can go onto the SWF's timeline as it is; false with the reason otherwise.
+bool planTimelineVideo(const flv::FlvFile& f, const std::string& path, int w, int h, TimelinePlan& plan,
+                       std::string& why)
 {
     if (f.video.empty()) {
         why = "no video frames";
@@ -119,69 +220,86 @@ bool buildTimelineVideo(const flv::FlvFile& f, int w, int h, Bytes& tags, uint16
         why = "too many frames to embed";
         return false;
     }
-    std::vector<mp3::Frame> mp3Frames;
-    Bytes mp3Data;
-    bool sound = false;
-    int rate = 0, channels = 2;
+    plan = TimelinePlan{};
+    plan.path = path;
+    plan.width = w;
+    plan.height = h;
     if (f.audioCodec >= 0 && !f.audio.empty()) {
         if (f.audioCodec != 2) {
             why = "sound format " + std::to_string(f.audioCodec) + " cannot be embedded";
             return false;
         }
-        for (const auto& a : f.audio)
-            mp3Data.insert(mp3Data.end(), a.data.begin(), a.data.end());
-        mp3Frames = mp3::SplitFrames(mp3Data);
-        if (!mp3Frames.empty()) {
-            rate = mp3Frames.front().sampleRate;
-            channels = mp3Frames.front().channels;
-            if (rate != 11025 && rate != 22050 && rate != 44100) {
-                why = "MP3 at " + std::to_string(rate) + " Hz cannot be embedded";
+        Mp3FrameReader reader(path, f.audio);
+        Bytes first;
+        mp3::Frame frame;
+        if (reader.next(first, frame)) {
+            plan.rate = frame.sampleRate;
+            plan.channels = frame.channels;
+            if (plan.rate != 11025 && plan.rate != 22050 && plan.rate != 44100) {
+                why = "MP3 at " + std::to_string(plan.rate) + " Hz cannot be embedded";
                 return false;
             }
-            sound = true;
+            plan.sound = true;
+        } else if (reader.failed()) {
+            why = "cannot read the sound of " + path;
+            return false;
         }
     }
-    fps = f.frameRate();
-    if (fps <= 0 || fps > 120)
-        fps = 25;
-    frames = static_cast<uint16_t>(f.video.size());
+    plan.fps = f.frameRate();
+    if (plan.fps <= 0 || plan.fps > 120)
+        plan.fps = 25;
+    plan.frames = static_cast<uint16_t>(f.video.size());
+    return true;
+}
 
-    swf::Writer out;
-    {
-        swf::Writer s;
-        s.u16(kVideoStreamId);
-        s.u16(frames);
-        s.u16(static_cast<uint16_t>(w));
-        s.u16(static_cast<uint16_t>(h));
-        s.u8(0x01);  // smoothing on, deblocking as the stream says
-        s.u8(static_cast<uint8_t>(f.videoCodec));
-        out.tag(swf::DefineVideoStream, s.data());
-    }
-
-    swf::Writer sprite;
-    sprite.u16(kVideoSpriteId);
-    sprite.u16(frames);
-    swf::Writer inner;
-    if (sound) {
+// The sprite's timeline: one video frame, its place and its sound block per frame. With
+// readVideo false the frames are only counted (their sizes are known from the index).
+bool spriteTimeline(const flv::FlvFile& f, const TimelinePlan& plan, ByteSink& out, bool readVideo, std::string& why)
+{
+    if (plan.sound) {
         static const std::map<int, int> rateCode = {{5512, 0}, {11025, 1}, {22050, 2}, {44100, 3}};
-        int rc = rateCode.at(rate);
+        int rc = rateCode.at(plan.rate);
         swf::Writer h2;
-        uint8_t fmt = static_cast<uint8_t>((rc << 2) | 0x02 | (channels == 2 ? 1 : 0));
+        uint8_t fmt = static_cast<uint8_t>((rc << 2) | 0x02 | (plan.channels == 2 ? 1 : 0));
         h2.u8(fmt);                                            // playback: rate, 16 bit, channels
         h2.u8(static_cast<uint8_t>((2 << 4) | fmt));           // stream: MP3 + the same
-        h2.u16(static_cast<uint16_t>(std::lround(rate / fps)));
+        h2.u16(static_cast<uint16_t>(std::lround(plan.rate / plan.fps)));
         h2.u16(0);                                             // latency seek
-        inner.tag(swf::SoundStreamHead, h2.data());
+        if (!out.tag(swf::SoundStreamHead, h2.data()))
+            return false;
     }
-    std::size_t nextMp3 = 0;
+    std::ifstream video;
+    if (readVideo) {
+        video.open(plan.path, std::ios::binary);
+        if (!video) {
+            why = "cannot open " + plan.path;
+            return false;
+        }
+    }
+    Mp3FrameReader sound(plan.path, f.audio);
+    Bytes payload, mp3Frame, blockBody;
     long long emitted = 0;
-    for (uint16_t i = 0; i < frames; ++i) {
+    bool soundLeft = plan.sound;
+    for (uint16_t i = 0; i < plan.frames; ++i) {
+        const flv::VideoTag& v = f.video[i];
         {
             swf::Writer vf;
             vf.u16(kVideoStreamId);
             vf.u16(i);
-            vf.bytes(f.video[i].data);
-            inner.tag(swf::VideoFrame, vf.data());
+            if (!out.put(swf::TagHeader(swf::VideoFrame, 4 + std::size_t(v.size))) || !out.put(vf.data()))
+                return false;
+            if (readVideo) {
+                payload.resize(v.size);
+                video.seekg(std::streamoff(v.offset));
+                if (v.size && !video.read(reinterpret_cast<char*>(payload.data()), v.size)) {
+                    why = "cannot read video frame " + std::to_string(i) + " of " + plan.path;
+                    return false;
+                }
+                if (!out.put(payload))
+                    return false;
+            } else if (!out.put(nullptr, v.size)) {
+                return false;
+            }
         }
         {
             swf::Writer po;
@@ -196,33 +314,65 @@ bool buildTimelineVideo(const flv::FlvFile& f, int w, int h, Bytes& tags, uint16
                 po.u16(1);
                 po.u16(i);
             }
-            inner.tag(swf::PlaceObject2, po.data());
+            if (!out.tag(swf::PlaceObject2, po.data()))
+                return false;
         }
-        if (sound) {
-            long long target = static_cast<long long>(std::floor((i + 1) * rate / fps));
-            swf::Writer blk;
+        if (soundLeft) {
+            long long target = static_cast<long long>(std::floor((i + 1) * plan.rate / plan.fps));
             int count = 0;
-            Bytes payload;
-            while (nextMp3 < mp3Frames.size() && emitted < target) {
-                const auto& fr = mp3Frames[nextMp3++];
-                payload.insert(payload.end(), mp3Data.begin() + fr.offset, mp3Data.begin() + fr.offset + fr.size);
+            blockBody.assign(4, 0);
+            mp3::Frame fr;
+            while (emitted < target) {
+                if (!sound.next(mp3Frame, fr)) {
+                    soundLeft = false;
+                    break;
+                }
+                blockBody.insert(blockBody.end(), mp3Frame.begin(), mp3Frame.end());
                 count += fr.samples;
                 emitted += fr.samples;
             }
+            if (sound.failed()) {
+                why = "cannot read the sound of " + plan.path;
+                return false;
+            }
             if (count > 0) {
-                blk.u16(static_cast<uint16_t>(count));
-                blk.u16(0);
-                blk.bytes(payload);
-                inner.tag(swf::SoundStreamBlock, blk.data());
+                blockBody[0] = static_cast<uint8_t>(count & 0xff);
+                blockBody[1] = static_cast<uint8_t>((count >> 8) & 0xff);
+                if (!out.tag(swf::SoundStreamBlock, blockBody))
+                    return false;
             }
         }
-        inner.tag(swf::ShowFrame, {});
+        if (!out.tag(swf::ShowFrame, {}))
+            return false;
     }
-    inner.tag(swf::End, {});
-    sprite.bytes(inner.data());
-    out.tag(swf::DefineSprite, sprite.data());
-    tags = std::move(out.data());
-    return true;
+    return out.tag(swf::End, {});
+}
+
+// DefineVideoStream and the sprite holding the timeline, written as they are read.
+bool writeTimelineVideo(const flv::FlvFile& f, const TimelinePlan& plan, ByteSink& out, std::string& why)
+{
+    CountingSink counted;
+    if (!spriteTimeline(f, plan, counted, false, why))
+        return false;
+    swf::Writer s;
+    s.u16(kVideoStreamId);
+    s.u16(plan.frames);
+    s.u16(static_cast<uint16_t>(plan.width));
+    s.u16(static_cast<uint16_t>(plan.height));
+    s.u8(0x01);  // smoothing on, deblocking as the stream says
+    s.u8(static_cast<uint8_t>(f.videoCodec));
+    if (!out.tag(swf::DefineVideoStream, s.data()))
+        return false;
+    const uint64_t spriteLength = 4 + counted.count();
+    if (spriteLength > 0xffffffffu) {
+        why = "the video is too large to embed";
+        return false;
+    }
+    swf::Writer head;
+    head.u16(kVideoSpriteId);
+    head.u16(plan.frames);
+    return out.put(swf::TagHeader(swf::DefineSprite, std::size_t(spriteLength))) && out.put(head.data()) &&
+           spriteTimeline(f, plan, out, true, why);
 }
 
 std::string hideJson(const FPMUIPlayerOption& p)
@@ -287,12 +437,12 @@ std::string decorationJson(const FPMUIOverlayADOption& d, const std::string& swf
     return o.text();
 }
 
+// The SWF is written under a temporary name that goes with a failed writer, so a failure
+// leaves no file to remove.
 int fail(int code, const std::string& why, const std::string& swfPath)
 {
+    (void)swfPath;
     setLastGenerateError(why);
-    std::error_code ec;
-    if (!swfPath.empty())
-        fs::remove(swfPath + ".part", ec);
     return code;
 }
 
@@ -327,21 +477,26 @@ int generateFLVPlayer(FPMUIGroupOption* group)
     H = std::clamp(H, 16, 4000);
 
     Assets assets;
-    Bytes videoTags;
+    TimelinePlan timeline;
     bool embedded = false;
     double fps = (p.FrameRate >= 10 && p.FrameRate <= 60) ? p.FrameRate : 25;
     uint16_t videoFrames = 0;
     flv::FlvFile movie;
     if (type == 1) {
         std::string why;
-        if (flv::ReadFlv(text(first.VideoFile), movie, true, why)) {
+        // Only the index: the frames are copied from the file while the SWF is written.
+        if (flv::ReadFlv(text(first.VideoFile), movie, false, why)) {
             int vw = first.Width > 0 ? first.Width : movie.width;
             int vh = first.Height > 0 ? first.Height : movie.height;
             if (movie.width > 0 && movie.height > 0) {
                 vw = movie.width;
                 vh = movie.height;
             }
-            embedded = buildTimelineVideo(movie, vw, vh, videoTags, videoFrames, fps, why);
+            embedded = planTimelineVideo(movie, text(first.VideoFile), vw, vh, timeline, why);
+            if (embedded) {
+                videoFrames = timeline.frames;
+                fps = timeline.fps;
+            }
         } else if (!fs::exists(text(first.VideoFile))) {
             return fail(FPM_ERR_MEDIA, why, swfPath);
         }
@@ -440,21 +595,26 @@ int generateFLVPlayer(FPMUIGroupOption* group)
     blob.insert(blob.end(), json.begin(), json.end());
     blob.insert(blob.end(), assets.data().begin(), assets.data().end());
 
-    // Assemble: the runtime's tags with our definitions before its code and one SymbolClass.
-    swf::Writer tags;
+    // Assemble, straight into the file: the runtime's tags with our definitions before its code
+    // and one SymbolClass. A small player is squeezed hard; one with its video is mostly frames
+    // zlib barely shrinks, where the fastest level costs under 1% in size and saves most of the time.
+    const bool large = embedded || runtimeFile.size() + blob.size() >= (1u << 20);
+    swf::StreamedSwf out(swfPath, std::max<uint8_t>(version, 10), large ? 1 : 9);
     std::vector<swf::SymbolEntry> symbols;
+    out.Begin(W, H, fps, 1);
     {
         swf::Writer fa;
         fa.u32(0x08);  // ActionScript 3
-        tags.tag(swf::FileAttributes, fa.data());
+        out.Tag(swf::FileAttributes, fa.data());
         swf::Writer bg;
         uint32_t c = rgb(p.BackgroundRed, p.BackgroundGreen, p.BackgroundBlue);
         bg.u8(c >> 16);
         bg.u8((c >> 8) & 0xff);
         bg.u8(c & 0xff);
-        tags.tag(swf::SetBackgroundColor, bg.data());
+        out.Tag(swf::SetBackgroundColor, bg.data());
     }
     bool definitionsDone = false;
+    std::string videoError;
     auto addDefinitions = [&] {
         if (definitionsDone)
             return;
@@ -463,10 +623,12 @@ int generateFLVPlayer(FPMUIGroupOption* group)
         bd.u16(kConfigId);
         bd.u32(0);
         bd.bytes(blob);
-        tags.tag(swf::DefineBinaryData, bd.data());
+        out.Tag(swf::DefineBinaryData, bd.data());
         symbols.push_back({kConfigId, "RmConfig"});
         if (embedded) {
-            tags.bytes(videoTags);
+            SwfSink sink(out);
+            if (!writeTimelineVideo(movie, timeline, sink, videoError) && videoError.empty())
+                videoError = "cannot write " + swfPath;
             symbols.push_back({kVideoSpriteId, "RmVideoClip"});
         }
     };
@@ -483,21 +645,22 @@ int generateFLVPlayer(FPMUIGroupOption* group)
             break;
         case swf::DoABC:
             addDefinitions();
-            tags.tag(t.code, t.body);
+            out.Tag(t.code, t.body);
             break;
         default:
-            tags.tag(t.code, t.body);
+            out.Tag(t.code, t.body);
         }
     }
     addDefinitions();
-    tags.tag(swf::SymbolClass, swf::MakeSymbolClass(symbols));
-    tags.tag(swf::ShowFrame, {});
-
-    Bytes file = swf::BuildSwf(std::max<uint8_t>(version, 10), W, H, fps, 1, tags.data(), true);
-    if (file.empty())
-        return fail(FPM_ERR_WRITE, "compression failed", swfPath);
-    if (!swf::WriteFileAtomic(swfPath, file))
-        return fail(FPM_ERR_WRITE, "cannot write " + swfPath, swfPath);
+    out.Tag(swf::SymbolClass, swf::MakeSymbolClass(symbols));
+    out.Tag(swf::ShowFrame, {});
+    if (!videoError.empty() && out.ok())
+        return fail(FPM_ERR_MEDIA, videoError, swfPath);  // the FLV changed or went while being read
+    if (!out.Finish()) {
+        const int err = out.Error();
+        return fail(FPM_ERR_WRITE, "cannot write " + swfPath + (err ? std::string(": ") + std::strerror(err) : ""),
+                    swfPath);
+    }
     setLastGenerateError({});
     return FPM_OK;
 }

@@ -28,17 +28,113 @@ void Writer::str(const std::string& s)
     m_b.push_back(0);
 }
 
-void Writer::tag(uint16_t code, const Bytes& body)
+Bytes TagHeader(uint16_t code, std::size_t length)
 {
     // The long form always for bodies of 63 bytes or more; some readers want it for
     // definition tags regardless, which costs nothing.
-    if (body.size() < 63 && code != DefineBinaryData && code != DefineSprite) {
-        u16(static_cast<uint16_t>((code << 6) | body.size()));
+    Bytes h;
+    if (length < 63 && code != DefineBinaryData && code != DefineSprite) {
+        const uint16_t v = static_cast<uint16_t>((code << 6) | length);
+        h = {static_cast<uint8_t>(v & 0xff), static_cast<uint8_t>(v >> 8)};
     } else {
-        u16(static_cast<uint16_t>((code << 6) | 0x3f));
-        u32(static_cast<uint32_t>(body.size()));
+        const uint16_t v = static_cast<uint16_t>((code << 6) | 0x3f);
+        const uint32_t n = static_cast<uint32_t>(length);
+        h = {static_cast<uint8_t>(v & 0xff), static_cast<uint8_t>(v >> 8),
+             static_cast<uint8_t>(n & 0xff), static_cast<uint8_t>((n >> 8) & 0xff),
+             static_cast<uint8_t>((n >> 16) & 0xff), static_cast<uint8_t>(n >> 24)};
     }
+    return h;
+}
+
+void Writer::tag(uint16_t code, const Bytes& body)
+{
+    bytes(TagHeader(code, body.size()));
     bytes(body);
+}
+
+StreamedSwf::StreamedSwf(const std::string& path, uint8_t version, int level) : m_buffer(1 << 18)
+{
+    if (!m_out.Create(path)) {
+        m_ok = false;
+        return;
+    }
+    if (deflateInit(&m_z, level) != Z_OK) {
+        m_ok = false;
+        return;
+    }
+    m_zOpen = true;
+    const uint8_t header[8] = {'C', 'W', 'S', version, 0, 0, 0, 0};  // the length is filled in last
+    m_ok = m_out.Write(header, sizeof header);
+}
+
+StreamedSwf::~StreamedSwf()
+{
+    if (m_zOpen)
+        deflateEnd(&m_z);
+}
+
+bool StreamedSwf::Deflate(int flush)
+{
+    do {
+        m_z.next_out = m_buffer.data();
+        m_z.avail_out = static_cast<uInt>(m_buffer.size());
+        const int r = deflate(&m_z, flush);
+        if (r == Z_STREAM_ERROR)
+            return m_ok = false;
+        const std::size_t produced = m_buffer.size() - m_z.avail_out;
+        if (produced && !m_out.Write(m_buffer.data(), produced))
+            return m_ok = false;
+        if (flush == Z_FINISH && r == Z_STREAM_END)
+            return true;
+    } while (m_z.avail_out == 0 || (flush == Z_FINISH));
+    return true;
+}
+
+bool StreamedSwf::Write(const uint8_t* data, std::size_t size)
+{
+    if (!m_ok)
+        return false;
+    m_bodySize += size;
+    while (size > 0) {
+        const std::size_t chunk = std::min<std::size_t>(size, 1u << 30);
+        m_z.next_in = const_cast<uint8_t*>(data);
+        m_z.avail_in = static_cast<uInt>(chunk);
+        if (!Deflate(Z_NO_FLUSH))
+            return false;
+        data += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+bool StreamedSwf::Begin(int widthPx, int heightPx, double fps, uint16_t frameCount)
+{
+    Writer w;
+    w.rect(0, widthPx * 20, 0, heightPx * 20);
+    if (fps <= 0)
+        fps = 25;
+    w.u16(static_cast<uint16_t>(std::min(255.0, fps) * 256.0 + 0.5));  // 8.8 fixed point
+    w.u16(frameCount);
+    return Write(w.data());
+}
+
+bool StreamedSwf::Tag(uint16_t code, const Bytes& body) { return Write(TagHeader(code, body.size())) && Write(body); }
+
+bool StreamedSwf::Finish()
+{
+    if (!m_ok || !Tag(End, {}))
+        return false;
+    m_z.next_in = nullptr;
+    m_z.avail_in = 0;
+    if (!Deflate(Z_FINISH))
+        return false;
+    const uint64_t total = m_bodySize + 8;
+    if (total > 0xffffffffu)
+        return m_ok = false;  // beyond what the header can say
+    const uint8_t length[4] = {static_cast<uint8_t>(total & 0xff), static_cast<uint8_t>((total >> 8) & 0xff),
+                               static_cast<uint8_t>((total >> 16) & 0xff), static_cast<uint8_t>(total >> 24)};
+    m_ok = m_out.WriteAt(4, length, sizeof length) && m_out.Commit();
+    return m_ok;
 }
 
 void Writer::rect(int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax)
@@ -212,26 +308,8 @@ bool ReadFile(const std::string& path, Bytes& out)
 
 bool WriteFileAtomic(const std::string& path, const Bytes& data)
 {
-    std::string tmp = path + ".part";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f)
-            return false;
-        f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        f.flush();
-        if (!f) {
-            f.close();
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    rm::files::AtomicOutput out(path);
+    return out.IsOpen() && out.Write(data.data(), data.size()) && out.Commit();
 }
 
 } // namespace rm::player_maker::swf

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
+#include "engines/files/atomic_output.h"
+
 namespace rm::player_maker::swf {
 
 using Bytes = std::vector<uint8_t>;
@@ -55,6 +59,43 @@ private:
     Bytes m_b;
 };
 
+// The header of a tag whose body has length bytes (the short form below 63 bytes, except for
+// definition tags that some readers want in the long form).
+Bytes TagHeader(uint16_t code, std::size_t length);
+
+// An SWF file written while it is made, so its size costs no memory: the 8-byte header, then
+// the body through zlib ("CWS") into a temporary file beside path. Finish adds the End tag,
+// fills in the length and gives the file its name; a writer dropped before that leaves nothing.
+class StreamedSwf {
+public:
+    // level: zlib level (9 for a small player, 1 when it is mostly video zlib barely shrinks).
+    StreamedSwf(const std::string& path, uint8_t version, int level);
+    ~StreamedSwf();
+    StreamedSwf(const StreamedSwf&) = delete;
+    StreamedSwf& operator=(const StreamedSwf&) = delete;
+
+    // The frame rectangle, rate and count that open the body.
+    bool Begin(int widthPx, int heightPx, double fps, uint16_t frameCount);
+    bool Write(const uint8_t* data, std::size_t size);
+    bool Write(const Bytes& b) { return Write(b.data(), b.size()); }
+    bool Tag(uint16_t code, const Bytes& body);
+    bool Finish();
+
+    bool ok() const { return m_ok; }
+    // errno of a failed write (0 when the failure was not the disk's).
+    int Error() const { return m_out.Error(); }
+
+private:
+    bool Deflate(int flush);
+
+    rm::files::AtomicOutput m_out;
+    z_stream m_z{};
+    bool m_zOpen = false;
+    Bytes m_buffer;
+    uint64_t m_bodySize = 0;
+    bool m_ok = true;
+};
+
 // The tags of a SWF file (CWS or FWS), plus its version. Returns false on a malformed file.
 bool ReadSwf(const Bytes& file, uint8_t& version, std::vector<Tag>& tags, std::string& error);
 // Entries of a SymbolClass tag body.
@@ -66,7 +107,8 @@ Bytes BuildSwf(uint8_t version, int widthPx, int heightPx, double fps, uint16_t 
                const Bytes& tagStream, bool compress);
 
 bool ReadFile(const std::string& path, Bytes& out);
-// Writes through a temporary file and renames, so a failure never leaves a partial file.
+// Writes through a temporary file and renames, so a failure never leaves a partial file (nor a
+// kill, nor a power cut: the data is on disk before the file takes its name).
 bool WriteFileAtomic(const std::string& path, const Bytes& data);
 
 } // namespace rm::player_maker::swf

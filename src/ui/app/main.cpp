@@ -2,10 +2,13 @@
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/toolkit/app_style.h"
+#include "engines/converter/converter.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
+#include <csignal>
 #include <exception>
 
 int main(int argc, char** argv)
@@ -14,7 +17,14 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Reelmaker"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvane Reelmaker"));
+    // The installed desktop entry and icon (both named after the application's id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.orvane.Reelmaker"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.orvane.Reelmaker")));
     rm::ui::ApplyAppStyle(app);
+    // A file-size limit fails the write (reported as a result) instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // FFmpeg's own log lines are for developers: "--verbose" shows them on standard error.
+    rm::converter::setLibraryLogging(QApplication::arguments().contains(QStringLiteral("--verbose")));
 
     int rc = 0;
     try {

@@ -221,10 +221,11 @@ void TfrmMain::SetupMainPreview()
     // 3. Status reports.
     pb::setPlayerHandle(&PreviewStatusHandle);
     // 4. Idle and background pictures beside the executable, the panel's place and size.
-    const QByteArray idle = QFile::encodeName(ProgramFolder() + QStringLiteral("Default.bmp"));
-    const QByteArray back = QFile::encodeName(ProgramFolder() + QStringLiteral("bj.bmp"));
+    const QByteArray idle = QFile::encodeName(PreviewPicturePath(MainPlayPanel, QStringLiteral("Default.bmp")));
+    const QByteArray back = QFile::encodeName(PreviewPicturePath(MainPlayPanel, QStringLiteral("bj.bmp")));
+    const QSize pixels = PreviewPixelSize(MainPlayPanel, m_previewSize);
     pb::initPlayOption(idle.constData(), back.constData(), x() + MainPlayPanel->x(), y() + MainPlayPanel->y(),
-                       m_previewSize.width(), m_previewSize.height());
+                       pixels.width(), pixels.height());
     // 5. The picture goes into the host; both are shown.
     if (Playerfrm) {
         PreviewSurface::Attach(Playerfrm);

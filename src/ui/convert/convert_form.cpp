@@ -3,6 +3,7 @@
 #include "engines/converter/converter.h"
 #include "engines/messages/result_codes.h"
 #include "model/app_settings.h"
+#include "model/skin_theme.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
@@ -78,7 +79,9 @@ public:
     {
         setObjectName(QStringLiteral("ConvertPreview"));
         setAttribute(Qt::WA_OpaquePaintEvent);
-        m_idle = QImage(rm::ProgramFolder() + QStringLiteral("Default.bmp"));
+        // The sharper companion on a high-density screen; it is painted scaled to the panel.
+        m_idle = QImage(rm::PictureForPixelRatio(rm::ProgramFolder() + QStringLiteral("Default.bmp"),
+                                                 qApp->devicePixelRatio()));
     }
 
     // Converting thread.

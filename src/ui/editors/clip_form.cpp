@@ -255,11 +255,11 @@ void TfrmClip::FormShow()
     pb::setEditWindow(0);
     g_trimWindow = this;
     pb::setPlayerHandle(&g_trimStatus);
-    const QByteArray idle = (rm::ProgramFolder() + QStringLiteral("Default.bmp")).toUtf8();
-    const QByteArray back = (rm::ProgramFolder() + QStringLiteral("bj.bmp")).toUtf8();
+    const QByteArray idle = PreviewPicturePath(ClipPlayPanel, QStringLiteral("Default.bmp")).toUtf8();
+    const QByteArray back = PreviewPicturePath(ClipPlayPanel, QStringLiteral("bj.bmp")).toUtf8();
     const QPoint at = ClipPlayPanel->mapToGlobal(QPoint(0, 0));
-    pb::initPlayOption(idle.constData(), back.constData(), at.x(), at.y(), ClipPlayPanel->width(),
-                       ClipPlayPanel->height());
+    const QSize pixels = PreviewPixelSize(ClipPlayPanel, ClipPlayPanel->size());
+    pb::initPlayOption(idle.constData(), back.constData(), at.x(), at.y(), pixels.width(), pixels.height());
     PreviewSurface::Attach(ClipPlayPanel);
     m_open = true;
 

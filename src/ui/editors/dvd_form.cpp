@@ -375,11 +375,12 @@ void TfrmDVD::FormShow()
     pb::setEditWindow(0);
     g_dvdWindow = this;
     pb::setPlayerHandle(&g_dvdStatus);
-    const QByteArray idle = (rm::ProgramFolder() + QStringLiteral("Default.bmp")).toUtf8();
-    const QByteArray back = (rm::ProgramFolder() + QStringLiteral("bj.bmp")).toUtf8();
+    const QByteArray idle = PreviewPicturePath(DVDPlayPanel, QStringLiteral("Default.bmp")).toUtf8();
+    const QByteArray back = PreviewPicturePath(DVDPlayPanel, QStringLiteral("bj.bmp")).toUtf8();
     const SkinElementValues panel = Element(QStringLiteral("DVDPlayPanel"));
     const QPoint at = DVDPlayPanel->mapToGlobal(QPoint(0, 0));
-    pb::initPlayOption(idle.constData(), back.constData(), at.x(), at.y(), panel.width, panel.height);
+    const QSize pixels = PreviewPixelSize(DVDPlayPanel, QSize(panel.width, panel.height));
+    pb::initPlayOption(idle.constData(), back.constData(), at.x(), at.y(), pixels.width(), pixels.height());
     PreviewSurface::Attach(DVDPlayPanel);
     m_engine = true;
 

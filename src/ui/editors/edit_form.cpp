@@ -207,10 +207,10 @@ void TfrmEdit::FormShow()
     pb::setEditWindow(1);
     g_editWindow = this;
     pb::setPlayerHandle(&g_editStatus);
-    const QByteArray pic = (rm::ProgramFolder() + QStringLiteral("Editbj.bmp")).toUtf8();
+    const QByteArray pic = PreviewPicturePath(EditPlayPanel, QStringLiteral("Editbj.bmp")).toUtf8();
     const QPoint at = EditPlayPanel->mapToGlobal(QPoint(0, 0));
-    pb::initPlayOption(pic.constData(), pic.constData(), at.x(), at.y(), EditPlayPanel->width(),
-                       EditPlayPanel->height());
+    const QSize pixels = PreviewPixelSize(EditPlayPanel, EditPlayPanel->size());
+    pb::initPlayOption(pic.constData(), pic.constData(), at.x(), at.y(), pixels.width(), pixels.height());
     PreviewSurface::Attach(EditPlayPanel);
     m_paneCaptions[0]->move(8, 6);
     m_paneCaptions[1]->move(EditPlayPanel->width() / 2 + 8, 6);

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/app_settings.h"
+#include "model/skin_theme.h"
 #include "ui/preview/preview_audio.h"
 
 namespace rm::ui {
@@ -45,6 +47,17 @@ rm::converter::PictureSettings SettingsOf(const rm::playback::SurfaceFrame& f)
 }
 
 } // namespace
+
+QSize PreviewPixelSize(const QWidget* panel, QSize logical)
+{
+    const qreal ratio = panel ? panel->devicePixelRatioF() : 1.0;
+    return ratio > 1.0 ? logical * ratio : logical;
+}
+
+QString PreviewPicturePath(const QWidget* panel, const QString& name)
+{
+    return rm::PictureForPixelRatio(rm::ProgramFolder() + name, panel ? panel->devicePixelRatioF() : 1.0);
+}
 
 PreviewSurface::PreviewSurface(QWidget* parent) : QWidget(parent)
 {

@@ -26,6 +26,14 @@
 
 namespace rm::ui {
 
+// The largest picture the engine should render for a play panel of `logical` size: the size in the
+// screen's device pixels, so that a high-density screen gets a picture as sharp as it can show.
+QSize PreviewPixelSize(const QWidget* panel, QSize logical);
+
+// The program folder's preview picture `name` ("Default.bmp", "bj.bmp", "Editbj.bmp") for the
+// panel's screen: its high-density companion on a screen above 1x where there is one.
+QString PreviewPicturePath(const QWidget* panel, const QString& name);
+
 class PreviewSurface : public QWidget, public rm::playback::VideoSurface {
     Q_OBJECT
 public:

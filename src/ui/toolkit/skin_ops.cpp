@@ -1,5 +1,8 @@
 #include "ui/toolkit/skin_ops.h"
 
+#include "model/skin_theme.h"
+
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QPainterPath>
 #include <QRegion>
@@ -17,7 +20,17 @@ SkinPictureError::SkinPictureError(const QString& path)
 
 QPixmap LoadSkinPicture(const QString& path)
 {
+    return LoadSkinPicture(path, qApp ? qApp->devicePixelRatio() : 1.0);
+}
+
+QPixmap LoadSkinPicture(const QString& path, double ratio)
+{
     QPixmap p;
+    const QString chosen = PictureForPixelRatio(path, ratio);
+    if (chosen != path && p.load(chosen)) {
+        p.setDevicePixelRatio(2.0);
+        return p;
+    }
     if (!QFileInfo(path).isFile() || !p.load(path))
         throw SkinPictureError(path);
     return p;

@@ -20,8 +20,12 @@ private:
     QString m_path;
 };
 
-// Loads a theme picture; throws SkinPictureError when the file cannot be opened.
+// Loads a theme picture for screens of this device pixel ratio (by default the highest of the
+// application's screens): its "@2x" companion where there is one and the ratio is above 1, the
+// picture itself otherwise. The result carries its device pixel ratio, so it paints at the
+// element's size either way. Throws SkinPictureError when no picture can be opened.
 QPixmap LoadSkinPicture(const QString& path);
+QPixmap LoadSkinPicture(const QString& path, double ratio);
 
 // Masks the six floating-point exceptions (x87 and SSE), as every window does when it is created.
 void MaskFloatingPointExceptions();

@@ -22,6 +22,8 @@ void SkinPanel::SetPicture(const QPixmap& p)
 void SkinPanel::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    // A high-density picture on a 1.5x screen is scaled down: smoothly, not by dropping pixels.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     if (m_picture.isNull())
         p.fillRect(rect(), palette().window());
     else

@@ -29,7 +29,7 @@ void SkinTrackBar::SetBarPicture(const QPixmap& p)
 
 int SkinTrackBar::knobWidth() const
 {
-    return m_slider.isNull() ? 14 : std::min(m_slider.width(), height());
+    return m_slider.isNull() ? 14 : std::min(int(m_slider.deviceIndependentSize().width()), height());
 }
 
 int SkinTrackBar::KnobCentre(int v) const
@@ -55,6 +55,7 @@ void SkinTrackBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     const int cy = height() / 2;
     const int half = knobWidth() / 2;
     const int knob = KnobCentre(sliderPosition());
@@ -76,7 +77,9 @@ void SkinTrackBar::paintEvent(QPaintEvent*)
         p.drawRoundedRect(done, 2, 2);
     }
     if (!m_slider.isNull()) {
-        const QRect kr(knob - m_slider.width() / 2, cy - m_slider.height() / 2, m_slider.width(), m_slider.height());
+        // Sized in device-independent pixels: a high-density knob picture paints at the same size.
+        const QSize ks = m_slider.deviceIndependentSize().toSize();
+        const QRect kr(knob - ks.width() / 2, cy - ks.height() / 2, ks.width(), ks.height());
         p.drawPixmap(kr, m_slider);
     } else {
         p.setBrush(Qt::white);

@@ -729,7 +729,8 @@ TEST(ConverterFailures, TruncatedSourceDoesNotCrash)
 }
 
 namespace {
-// Runs a conversion in a child process whose files may not grow beyond limitBytes.
+// Runs a conversion in a child process whose files may not grow beyond limitBytes (a program
+// ignores SIGXFSZ, so the write fails instead of the process dying). Returns the result code.
 int32_t ConvertWithFileSizeLimit(const std::string& src, const std::string& out, rlim_t limitBytes)
 {
     pid_t pid = fork();
@@ -740,11 +741,20 @@ int32_t ConvertWithFileSizeLimit(const std::string& src, const std::string& out,
         JobPtr job = MakeJob(out);
         AddInput(job.get(), src, 0, 20);
         int32_t rc = Convert(job.get());
-        _exit(rc == kResultDiskFull ? 0 : 1);
+        _exit(rc >= 10000 && rc < 10255 ? rc - 10000 : 255);
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? kResultDiskFull : -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? 10000 + WEXITSTATUS(status) : -1;
+}
+
+// Files in a folder, hidden ones too (a temporary file left behind would be one).
+std::vector<std::string> FilesIn(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    return names;
 }
 } // namespace
 
@@ -763,13 +773,98 @@ TEST(ConverterFailures, FullDiskGives10053AndNoFile)
         JobPtr job = MakeJob(out);
         AddInput(job.get(), src, 0, 20);
         EXPECT_EQ(Convert(job.get()), kResultDiskFull);
-        EXPECT_FALSE(fs::exists(out));
+        EXPECT_EQ(FilesIn(mnt), std::vector<std::string>{});  // neither the output nor its temporary file
         umount(mnt.c_str());
     }
-    // A file size limit fails writes the same way (and needs no right to mount).
-    std::string out = OutPath("full.flv");
-    EXPECT_EQ(ConvertWithFileSizeLimit(src, out, 192 * 1024), kResultDiskFull);
+    // A file-size limit (ulimit -f) is its own failure, not a full disk.
+    fs::path limited = fs::path(FixtureDir()) / "limited";
+    fs::create_directories(limited);
+    std::string out = (limited / "big.flv").string();
+    EXPECT_EQ(ConvertWithFileSizeLimit(src, out, 192 * 1024), kResultOutputTooLarge);
+    EXPECT_EQ(FilesIn(limited), std::vector<std::string>{});
+    EXPECT_STREQ(getErrorInfo(kResultOutputTooLarge, 0, 1), "The output file is too large for this disk or limit.");
+}
+
+// The output's folder removed while the conversion writes: the writes still succeed (into a
+// file nobody can reach), so only the final check can tell. Never a success with nothing on disk.
+TEST(ConverterFailures, OutputFolderRemovedMidRunIsAFailure)
+{
+    FixtureSpec s;
+    s.seconds = 4;
+    std::string src = Source("removed.mp4", s);
+    fs::path dir = fs::path(FixtureDir()) / "removed_mid_run";
+    fs::create_directories(dir);
+    std::string out = (dir / "gone.flv").string();
+    // The engine polls the cancel query while it writes: the folder goes at the first poll.
+    static std::atomic<bool> removed{false};
+    static fs::path victim;
+    victim = dir;
+    removed = false;
+    ProgressHandle h{+[]() -> int32_t {
+                         if (!removed.exchange(true)) {
+                             // The temporary output is already open in it.
+                             EXPECT_EQ(FilesIn(victim).size(), 1u);
+                             fs::remove_all(victim);
+                         }
+                         return 0;
+                     },
+                     nullptr};
+    setProgressHandle(&h);
+    JobPtr job = MakeJob(out);
+    AddInput(job.get(), src, 0, 4);
+    const int32_t rc = Convert(job.get());
+    setProgressHandle(nullptr);
+    EXPECT_TRUE(removed.load());
+    EXPECT_EQ(rc, kResultOutputIncomplete);
     EXPECT_FALSE(fs::exists(out));
+}
+
+// A conversion killed outright (SIGKILL, a crash, a power cut) leaves at most its hidden
+// temporary file: nothing under the output's name, and nothing a later run takes for an output.
+TEST(ConverterFailures, KilledMidRunLeavesNothingUnderTheFinalName)
+{
+    FixtureSpec s;
+    s.seconds = 20;
+    s.width = 320;
+    s.height = 240;
+    std::string src = Source("killed.mp4", s);
+    fs::path dir = fs::path(FixtureDir()) / "killed_mid_run";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string out = (dir / "killed.flv").string();
+    pid_t pid = fork();
+    if (pid == 0) {
+        OutSpec o;
+        o.size = "320x240";
+        JobPtr job = MakeJob(out, o);
+        AddInput(job.get(), src, 0, 20);
+        Convert(job.get());
+        _exit(0);
+    }
+    // Killed once it has written something.
+    bool writing = false;
+    for (int i = 0; i < 2000 && !writing; ++i) {
+        for (const auto& e : fs::directory_iterator(dir))
+            writing = writing || (e.is_regular_file() && e.file_size() > 20000);
+        if (!writing)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(writing);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the conversion ended before it could be killed";
+    EXPECT_FALSE(fs::exists(out));
+    const std::vector<std::string> left = FilesIn(dir);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].front(), '.');                       // hidden
+    EXPECT_EQ(left[0].substr(left[0].size() - 5), ".part");  // and not named like any output
+
+    // The next conversion to the same name is not disturbed by it.
+    JobPtr again = MakeJob(out);
+    AddInput(again.get(), DefaultSource(), 0, 1);
+    EXPECT_EQ(Convert(again.get()), kResultOk);
+    EXPECT_TRUE(ProbeStream(ProbeFlat(out), "video").present);
 }
 
 TEST(ConverterNames, PathsWithColonsPercentsAndSpacesWork)

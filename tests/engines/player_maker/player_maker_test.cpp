@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 
@@ -133,6 +137,24 @@ TEST_F(PlayerMakerTest, EmbeddedPlayerCarriesEveryVideoFrameAndTheSound)
             if (t.code == swf::SoundStreamBlock)
                 samples += t.body[0] | (t.body[1] << 8);
         EXPECT_NEAR(double(samples) / rate, 2.0, 0.15);
+        // Written while read from the FLV: every frame is the FLV's own bytes, in order, and
+        // the sound blocks are the MP3 stream's whole frames, in order.
+        int frame = 0;
+        swf::Bytes mp3, blocks;
+        for (const auto& a : facts.audio)
+            mp3.insert(mp3.end(), a.data.begin(), a.data.end());
+        for (const auto& t : w.spriteTags) {
+            if (t.code == swf::VideoFrame && frame < int(facts.video.size())) {
+                EXPECT_TRUE(swf::Bytes(t.body.begin() + 4, t.body.end()) == facts.video[size_t(frame)].data) << frame;
+                ++frame;
+            }
+            if (t.code == swf::SoundStreamBlock)
+                blocks.insert(blocks.end(), t.body.begin() + 4, t.body.end());
+        }
+        const std::vector<mp3::Frame> frames = mp3::SplitFrames(mp3);
+        ASSERT_FALSE(frames.empty());
+        ASSERT_LE(blocks.size(), mp3.size());
+        EXPECT_TRUE(std::equal(blocks.begin(), blocks.end(), mp3.begin() + long(frames.front().offset)));
         // the stream's head names MP3 at this rate and channel count
         for (const auto& t : w.spriteTags)
             if (t.code == swf::SoundStreamHead) {
@@ -244,6 +266,17 @@ TEST_F(PlayerMakerTest, FailuresLeaveNoFile)
     MakeGroup(2, (dir / "no" / "such" / "folder.swf").string(), "v.flv");
     EXPECT_EQ(generateFLVPlayer(group), FPM_ERR_WRITE);
     EXPECT_FALSE(fs::exists(dir / "no"));
+    freeFPMUIGroupOption(&group);
+    // a disk too small for the player: a write error and nothing left, not even a temporary file
+    const fs::path small = dir / "small_disk";
+    fs::create_directories(small);
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") == 0) {
+        ASSERT_EQ(rmtest::MakeMediaFixture((dir / "big.flv").string(), Flv(2.0)), "");
+        MakeGroup(1, (small / "big.swf").string(), (dir / "big.flv").string());
+        EXPECT_EQ(generateFLVPlayer(group), FPM_ERR_WRITE);
+        EXPECT_TRUE(fs::is_empty(small));
+        umount(small.c_str());
+    }
 }
 
 TEST_F(PlayerMakerTest, CreditsAndDecorationBecomePicturesOfTheirText)
