@@ -136,7 +136,8 @@ class Player extends Sprite {
 	}
 
 	// Puts asset i (JPEG or raw ARGB pixels) into holder, fitted into w x h when fit is set.
-	function showAsset(i:Dynamic, holder:Sprite, w:Float, h:Float, fit:Bool) {
+	// fit: scaled into w x h keeping its proportions; stretch: scaled to fill w x h exactly.
+	function showAsset(i:Dynamic, holder:Sprite, w:Float, h:Float, fit:Bool, ?stretch:Bool = false) {
 		if (i == null || Std.int(i) < 0) return;
 		var a:Dynamic = (cfg.assets : Array<Dynamic>)[Std.int(i)];
 		var bytes = assetBytes(Std.int(i));
@@ -146,11 +147,11 @@ class Player extends Sprite {
 			bd.setPixels(new Rectangle(0, 0, bd.width, bd.height), bytes);
 			var bm = new Bitmap(bd, flash.display.PixelSnapping.AUTO, true);
 			holder.addChild(bm);
-			if (fit) fitInto(bm, w, h);
+			if (stretch) stretchInto(bm, w, h) else if (fit) fitInto(bm, w, h);
 		} else {
 			var l = new Loader();
 			l.contentLoaderInfo.addEventListener(Event.COMPLETE, function(e) {
-				if (fit) fitInto(l, w, h);
+				if (stretch) stretchInto(l, w, h) else if (fit) fitInto(l, w, h);
 			});
 			l.contentLoaderInfo.addEventListener(IOErrorEvent.IO_ERROR, function(e) {});
 			l.loadBytes(bytes);
@@ -158,10 +159,10 @@ class Player extends Sprite {
 		}
 	}
 
-	function loadUrlInto(url:String, holder:Sprite, w:Float, h:Float) {
+	function loadUrlInto(url:String, holder:Sprite, w:Float, h:Float, ?stretch:Bool = false) {
 		if (url == null || url == "") return;
 		var l = new Loader();
-		l.contentLoaderInfo.addEventListener(Event.COMPLETE, function(e) fitInto(l, w, h));
+		l.contentLoaderInfo.addEventListener(Event.COMPLETE, function(e) if (stretch) stretchInto(l, w, h) else fitInto(l, w, h));
 		l.contentLoaderInfo.addEventListener(IOErrorEvent.IO_ERROR, function(e) {});
 		try l.load(new URLRequest(resolve(url))) catch (e:Dynamic) {}
 		holder.addChild(l);
@@ -175,6 +176,16 @@ class Player extends Sprite {
 		d.scaleX = d.scaleY = s;
 		d.x = (w - iw * s) / 2;
 		d.y = (h - ih * s) / 2;
+	}
+
+	static function stretchInto(d:DisplayObject, w:Float, h:Float) {
+		d.scaleX = d.scaleY = 1;
+		var iw = d.width, ih = d.height;
+		if (iw <= 0 || ih <= 0) return;
+		d.scaleX = w / iw;
+		d.scaleY = h / ih;
+		d.x = 0;
+		d.y = 0;
 	}
 
 	function resolve(u:String):String {
@@ -263,21 +274,59 @@ class Player extends Sprite {
 		decoLayer.addChild(holder);
 		if (d.asset != null && Std.int(d.asset) >= 0) {
 			var a:Dynamic = (cfg.assets : Array<Dynamic>)[Std.int(d.asset)];
-			showAsset(d.asset, holder, w > 0 ? w : a.w, h > 0 ? h : a.h, a.kind != "argb");
+			// A picture fills the rectangle the user drew, as the wizard shows it; a text keeps
+			// its own bitmap.
+			showAsset(d.asset, holder, w > 0 ? w : a.w, h > 0 ? h : a.h, false, a.kind != "argb");
 		} else if (d.src != null) {
-			loadUrlInto(d.src, holder, w > 0 ? w : W, h > 0 ? h : H);
+			loadUrlInto(d.src, holder, w > 0 ? w : W, h > 0 ? h : H, true);
 		}
-		var url:String = d.url;
-		// Only a real address is a link: the default "http://" is none, and script URLs would
-		// run in the page that embeds the player.
-		var lower = url == null ? "" : StringTools.trim(url).toLowerCase();
-		if (lower != "" && lower != "http://" && lower.indexOf("javascript:") != 0 && lower.indexOf("vbscript:") != 0 && lower.indexOf("data:") != 0) {
+		var link = decorationLink(d.url);
+		if (link != null) {
 			decoLayer.buttonMode = true;
 			decoLayer.addEventListener(MouseEvent.CLICK, function(e:MouseEvent) {
 				e.stopPropagation();
-				try flash.Lib.getURL(new URLRequest(url), d.target == null ? "_blank" : d.target) catch (err:Dynamic) {}
+				try flash.Lib.getURL(new URLRequest(link), d.target == null ? "_blank" : d.target) catch (err:Dynamic) {}
 			});
 		}
+	}
+
+	static function isBlankOrControl(c:Int):Bool {
+		return c <= 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0x1680 || (c >= 0x2000 && c <= 0x200F)
+			|| (c >= 0x2028 && c <= 0x202F) || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+	}
+
+	// The address a decoration opens, or null for none. Browsers drop blanks around an address
+	// and control characters inside it, so "java<TAB>script:" is a script URL to them: the same
+	// is dropped here before deciding. Only http, https, mailto and relative links are opened
+	// (anything else could run in the page that embeds the player); the bare default "http://"
+	// is no link.
+	public static function decorationLink(url:String):String {
+		if (url == null) return null;
+		var start = 0, end = url.length;
+		while (start < end && isBlankOrControl(url.charCodeAt(start))) start++;
+		while (end > start && isBlankOrControl(url.charCodeAt(end - 1))) end--;
+		var b = new StringBuf();
+		for (i in start...end) {
+			var c = url.charCodeAt(i);
+			if (c >= 0x20 && !(c >= 0x7F && c <= 0x9F) && c != 0x2028 && c != 0x2029) b.addChar(c);
+		}
+		var s = b.toString();
+		if (s == "") return null;
+		// A colon before the first '/', '?' or '#' ends a scheme.
+		var first = s.length;
+		for (stop in ["/", "?", "#", "\\"]) {
+			var k = s.indexOf(stop);
+			if (k >= 0 && k < first) first = k;
+		}
+		var colon = s.indexOf(":");
+		if (colon < 0 || colon > first) return s;
+		var scheme = s.substr(0, colon).toLowerCase();
+		var rest = s.substr(colon + 1);
+		if (scheme == "mailto") return rest == "" ? null : s;
+		if (scheme != "http" && scheme != "https") return null;
+		var host = rest;
+		while (host.length > 0 && (host.charAt(0) == "/" || host.charAt(0) == "\\")) host = host.substr(1);
+		return host == "" ? null : s;
 	}
 
 	function buildPlaylist(barH:Int) {

@@ -130,6 +130,13 @@ struct ConverThread::Impl {
     // After each output: bar to its maximum, the result line, the finished seconds.
     void ReportOutput(int32_t result, const char* name, int32_t barMax)
     {
+        // A full disk ends the run here and now: waiting for the window to say so (it sets the
+        // same flag when the result reaches it) would let the next output start meanwhile. A
+        // cancel already asked for stays a cancel.
+        if (result == messages::kResultDiskFull) {
+            int32_t running = 0;
+            state.cancel.compare_exchange_strong(running, 2);
+        }
         Post(WM_CONVERT_ONE_POS, barMax, 0);
         Post(WM_CONVERT_RESULT, result, reinterpret_cast<intptr_t>(RunResultName(name)));
         state.finishedSeconds.fetch_add(barMax);
@@ -230,6 +237,8 @@ struct ConverThread::Impl {
         int32_t slideLength = 0;
         int converted = 0;
         for (const auto& m : members) {
+            if (state.cancel.load() != 0)
+                break;  // cancelled, or given up on a full disk: no further member
             JobHolder job{converter::createGroupMediaUIOption(nullptr, s.FormatName, s.FormatArg)};
             ConvertInput* input = converter::createMediaUIOption(job.job, SourceOf(*m));
             FillSingleJob(folders, *m, s, job.job, input, false);
@@ -326,7 +335,8 @@ struct ConverThread::Impl {
         CustomSettings fallback;
         ResetCustomSettings(fallback);
         for (RunTask& task : setup.snapshot.tasks) {
-            if (state.cancel.load() == 1)
+            // Cancelled, or given up after a full disk: no further task is started.
+            if (state.cancel.load() != 0)
                 break;
             if (!task.item)
                 continue;

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace rm {
@@ -41,6 +43,15 @@ void EnsurePrefix(const PlayerJobContext& ctx)
 }
 
 bool IsNone(const char* name) { return std::strcmp(name, "None") == 0; }
+
+// A value scaled to output pixels with its fraction dropped. Kept within +-1e9 so that neither
+// the conversion nor a sum made from it can overflow, whatever the record holds.
+int ScaledInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int>(std::trunc(std::clamp(v, -1e9, 1e9)));
+}
 
 void FillCredit(FPMUIInsertAdOption& c, const char* image, const char* textContent,
                 const char* fontType, const RgbColor& fontColor, const RgbColor& bg, int duration,
@@ -91,9 +102,10 @@ CreditPlacement OutputCreditPlacement(int fontSize, int fontX, int fontY, double
                                       int wizardHeight)
 {
     CreditPlacement p;
-    p.size = static_cast<int>(std::trunc(fontSize * dscale));
+    p.size = ScaledInt(fontSize * dscale);
     p.left = fontX;
-    p.top = p.size == 0 ? 0 : (wizardHeight - p.size) / 2;  // integer division rounds toward zero
+    // integer division rounds toward zero
+    p.top = p.size == 0 ? 0 : static_cast<int>((int64_t(wizardHeight) - p.size) / 2);
     if (p.top < 0)
         p.top = fontY;
     return p;
@@ -107,8 +119,7 @@ CreditPlacement PreviewCreditPlacement(int fontSize, int fontX, int fontY, int w
         previewHeight = 240;
     }
     CreditPlacement p;
-    p.size = static_cast<int>(std::trunc(fontSize * (double(width) * height) /
-                                         (double(previewWidth) * previewHeight)));
+    p.size = ScaledInt(fontSize * (double(width) * height) / (double(previewWidth) * previewHeight));
     p.left = fontX;
     p.top = fontY;
     return p;
@@ -204,7 +215,7 @@ bool FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QStr
     } else {
         copyFPMText(d->FontName, s.Dec_fontType);
     }
-    d->FontSize = static_cast<int>(std::trunc(s.Dec_fontSize * s.dscale));
+    d->FontSize = ScaledInt(s.Dec_fontSize * s.dscale);
     d->FontRed = s.Dec_fontColor.red;
     d->FontGreen = s.Dec_fontColor.green;
     d->FontBlue = s.Dec_fontColor.blue;
@@ -213,10 +224,10 @@ bool FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QStr
     d->Length = lengthSeconds;
     copyFPMText(d->URL, s.Dec_URL);
     copyFPMText(d->Target, "_blank");
-    d->X = static_cast<int>(std::trunc(s.Dec_X * s.dscale_X));
-    d->Y = static_cast<int>(std::trunc(s.Dec_Y * s.dscale_Y));
-    d->Width = static_cast<int>(std::trunc(s.Dec_Width * s.dscale_X));
-    d->Height = static_cast<int>(std::trunc(s.Dec_Height * s.dscale_Y));
+    d->X = ScaledInt(s.Dec_X * s.dscale_X);
+    d->Y = ScaledInt(s.Dec_Y * s.dscale_Y);
+    d->Width = ScaledInt(s.Dec_Width * s.dscale_X);
+    d->Height = ScaledInt(s.Dec_Height * s.dscale_Y);
 
     if (s.SwfType == 2 && !image.isEmpty() && imageInfo.isFile()) {
         QString folder = jobFolder;
@@ -285,8 +296,11 @@ QString MakePreviewPlayer(const CustomSettings& s, const PlayerJobContext& ctx)
 {
     EnsurePrefix(ctx);
     const QString folder = ProgramFolder(ctx);
-    QDir().mkpath(folder + "temp");
-    const QString swf = folder + "temp/orvane.swf";
+    QString out = ctx.previewFolder.isEmpty() ? folder + "temp/" : ctx.previewFolder;
+    if (!out.endsWith('/'))
+        out += '/';
+    QDir().mkpath(out);
+    const QString swf = out + "orvane.swf";
     FPMUIGroupOption* g = StartGroup(swf);
     FillCommonPlayerPart(s, g, true, ctx);
     FPMUIMediaOption* m = nullptr;
@@ -299,7 +313,7 @@ QString MakePreviewPlayer(const CustomSettings& s, const PlayerJobContext& ctx)
         copyFPMText(m->PictureFile, Std(folder + "templates/orvanesample.jpg"));
     } else {
         for (const char* ext : {".jpg", ".flv"}) {
-            const QString dest = folder + "temp/orvanesample" + ext;
+            const QString dest = out + "orvanesample" + ext;
             if (!QFileInfo::exists(dest))
                 QFile::copy(folder + "templates/orvanesample" + ext, dest);
         }

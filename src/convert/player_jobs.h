@@ -18,6 +18,9 @@ struct PlayerJobContext {
     int wizardHeight = 0;    // value of the wizard's "height" field (credit top); 0: S Height
     int previewWidth = 0;    // the wizard's browser control (preview credit scaling);
     int previewHeight = 0;   //   0: 320 x 240
+    // Where the wizard's preview player and its sample copies go: a folder of the running
+    // instance (the program folder may be shared and read-only). Empty: programFolder + "temp/".
+    QString previewFolder;
 };
 
 // The player of one output. stem: output path without extension; name: output name without
@@ -40,7 +43,7 @@ void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QSt
 int FinishSlidePlayer(const CustomSettings& s, player_maker::FPMUIGroupOption* group,
                       int totalLengthSeconds);
 
-// The wizard's preview: writes programFolder + "temp/orvane.swf" and returns that path.
+// The wizard's preview: writes "orvane.swf" into the preview folder and returns its path.
 QString MakePreviewPlayer(const CustomSettings& s, const PlayerJobContext& ctx = {});
 
 // The record rules, exposed for the jobs' tests.

@@ -145,4 +145,26 @@ void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString
     key.CloseKey();
 }
 
+QByteArray LoadWindowPlace()
+{
+    RegistryKey key;
+    if (!key.OpenKey(RegistryKey::kSettingKey, false))
+        return {};
+    const QString text = key.ReadString(QStringLiteral("WindowPlace"));
+    key.CloseKey();
+    if (IsUnsetValue(text))
+        return {};
+    const auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    return decoded ? *decoded : QByteArray();
+}
+
+void SaveWindowPlace(const QByteArray& place)
+{
+    RegistryKey key;
+    if (!key.OpenKey(RegistryKey::kSettingKey, true) && !key.CreateKey(RegistryKey::kSettingKey))
+        return;
+    key.WriteString(QStringLiteral("WindowPlace"), QString::fromLatin1(place.toBase64()));
+    key.CloseKey();
+}
+
 } // namespace rm

@@ -49,4 +49,9 @@ AppSettings LoadAppSettings(const QString& programFolder);
 // autoUpdate 1/0), "Skin" becomes themeFile (and the record's themeFile).
 void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString& themeFile);
 
+// The main window's size, place and maximised state as it was closed last ("WindowPlace": the
+// window system's geometry record in base64). Empty when none is stored or it does not decode.
+QByteArray LoadWindowPlace();
+void SaveWindowPlace(const QByteArray& place);
+
 } // namespace rm

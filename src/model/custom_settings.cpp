@@ -141,37 +141,50 @@ struct ValueDef {
     VKind kind;
     size_t offset;
     size_t size;  // text capacity
+    // The meaningful range of a number; a stored number outside it is as bad as one that does
+    // not parse (a hand-edited 2147483647 would overflow wherever the value is scaled or added).
+    double lo = 0;
+    double hi = 0;
 };
 
 #define RM_V(field, kind) ValueDef{#field, VKind::kind, offsetof(CustomSettings, field), sizeof(CustomSettings::field)}
+#define RM_R(field, kind, lo, hi) \
+    ValueDef{#field, VKind::kind, offsetof(CustomSettings, field), sizeof(CustomSettings::field), lo, hi}
+
+// Ranges: frame sizes as the wizard offers them (up to 10000 pixels), positions within a
+// frame either side of it, font sizes in points, scales between preview and output.
+constexpr double kMaxPixels = 10000;
+constexpr double kMinScale = 0.0001;
+constexpr double kMaxScale = 10000;
+constexpr double kMaxFontPoints = 500;
 
 // The stored values in the order they are written and read.
 const ValueDef kValues[] = {
     RM_V(IsCustom, Flag8),
     RM_V(IssettingCustom, Flag8),
-    RM_V(dscale, Float64),
-    RM_V(dscale_X, Float64),
-    RM_V(dscale_Y, Float64),
+    RM_R(dscale, Float64, kMinScale, kMaxScale),
+    RM_R(dscale_X, Float64, kMinScale, kMaxScale),
+    RM_R(dscale_Y, Float64, kMinScale, kMaxScale),
     RM_V(ProfileName, Text),
-    RM_V(SimpleRate, Int32),
-    RM_V(Channel, Int32),
+    RM_R(SimpleRate, Int32, 0, 192000),
+    RM_R(Channel, Int32, 0, 8),
     RM_V(AudioEncoder, Text),
-    RM_V(AudioBitrate, Int32),
-    RM_V(Width, Int32),
-    RM_V(Height, Int32),
+    RM_R(AudioBitrate, Int32, 0, 100000),
+    RM_R(Width, Int32, 0, kMaxPixels),
+    RM_R(Height, Int32, 0, kMaxPixels),
     RM_V(VideoEncoder, Text),
-    RM_V(VideoBitRate, Int32),
-    RM_V(FrameRate, Float32),
+    RM_R(VideoBitRate, Int32, 0, 1000000),
+    RM_R(FrameRate, Float32, 0, 240),
     RM_V(IsGeneralFlv, Flag32),
     RM_V(IsGeneralSwf, Flag32),
-    RM_V(SwfType, Int32),
+    RM_R(SwfType, Int32, 1, 2),
     RM_V(IsGeneralHtml, Flag32),
     RM_V(IsGeneralThumbnail, Flag32),
     RM_V(BackgrounColor, Color),
     RM_V(PlayerSkinPath, Text),
     RM_V(IsSkinAutoHide, Flag8),
     RM_V(IsMouseAutoHide, Flag8),
-    RM_V(hideDelay, Int32),
+    RM_R(hideDelay, Int32, 1, 300),
     RM_V(IsSliderAutoHide, Flag8),
     RM_V(IsAutoPlay, Flag32),
     RM_V(IsHideAll, Flag32),
@@ -189,44 +202,45 @@ const ValueDef kValues[] = {
     RM_V(Head_imagePath, Text),
     RM_V(Head_textContent, Text),
     RM_V(Head_fontType, Text),
-    RM_V(Head_fontSize, Int32),
+    RM_R(Head_fontSize, Int32, 0, kMaxFontPoints),
     RM_V(Head_fontColor, Color),
-    RM_V(Head_fontX, Int32),
-    RM_V(Head_fontY, Int32),
+    RM_R(Head_fontX, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Head_fontY, Int32, -kMaxPixels, kMaxPixels),
     RM_V(Head_backgroundColor, Color),
-    RM_V(Head_duration, Int32),
+    RM_R(Head_duration, Int32, 1, 300),
     RM_V(IsCreditTail, Flag8),
     RM_V(Tail_imagePath, Text),
     RM_V(Tail_textContent, Text),
     RM_V(Tail_fontType, Text),
-    RM_V(Tail_fontSize, Int32),
+    RM_R(Tail_fontSize, Int32, 0, kMaxFontPoints),
     RM_V(Tail_fontColor, Color),
-    RM_V(Tail_fontX, Int32),
-    RM_V(Tail_fontY, Int32),
+    RM_R(Tail_fontX, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Tail_fontY, Int32, -kMaxPixels, kMaxPixels),
     RM_V(Tail_backgroundColor, Color),
-    RM_V(Tail_duration, Int32),
+    RM_R(Tail_duration, Int32, 1, 300),
     RM_V(IsDecorate, Flag8),
-    RM_V(FileType, Int32),
+    RM_R(FileType, Int32, 0, 2),
     RM_V(Dec_imagePath, Text),
     RM_V(Dec_textContent, Text),
     RM_V(Dec_fontType, Text),
-    RM_V(Dec_fontSize, Int32),
+    RM_R(Dec_fontSize, Int32, 0, kMaxFontPoints),
     RM_V(Dec_fontColor, Color),
-    RM_V(Dec_X, Int32),
-    RM_V(Dec_Y, Int32),
-    RM_V(Dec_Width, Int32),
-    RM_V(Dec_Height, Int32),
-    RM_V(Dec_text_X, Int32),
-    RM_V(Dec_text_Y, Int32),
-    RM_V(Dec_text_Width, Int32),
-    RM_V(Dec_text_Height, Int32),
-    RM_V(Dec_img_X, Int32),
-    RM_V(Dec_img_Y, Int32),
-    RM_V(Dec_img_Width, Int32),
-    RM_V(Dec_img_Height, Int32),
+    RM_R(Dec_X, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Dec_Y, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Dec_Width, Int32, 0, kMaxPixels),
+    RM_R(Dec_Height, Int32, 0, kMaxPixels),
+    RM_R(Dec_text_X, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Dec_text_Y, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Dec_text_Width, Int32, 0, kMaxPixels),
+    RM_R(Dec_text_Height, Int32, 0, kMaxPixels),
+    RM_R(Dec_img_X, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Dec_img_Y, Int32, -kMaxPixels, kMaxPixels),
+    RM_R(Dec_img_Width, Int32, 0, kMaxPixels),
+    RM_R(Dec_img_Height, Int32, 0, kMaxPixels),
     RM_V(Dec_URL, Text),
 };
 #undef RM_V
+#undef RM_R
 
 static_assert(sizeof(kValues) / sizeof(kValues[0]) == 78, "the custom key holds 78 values");
 
@@ -320,7 +334,10 @@ QString formatValue(const CustomSettings& s, const ValueDef& d)
     return {};
 }
 
-// Reads one stored text into its field. A text that does not parse leaves the field as it was.
+bool inRange(const ValueDef& d, double v) { return v >= d.lo && v <= d.hi; }
+
+// Reads one stored text into its field. A text that does not parse, or a number outside its
+// field's range, leaves the field as it was.
 void parseValue(CustomSettings& s, const ValueDef& d, const QString& text)
 {
     switch (d.kind) {
@@ -338,19 +355,19 @@ void parseValue(CustomSettings& s, const ValueDef& d, const QString& text)
     }
     case VKind::Int32: {
         int32_t v;
-        if (parseInt(text, &v))
+        if (parseInt(text, &v) && inRange(d, v))
             at<int32_t>(s, d.offset) = v;
         break;
     }
     case VKind::Float64: {
         double v;
-        if (parseReal(text, &v))
+        if (parseReal(text, &v) && inRange(d, v))
             at<double>(s, d.offset) = v;
         break;
     }
     case VKind::Float32: {
         double v;
-        if (parseReal(text, &v) && std::fabs(v) <= 3.4e38)
+        if (parseReal(text, &v) && inRange(d, v))
             at<float>(s, d.offset) = float(v);
         break;
     }

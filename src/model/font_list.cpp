@@ -5,6 +5,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
@@ -159,8 +160,10 @@ void LoadFontList(QStringList& list)
         names << fcStrings(set->fonts[i], FC_FAMILY);
     FcFontSetDestroy(set);
     names.removeDuplicates();
+    // The order of localeAwareCompare, with a collator of our own: Qt's shared one is never freed.
+    const QCollator collator;
     std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return a.localeAwareCompare(b) < 0; });
+              [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
     list << names;
 }
 

@@ -165,6 +165,28 @@ GroupResult TaskTree::formGroup(int32_t kind, const std::vector<TaskNode*>& sele
         res.message = QString::fromLatin1(kNeedTwoMessage);
         return res;
     }
+    // The sources in selection order, each once. A selected group node brings its members, so
+    // its members selected beside it add nothing; a source reached twice (a file and a member
+    // made from it, or two groups made from the same files) is taken the first time only. A
+    // member carries the output base name of the item it was made from.
+    std::vector<const MediaItem*> sources;
+    std::unordered_set<std::string> taken;
+    auto take = [&](const MediaItem* item) {
+        if (taken.insert(std::string(item->outputBaseName)).second)
+            sources.push_back(item);
+    };
+    for (TaskNode* src : rows) {
+        if (src->item()->IsGroupNode()) {
+            for (const auto& m : src->m_children)
+                take(m->item());
+        } else if (!(src->parent() && seen.count(src->parent()))) {
+            take(src->item());
+        }
+    }
+    if (sources.size() < 2) {
+        res.message = QString::fromLatin1(kNeedTwoMessage);
+        return res;
+    }
     if (kind == kKindMerge && reloadSettings)
         LoadCustomSettings();  // a bad stored value never refuses the merge
 
@@ -172,14 +194,8 @@ GroupResult TaskTree::formGroup(int32_t kind, const std::vector<TaskNode*>& sele
     auto nodeItem = CreateGroupNode(kind, counter, rows.front()->item()->media, CurrentCustomSettings());
     TaskNode* group = appendTopLevel(std::move(nodeItem));
 
-    for (TaskNode* src : rows) {
-        if (src->item()->IsGroupNode()) {
-            for (const auto& m : src->m_children)
-                appendChild(group, CreateGroupMember(*m->item(), kind, counter));
-        } else {
-            appendChild(group, CreateGroupMember(*src->item(), kind, counter));
-        }
-    }
+    for (const MediaItem* src : sources)
+        appendChild(group, CreateGroupMember(*src, kind, counter));
     recomputeGroupLengths(group);
     group->expanded = true;
     for (TaskNode* src : rows)

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -249,6 +250,65 @@ TEST(PlayerJobRecords, DecorationIsScaledToTheOutput)
     EXPECT_STREQ(d.Target, "_blank");
     EXPECT_STREQ(d.URL, "http://example.org/");
     EXPECT_STREQ(d.FontName, FontFilePath("MS Serif").toUtf8().constData());  // type 1: the file
+}
+
+TEST(PlayerJobRecords, ExtremeRecordsScaleWithoutOverflow)
+{
+    // Values no store hands out any more, but a record may still hold (a task made before):
+    // scaled results saturate instead of overflowing, and a player is still written.
+    CustomSettings s = Defaults();
+    s.SwfType = 2;
+    s.IsDecorate = 1;
+    s.FileType = 2;
+    SetText(s.Dec_textContent, "x");
+    s.Dec_X = 2147483647;
+    s.Dec_Y = -2147483647 - 1;
+    s.Dec_Width = 2147483647;
+    s.Dec_Height = 2147483647;
+    s.dscale_X = 1.25;
+    s.dscale_Y = 1e300;
+    s.Dec_fontSize = 2147483647;
+    s.dscale = 1e300;
+    Filled f;
+    FillDecoration(s, f.g, TestDir(), 1);
+    const FPMUIOverlayADOption& d = *f.g->Overlay;
+    EXPECT_EQ(d.X, 1000000000);
+    EXPECT_EQ(d.Y, -1000000000);
+    EXPECT_EQ(d.Width, 1000000000);
+    EXPECT_EQ(d.Height, 1000000000);
+    EXPECT_EQ(d.FontSize, 1000000000);
+
+    CreditPlacement p = OutputCreditPlacement(2147483647, 0, 0, 1e300, 2147483647);
+    EXPECT_EQ(p.size, 1000000000);
+    EXPECT_EQ(p.top, (2147483647 - 1000000000) / 2);
+    p = OutputCreditPlacement(-2147483647 - 1, 0, 5, 2.0, 240);
+    EXPECT_EQ(p.size, -1000000000);
+    EXPECT_EQ(OutputCreditPlacement(8, 0, 0, std::nan(""), 240).size, 0);
+    EXPECT_EQ(PreviewCreditPlacement(2147483647, 0, 0, 10000, 10000, 1, 1).size, 1000000000);
+
+    // The player maker keeps the decoration within sight of the frame.
+    const QString dir = TestDir() + "extreme/";
+    QDir().mkpath(dir);
+    ASSERT_EQ(rmtest::MakeMediaFixture((dir + "x.flv").toStdString(), [] {
+        rmtest::FixtureSpec f;
+        f.container = "flv";
+        f.videoCodec = "flv";
+        f.audioCodec = "";
+        f.width = 160;
+        f.height = 120;
+        f.seconds = 0.4;
+        return f;
+    }()), "");
+    s.Width = 160;
+    s.Height = 120;
+    s.IsGeneralSwf = 1;
+    PlayerJobContext ctx;
+    ctx.programFolder = RM_APP_DIR;
+    MakeOutputPlayer(s, dir + "x", "x", 1, ctx);
+    const auto w = rmtest::ReadWrittenSwf((dir + "x.swf").toStdString());
+    ASSERT_TRUE(w.ok) << w.error;
+    EXPECT_NE(w.configJson.find("\"deco\":{\"x\":160,\"y\":-120,\"w\":320,\"h\":240"), std::string::npos)
+        << w.configJson;
 }
 
 TEST(PlayerJobRecords, UntickedDecorationShowsNothing)

@@ -26,7 +26,15 @@ const types = {
 // HTML text) are served from memory.
 export async function serve(root, pages = {}) {
   const server = http.createServer((req, res) => {
-    const url = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    let url;
+    try {
+      url = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    } catch {
+      // a malformed escape ("100% done") is the client's fault, as a real server would say
+      res.writeHead(400);
+      res.end('bad request');
+      return;
+    }
     if (pages[url] !== undefined) {
       res.writeHead(200, { 'content-type': types['.html'] });
       res.end(pages[url]);

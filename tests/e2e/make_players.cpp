@@ -14,6 +14,7 @@
 #include <QJsonObject>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -167,6 +168,24 @@ int main(int argc, char** argv)
                       {"deco", QJsonArray{16, 16, 80, 60}}, {"decoUrl", "landing.html"}});
     }
     {
+        // A 4:3 picture in a wide rectangle: it is stretched to the rectangle, as the wizard
+        // shows it, not letterboxed inside it.
+        rm::CustomSettings s = Base();
+        s.SwfType = 1;
+        s.IsAutoPlay = 0;
+        s.IsDecorate = 1;
+        s.FileType = 1;
+        rm::SetText(s.Dec_imagePath, red);
+        s.Dec_X = 60;
+        s.Dec_Y = 100;
+        s.Dec_Width = 200;
+        s.Dec_Height = 40;
+        rm::SetText(s.PlayerSkinPath, "Classic_h32");
+        ok &= output("t1_deco_wide", s,
+                     {{"type", 1}, {"controls", true}, {"autoPlay", false},
+                      {"decoWide", QJsonArray{60, 100, 200, 40}}});
+    }
+    {
         // A slide group: two members played by one playlist player.
         rm::CustomSettings s = Base();
         s.SwfType = 2;
@@ -189,6 +208,55 @@ int main(int argc, char** argv)
         manifest.append(QJsonObject{{"name", "slide"}, {"swf", "slide/Slide1.swf"}, {"type", 2},
                                     {"controls", true}, {"autoPlay", true}, {"width", 320},
                                     {"height", 240}, {"playlist", 2}});
+    }
+    {
+        // A decoration picture the player loads from beside itself by its (awkward) name.
+        rm::CustomSettings s = Base();
+        s.IsAutoPlay = 0;
+        s.IsDecorate = 1;
+        s.FileType = 1;
+        rmtest::FixtureSpec gif = JpegSpec(80, 60, "color=c=red:s={w}x{h}:r={r}:d={d}");
+        gif.container = "gif";
+        gif.videoCodec = "gif";
+        const QString logo = out + "logo #1 100%.gif";
+        ok &= Make(logo, gif);
+        rm::SetText(s.Dec_imagePath, logo);
+        s.Dec_X = 16;
+        s.Dec_Y = 16;
+        s.Dec_Width = 80;
+        s.Dec_Height = 60;
+        ok &= output("t2_deco_gif", s, {{"type", 2}, {"controls", true}, {"autoPlay", false},
+                                        {"deco", QJsonArray{16, 16, 80, 60}}});
+    }
+    // Decoration links: small players side by side whose links must open nothing, and two whose
+    // links, blanks and controls around them, open their page (one relative, one on this
+    // machine's discard port, whose request is enough).
+    {
+        const char* const links[] = {
+            "java\tscript:alert(1)", "java\nscript:alert(1)", "\x01javascript:alert(1)",
+            "  JavaScript:alert(1)", "\xc2\xa0javascript:alert(1)", "vbscript:msgbox(1)",
+            "data:text/html,<b>x</b>", "file:///etc/passwd", "\t landing.html \r\n",
+            "\x01 HTTP://127.0.0.1:9/landing.html\t"};
+        int n = 0;
+        for (const char* link : links) {
+            rm::CustomSettings s = Base();
+            s.Width = 160;
+            s.Height = 120;
+            s.IsHideAll = 1;
+            s.IsDecorate = 1;
+            s.FileType = 1;
+            rm::SetText(s.Dec_imagePath, red);
+            s.Dec_X = 10;
+            s.Dec_Y = 10;
+            s.Dec_Width = 80;
+            s.Dec_Height = 60;
+            rm::SetText(s.Dec_URL, link);
+            const bool opens = std::string(link).find("landing") != std::string::npos;
+            ok &= output(QString("link_%1").arg(n++), s,
+                         {{"type", 2}, {"controls", false}, {"autoPlay", true}, {"link", link},
+                          {"linkOpens", opens}, {"deco", QJsonArray{10, 10, 80, 60}}},
+                         15.0);
+        }
     }
     // With --gallery: each skin with its controls and with "Hide All", for looking at.
     if (QCoreApplication::arguments().contains("--gallery")) {

@@ -145,7 +145,24 @@ for (const name of ['t2_default', 't1_credit', 'slide']) {
   });
 }
 
-for (const name of ['t2_click', 't1_deco']) {
+test('t1_deco_wide: a decoration picture fills the rectangle drawn for it', { skip }, async () => {
+  const { page, m } = await open('t1_deco_wide');
+  await h.sleep(600);
+  await page.mouse.click(m.width / 2, m.height / 2 - 10);  // the big play button
+  await h.sleep(1200);
+  const shot = await h.shot(page, m.width, m.height, process.env.RM_E2E_SHOTS && path.join(process.env.RM_E2E_SHOTS, 'deco_wide.png'));
+  const [x, y, w, hh] = m.decoWide;
+  // Letterboxed, the 80x60 picture would cover only the middle 53 pixels of the 200.
+  for (const [sx, end] of [[x + 4, 'left'], [x + w - 34, 'right']]) {
+    const red = h.share(shot, sx, y + 4, 30, hh - 8, [255, 0, 0], 90);
+    assert.ok(red > 0.9, `the ${end} end of the rectangle is not covered (${red})`);
+  }
+  const below = h.share(shot, x + 4, y + hh + 6, w - 8, 20, [255, 0, 0], 90);
+  assert.ok(below < 0.2, `red below the rectangle (${below})`);
+  await page.close();
+});
+
+for (const name of ['t2_click', 't1_deco', 't2_deco_gif']) {
   test(`${name}: without auto play it waits for a click`, { skip }, async () => {
     const { page, m } = await open(name);
     await h.sleep(600);
@@ -166,7 +183,10 @@ for (const name of ['t2_click', 't1_deco']) {
       assert.ok(red > 0.9, `the decoration is not in its place (${red})`);
       const other = h.share(d, x + w + 110, y + 4, w - 46, hh - 8, [255, 0, 0], 90);
       assert.ok(other < 0.2, 'red outside the decoration');
+    }
+    if (m.decoUrl) {
       // its link opens in a new window
+      const [x, y, w, hh] = m.deco;
       const popup = browser.context.waitForEvent('page', { timeout: 8000 });
       await page.mouse.click(x + w / 2, y + hh / 2);
       const opened = await popup;
@@ -218,4 +238,77 @@ test('a head credit shows its text on its background before the video', { skip }
   const b = await h.shot(page, m.width, m.height);
   assert.ok(h.share(b, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5, 'the video did not follow the credit');
   await page.close();
+});
+
+test('decoration links: script, data and file links open nothing, blanks and controls around a good link do not stop it', { skip }, async () => {
+  const players = manifest.filter((m) => m.link !== undefined);
+  assert.ok(players.length >= 8, 'the link players were made');
+  // All of them side by side on one page, so one wait covers every click.
+  const cols = 4, cellW = 170, cellH = 130;
+  const boxes = players.map((m, i) => ({ m, left: (i % cols) * cellW, top: Math.floor(i / cols) * cellH }));
+  const html = `<!doctype html><html><head><meta charset="utf-8">
+<style>html,body{margin:0;background:#808080}.box{position:absolute}</style>
+<script>window.RufflePlayer = { config: { autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
+  logLevel: "warn", letterbox: "off", publicPath: "/ruffle/" } };</script>
+<script src="/ruffle/ruffle.js"></script></head><body>
+${boxes.map((b, i) => `<div class="box" style="left:${b.left}px;top:${b.top}px" id="b${i}"></div>`).join('\n')}
+<script>
+  const ruffle = window.RufflePlayer.newest();
+  window.rmLoaded = Promise.all(${JSON.stringify(boxes.map((b) => ({ swf: `/${b.m.swf}`, w: b.m.width, h: b.m.height })))}.map((p, i) => {
+    const player = ruffle.createPlayer();
+    player.style.width = p.w + "px";
+    player.style.height = p.h + "px";
+    document.getElementById("b" + i).appendChild(player);
+    // the hint about hardware acceleration would cover the player at the first mouse-over
+    return player.ruffle().load({ url: p.swf }).then(() => {
+      const modal = player.shadowRoot && player.shadowRoot.getElementById("hardware-acceleration-modal");
+      if (modal) modal.remove();
+    });
+  })).then(() => "ok", (e) => "error: " + e);
+</script></body></html>`;
+  const site = await h.serve(work, { '/links.html': html, '/landing.html': '<!doctype html><title>landing</title>' });
+  const page = await browser.context.newPage();
+  await page.setViewportSize({ width: cols * cellW, height: Math.ceil(boxes.length / cols) * cellH });
+  const opened = [];
+  const onPage = (p) => opened.push(p);
+  browser.context.on('page', onPage);
+  try {
+    await page.goto(`${site.base}/links.html`);
+    assert.equal(await page.evaluate(() => window.rmLoaded), 'ok');
+    // every decoration is up (red) before it is clicked
+    const red = (png, b) => h.share(png, b.left + 40, b.top + 14, 46, 52, [255, 0, 0], 90);
+    let png;
+    for (let i = 0; i < 40; ++i) {
+      png = await h.shot(page, cols * cellW, Math.ceil(boxes.length / cols) * cellH);
+      if (boxes.every((b) => red(png, b) > 0.9)) break;
+      await h.sleep(250);
+    }
+    for (const b of boxes) assert.ok(red(png, b) > 0.9, `${JSON.stringify(b.m.link)}: decoration not shown (${red(png, b)})`);
+    for (const b of boxes.filter((x) => !x.m.linkOpens)) await page.mouse.click(b.left + 50, b.top + 40);
+    await h.sleep(2500);
+    assert.deepEqual(opened.map((p) => p.url()), [], 'a refused link opened a window');
+    // The links that open: a relative one resolves against the page; an absolute one is asked
+    // for as it stands (no server answers on the discard port, the request is what counts).
+    const asked = [];
+    const onRequest = (r) => asked.push(r.url());
+    browser.context.on('request', onRequest);
+    try {
+      for (const good of boxes.filter((x) => x.m.linkOpens)) {
+        const want = good.m.link.includes('127.0.0.1:9') ? 'http://127.0.0.1:9/landing.html' : `${site.base}/landing.html`;
+        const popup = browser.context.waitForEvent('page', { timeout: 8000 });
+        await page.mouse.click(good.left + 50, good.top + 40);
+        await popup;
+        for (let i = 0; i < 20 && !asked.some((u) => u.startsWith(want)); ++i) await h.sleep(200);
+        assert.ok(asked.some((u) => u.startsWith(want)), `${JSON.stringify(good.m.link)} did not open ${want}: ${asked.join(' | ')}`);
+      }
+    } finally {
+      browser.context.off('request', onRequest);
+    }
+  } finally {
+    browser.context.off('page', onPage);
+    for (const p of opened) await p.close();
+    await page.close();
+    site.server.closeAllConnections();
+    await site.close();
+  }
 });

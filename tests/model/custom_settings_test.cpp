@@ -299,6 +299,67 @@ TEST_F(CustomStore, BadValueKeepsItsFieldAndLoadingGoesOn)
     EXPECT_STREQ(cur.Dec_URL, "https://example.org/?a=1&b=2");
 }
 
+TEST_F(CustomStore, NumbersOutsideTheirRangeKeepTheirDefaults)
+{
+    // Hand-edited extremes: each would overflow where the value is scaled, added or converted.
+    const struct {
+        const char* name;
+        const char* text;
+    } extremes[] = {
+        {"dscale", "1e300"}, {"dscale_X", "-1e300"}, {"dscale_Y", "0"},
+        {"SimpleRate", "-44100"}, {"Channel", "2147483647"}, {"AudioBitrate", "-1"},
+        {"Width", "2147483647"}, {"Height", "-2147483648"}, {"VideoBitRate", "2147483647"},
+        {"FrameRate", "1e30"}, {"SwfType", "3"}, {"hideDelay", "0"},
+        {"Head_fontSize", "2147483647"}, {"Head_fontX", "-2147483648"}, {"Head_fontY", "2147483647"},
+        {"Head_duration", "301"}, {"Tail_fontSize", "-8"}, {"Tail_fontX", "99999999999"},
+        {"Tail_duration", "-2147483648"}, {"FileType", "-1"}, {"Dec_fontSize", "100000"},
+        {"Dec_X", "2147483647"}, {"Dec_Y", "-2147483648"}, {"Dec_Width", "-5"}, {"Dec_Height", "2147483647"},
+        {"Dec_text_X", "10001"}, {"Dec_text_Height", "-1"}, {"Dec_img_Y", "-10001"}, {"Dec_img_Width", "1e9"},
+    };
+    CustomSettings defaults;
+    ResetCustomSettings(defaults);
+    SetText(defaults.ProfileName, "Normal quality(Flash Video Files)");
+    ASSERT_TRUE(SaveCustomSettingsFrom(defaults));
+    for (const auto& e : extremes)
+        put(e.name, e.text);
+
+    CustomSettings& cur = CurrentCustomSettings();
+    EXPECT_EQ(LoadCustomSettings(), CustomLoadResult::Loaded);
+    // Every one read back as its field's default: the record writes the defaults' texts again.
+    ASSERT_TRUE(SaveCustomSettingsFrom(cur));
+    QMap<QString, QString> got;
+    for (const auto& e : extremes)
+        got[e.name] = get(e.name);
+    ASSERT_TRUE(SaveCustomSettingsFrom(defaults));
+    for (const auto& e : extremes)
+        EXPECT_EQ(got[e.name], get(e.name)) << e.name << " = " << e.text;
+    EXPECT_EQ(cur.dscale, 1.0);
+    EXPECT_EQ(cur.Width, 0);
+    EXPECT_EQ(cur.Dec_X, 0);
+    EXPECT_EQ(cur.Head_fontSize, 8);
+    EXPECT_EQ(cur.SwfType, 2);
+
+    // The edges of the ranges are taken.
+    const struct {
+        const char* name;
+        const char* text;
+        double value;
+    } edges[] = {
+        {"Width", "10000", 10000}, {"Dec_X", "-10000", -10000}, {"hideDelay", "300", 300},
+        {"SwfType", "1", 1}, {"dscale", "10000", 10000}, {"FrameRate", "240", 240}, {"Head_fontSize", "0", 0},
+    };
+    for (const auto& e : edges)
+        put(e.name, e.text);
+    EXPECT_EQ(LoadCustomSettings(), CustomLoadResult::Loaded);
+    EXPECT_EQ(cur.Width, 10000);
+    EXPECT_EQ(cur.Dec_X, -10000);
+    EXPECT_EQ(cur.hideDelay, 300);
+    EXPECT_EQ(cur.SwfType, 1);
+    EXPECT_EQ(cur.dscale, 10000);
+    EXPECT_EQ(cur.FrameRate, 240.0f);
+    EXPECT_EQ(cur.Head_fontSize, 0);
+}
+
 TEST_F(CustomStore, FlagsCountAnyNonZeroAndLongTextsAreCut)
 {
     ASSERT_TRUE(SaveCustomSettingsFrom(distinctive()));

@@ -318,6 +318,52 @@ TEST_F(TaskTreeTest, DeletingMembersAndGroups)
     EXPECT_EQ(tree.topLevelCount(), 3);
 }
 
+TEST_F(TaskTreeTest, AGroupTakesEachSourceOnce)
+{
+    TaskNode* a = fileRow("a", 10);
+    TaskNode* b = fileRow("b", 20);
+    TaskNode* c = fileRow("c", 40);
+    TaskNode* merge1 = tree.formGroup(kKindMerge, {a, b}).node;
+    TaskNode* slide1 = tree.formGroup(kKindSlide, {b, a}).node;
+    ASSERT_TRUE(merge1 && slide1);
+    auto every = [this] {
+        std::vector<TaskNode*> all;
+        tree.forEachNode([&](TaskNode* n) { all.push_back(n); });
+        return all;
+    };
+    struct Case {
+        const char* what;
+        std::vector<TaskNode*> selected;
+        std::vector<std::string> members;  // empty: refused
+        const char* length;
+    };
+    const Case cases[] = {
+        // Ctrl+A: every row, group nodes and their members among them.
+        {"every row", every(), {"a", "b", "c"}, "00:01:10"},
+        {"a group node and its own member", {merge1, merge1->child(1)}, {"a", "b"}, "00:00:30"},
+        {"a member before its group node", {slide1->child(0), slide1, c}, {"b", "a", "c"}, "00:01:10"},
+        {"two groups of the same files", {merge1, slide1}, {"a", "b"}, "00:00:30"},
+        {"a file and a member made from it", {a, merge1->child(0)}, {}, nullptr},
+    };
+    for (const Case& k : cases) {
+        const int rows = tree.topLevelCount();
+        const GroupResult r = tree.formGroup(kKindMerge, k.selected, false);
+        if (k.members.empty()) {
+            EXPECT_EQ(r.node, nullptr) << k.what;
+            EXPECT_EQ(r.message, QStringLiteral("Need more than two files are selected!")) << k.what;
+            EXPECT_EQ(tree.topLevelCount(), rows) << k.what;
+            continue;
+        }
+        ASSERT_TRUE(r.node) << k.what;
+        std::vector<std::string> got;
+        for (int i = 0; i < r.node->childCount(); ++i)
+            got.push_back(base(r.node->child(i)));
+        EXPECT_EQ(got, k.members) << k.what;
+        EXPECT_EQ(text(r.node, 2), QString::fromLatin1(k.length)) << k.what;
+        tree.deleteRows({r.node});
+    }
+}
+
 TEST_F(TaskTreeTest, DeletingASourceDeletesItsMembersAndEmptiedGroups)
 {
     TaskNode* a = fileRow("a", 10);
@@ -325,8 +371,8 @@ TEST_F(TaskTreeTest, DeletingASourceDeletesItsMembersAndEmptiedGroups)
     TaskNode* onlyA = tree.formGroup(kKindMerge, {a, a, a}).node;  // refused: one row
     EXPECT_EQ(onlyA, nullptr);
     TaskNode* ab = tree.formGroup(kKindMerge, {a, b}).node;
-    TaskNode* slide = tree.formGroup(kKindSlide, {ab, b}).node;  // members a, b, b
-    ASSERT_EQ(slide->childCount(), 3);
+    TaskNode* slide = tree.formGroup(kKindSlide, {ab, b}).node;  // members a, b (b once)
+    ASSERT_EQ(slide->childCount(), 2);
 
     tree.deleteRows({b});
     EXPECT_FALSE(tree.contains(b));

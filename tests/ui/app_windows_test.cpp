@@ -261,6 +261,54 @@ private slots:
         QVERIFY(thrown);
         store(QStringLiteral("Skin"), QString());
     }
+
+    void anAbsurdThemeIsRefusedNamingTheSettingOrReplacedByTheDefault()
+    {
+        DestroyAppWindows();
+        const QString absurd = m_dir.filePath("absurd.xml");
+        QFile f(absurd);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<skin name='Absurd' images='nowhere'><section name='main'>"
+                "<element name='mainFormCreate' x='-2147483648' y='-2147483648' width='2147483647' height='2147483647'/>"
+                "<element name='Background' x='0' y='0' width='-400' height='-300'/></section></skin>");
+        f.close();
+        store(QStringLiteral("Skin"), absurd);
+
+        // Declined: start-up ends with a message that names the setting and its file.
+        QString asked;
+        bool thrown = false;
+        try {
+            CreateAppWindowsOfferingDefaultTheme([&asked](const QString& message) {
+                asked = message;
+                return false;
+            });
+        } catch (const ThemeRefusedError& e) {
+            thrown = true;
+            QCOMPARE(e.path(), absurd);
+            QCOMPARE(QString::fromStdString(e.what()), asked);
+        }
+        QVERIFY(thrown);
+        QVERIFY(frmMain == nullptr);
+        QVERIFY2(asked.contains(QLatin1String("\"Skin\"")), qPrintable(asked));
+        QVERIFY2(asked.contains(rm::RegistryKey::StoreFile()), qPrintable(asked));
+        QVERIFY2(asked.contains(absurd), qPrintable(asked));
+
+        // Accepted: the default theme is stored and the windows come up with it.
+        CreateAppWindowsOfferingDefaultTheme([](const QString&) { return true; });
+        QVERIFY(frmMain != nullptr);
+        QCOMPARE(frmMain->ThemeFile(), m_program + "Images/DefaultImage.xml");
+        rm::RegistryKey key;
+        QVERIFY(key.OpenKey(rm::RegistryKey::kSettingKey, false));
+        QCOMPARE(key.ReadString(QStringLiteral("Skin")), m_program + "Images/DefaultImage.xml");
+        key.CloseKey();
+        frmMain->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frmMain));
+        QVERIFY(frmMain->width() > 100 && frmMain->width() < 10000);
+
+        // Picked again later, it changes nothing.
+        QVERIFY(!ChangeTheme(absurd));
+        QCOMPARE(rm::SkinTheme::Current().ThemeFile(), frmMain->ThemeFile());
+    }
 };
 
 QTEST_MAIN(AppWindowsTest)

@@ -8,13 +8,17 @@
 #include "model/profile_catalogue.h"
 #include "model/registry_key.h"
 #include "model/skin_theme.h"
+#include "convert/player_jobs.h"
 #include "ui/custom/custom_form.h"
+#include "ui/custom/custom_form_internal.h"
 #include "ui/custom/preview_server.h"
 #include "ui/custom/wizard_logic.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QMouseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -24,6 +28,7 @@
 #include <QTcpSocket>
 #include <QFile>
 #include <QImage>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -139,7 +144,11 @@ private slots:
         QDir().mkpath(m_program + "profile");
         QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/Images"), m_program + "Images"));
         QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/templates"), m_program + "templates"));
-        QFile::link(QStringLiteral(RM_APP_DIR "/ruffle"), m_program + "ruffle");
+        // Ruffle is served to the preview, and the server serves only what really lies inside
+        // the folder: a copy, not a link.
+        QDir().mkpath(m_program + "ruffle");
+        for (const QFileInfo& f : QDir(QStringLiteral(RM_APP_DIR "/ruffle")).entryInfoList(QDir::Files))
+            QFile::copy(f.filePath(), m_program + "ruffle/" + f.fileName());
         WriteProfile(m_program + "profile", "a.xml", "low", "Low", "320x240", "25");
         WriteProfile(m_program + "profile", "b.xml", "normal", kStartupProfileDisplay, "400x300", "25");
         WriteProfile(m_program + "profile", "c.xml", "high", "High", "640x480", "29.97");
@@ -484,6 +493,9 @@ private slots:
         QCOMPARE(m_form->height->value(), 249);
         m_form->height->setValue(120);
         QCOMPARE(m_form->width->value(), 160);
+        // An emptied width box makes the height 1.
+        m_form->width->findChild<QLineEdit*>()->setText(QString());
+        QCOMPARE(m_form->height->value(), 1);
         m_form->closeClick();
     }
 
@@ -627,7 +639,7 @@ private slots:
         const QRect b = m_form->webBrowser->geometry();
         QCOMPARE(m_form->imgPanel->geometry(), QRect(b.topLeft(), QSize(100, 100)));
         const CustomSettings& c = CurrentCustomSettings();
-        QCOMPARE(c.Dec_img_X, b.x());
+        QCOMPARE(c.Dec_img_X, 0);  // held relative to the video
         QCOMPARE(c.Dec_img_Width, 100);
         // Drag it 30 right and 20 down by its body.
         QTest::mousePress(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
@@ -635,8 +647,8 @@ private slots:
                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_form->imgPanel, &move);
         QTest::mouseRelease(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
-        QCOMPARE(c.Dec_img_X, b.x() + 30);
-        QCOMPARE(c.Dec_img_Y, b.y() + 20);
+        QCOMPARE(c.Dec_img_X, 30);
+        QCOMPARE(c.Dec_img_Y, 20);
         m_form->urlValue->setText("  www.example.com ");
         // Unticking hides the overlay and clears IsDecorate, FileType stays.
         m_form->addCredits->click();
@@ -648,9 +660,9 @@ private slots:
         const CustomSettings& t = *m_task->settings;
         QCOMPARE(QString(t.Dec_imagePath), pic);
         QCOMPARE(t.IsDecorate, uint8_t(1));
-        QCOMPARE(t.Dec_X, b.x() + 30);
+        QCOMPARE(t.Dec_X, 30);
         QCOMPARE(t.Dec_Width, 100);
-        QCOMPARE(t.Dec_img_Y, b.y() + 20);
+        QCOMPARE(t.Dec_img_Y, 20);
         QCOMPARE(QString(t.Dec_URL), QStringLiteral("http://www.example.com"));
 
         // Text: the overlay takes the label's size.
@@ -670,6 +682,117 @@ private slots:
         QCOMPARE(t.Dec_text_Width, m_form->Dec_text->width());
         QCOMPARE(QString(t.Dec_URL), QString());
         TfrmCustom::SetFileChooser({});
+    }
+
+    void decorationLandsInTheOutputWhereItWasDropped()
+    {
+        m_task->settings->Width = 480;
+        m_task->settings->Height = 360;
+        openWizard();
+        m_form->btnNextClick();
+        m_form->btnNextClick();
+        m_form->OpenTab(3);
+        m_form->addCredits->click();
+        m_form->img->click();
+        const QString pic = makeJpeg("drop.jpg", 80, 40);
+        TfrmCustom::SetFileChooser([pic](const QString&) { return pic; });
+        m_form->decoOpenClick();
+        TfrmCustom::SetFileChooser({});
+        const QRect b = m_form->webBrowser->geometry();
+        QVERIFY(b.x() > 0 || b.y() > 0);  // the video does not start at the panel's corner
+        // The user drags the picture 40 pixels right and 98 down from the video's corner.
+        QTest::mousePress(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
+        QMouseEvent move(QEvent::MouseMove, QPointF(90, 148), m_form->imgPanel->mapToGlobal(QPointF(90, 148)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_form->imgPanel, &move);
+        QTest::mouseRelease(m_form->imgPanel, Qt::LeftButton, {}, QPoint(90, 148));
+        QCOMPARE(m_form->imgPanel->geometry().topLeft() - b.topLeft(), QPoint(40, 98));
+        m_form->btnOKClick();
+
+        // The output player's decoration: the same place, scaled from the preview to the output.
+        player_maker::FPMUIGroupOption* group = player_maker::createFPMUIGroupOption();
+        FillDecoration(*m_task->settings, group, m_dir.filePath("job"), 10);
+        const player_maker::FPMUIOverlayADOption& d = *group->Overlay;
+        QCOMPARE(d.FileType, 1);
+        QCOMPARE(d.X, int(40.0 * 480 / b.width()));
+        QCOMPARE(d.Y, int(98.0 * 360 / b.height()));
+        QCOMPARE(d.Width, int(100.0 * 480 / b.width()));
+        player_maker::freeFPMUIGroupOption(&group);
+
+        // Shown again for another output size: the picture stays at its place on the video.
+        m_task->settings->Width = 320;
+        m_task->settings->Height = 240;
+        openWizard();
+        const QRect b2 = m_form->webBrowser->geometry();
+        QVERIFY(b2 != b);
+        QCOMPARE(m_form->imgPanel->geometry().topLeft() - b2.topLeft(), QPoint(40, 98));
+        m_form->closeClick();
+    }
+
+    void unknownProfileKeepsTheTasksOwnValues()
+    {
+        CustomSettings& t = *m_task->settings;
+        SetText(t.ProfileName, "retired");
+        SetText(t.VideoEncoder, "h264");
+        t.VideoBitRate = 999;
+        t.FrameRate = 12;
+        SetText(t.AudioEncoder, "aac");
+        t.AudioBitrate = 96;
+        t.SimpleRate = 32000;
+        t.Channel = 1;
+        openWizard();
+        QCOMPARE(m_form->cmbVideoEncoder->currentText(), QStringLiteral("h264"));
+        QCOMPARE(m_form->cmbVideoBitrate->currentText(), QStringLiteral("999"));
+        QCOMPARE(m_form->cmbFrameRate->currentText(), QStringLiteral("12"));
+        QCOMPARE(m_form->cmbAudioEncoder->currentText(), QStringLiteral("aac"));
+        QCOMPARE(m_form->cmbAudioBitrate->currentText(), QStringLiteral("96"));
+        QCOMPARE(m_form->cmbSampleRate->currentText(), QStringLiteral("32000"));
+        QCOMPARE(m_form->cmbAudioChannel->currentText(), QStringLiteral("1"));
+        m_form->btnOKClick();
+        QCOMPARE(QString(t.ProfileName), QStringLiteral("retired"));
+        QCOMPARE(QString(t.VideoEncoder), QStringLiteral("h264"));
+        QCOMPARE(t.VideoBitRate, 999);
+        QCOMPARE(t.FrameRate, 12.0f);
+        QCOMPARE(QString(t.AudioEncoder), QStringLiteral("aac"));
+        QCOMPARE(t.AudioBitrate, 96);
+        QCOMPARE(t.SimpleRate, 32000);
+        QCOMPARE(t.Channel, 1);
+
+        // Picking a profile is a choice: its values go to the task.
+        openWizard();
+        m_form->comProfile->setCurrentIndex(2);
+        m_form->comProfileChange();
+        m_form->btnOKClick();
+        QCOMPARE(QString(t.ProfileName), QStringLiteral("high"));
+        QCOMPARE(QString(t.VideoEncoder), QStringLiteral("flv1"));
+        QCOMPARE(t.VideoBitRate, 800);
+        QCOMPARE(t.SimpleRate, 44100);
+    }
+
+    void fontDialogOffersWhatIsStored()
+    {
+        wizard_ui::CreditFontDialog dialog(TfrmCustom::FontChoice{QStringLiteral("DejaVu Sans"), 14, QColor(255, 220, 0)});
+        // Face, size and colour; no styles or effects that would be dropped.
+        QVERIFY(dialog.findChildren<QCheckBox*>().isEmpty());
+        QCOMPARE(dialog.face->currentText(), QStringLiteral("DejaVu Sans"));
+        QCOMPARE(dialog.size->value(), 14);
+        dialog.size->setValue(22);
+        // The colour dialog says what it is for.
+        QString caption;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* cd = qobject_cast<QColorDialog*>(w); cd && cd->isVisible()) {
+                    caption = cd->windowTitle();
+                    cd->setCurrentColor(QColor(0, 128, 255));
+                    cd->accept();
+                }
+        });
+        dialog.color->click();
+        QCOMPARE(caption, QStringLiteral("Credit text colour"));
+        const TfrmCustom::FontChoice f = dialog.Choice();
+        QCOMPARE(f.face, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(f.size, 22);
+        QCOMPARE(f.color, QColor(0, 128, 255));
     }
 
     void missingDecorationPictureIsDroppedOnOpen()
@@ -694,8 +817,9 @@ private slots:
             QCOMPARE(t.Dec_img_Width, c.dropped ? 0 : 50);
             QCOMPARE(t.Dec_img_X, c.dropped ? 0 : 30);
             QCOMPARE(m_form->imgValue->text(), c.dropped ? QString() : c.path);
-            if (!c.dropped)
-                QCOMPARE(m_form->imgPanel->geometry(), QRect(30, 40, 50, 60));
+            if (!c.dropped)  // on the video, wherever the preview puts it
+                QCOMPARE(m_form->imgPanel->geometry(),
+                         QRect(m_form->webBrowser->geometry().topLeft() + QPoint(30, 40), QSize(50, 60)));
             m_form->closeClick();
         }
     }
@@ -703,17 +827,50 @@ private slots:
     void previewPlayerIsGenerated()
     {
         TfrmCustom::SetPreviewEnabled(true);
-        QFile::remove(m_program + "temp/orvane.swf");
+        QDir(m_program + "temp").removeRecursively();
         SetText(m_task->settings->PlayerSkinPath, "Classic_h32");
+        m_task->settings->SwfType = 2;  // the progressive player also takes copies of the samples
         openWizard();
         m_form->btnNextClick();
         m_form->btnNextClick();
         TfrmCustom::SetPreviewEnabled(false);
-        QFile swf(m_program + "temp/orvane.swf");
+        // The preview is this instance's own, outside the (possibly shared, read-only) program
+        // folder.
+        const QString folder = m_form->PreviewFolder();
+        QVERIFY(!folder.isEmpty());
+        QVERIFY2(!QFileInfo(folder).canonicalFilePath().startsWith(QFileInfo(m_program).canonicalFilePath()),
+                 qPrintable(folder));
+        QVERIFY(!QFileInfo::exists(m_program + "temp"));
+        QFile swf(folder + "orvane.swf");
         QVERIFY(swf.open(QIODevice::ReadOnly));
         const QByteArray head = swf.read(3);
         QVERIFY(head == "FWS" || head == "CWS");
+        QVERIFY(QFileInfo(folder + "orvanesample.flv").size() > 0);
+        QCOMPARE(QFileInfo(folder).permissions() & (QFile::ReadOther | QFile::WriteOther), QFileDevice::Permissions());
         m_form->closeClick();
+        // A second running wizard has a folder of its own; it goes when the wizard goes. A
+        // folder left by an instance that no longer runs is tidied away then; that of a running
+        // one is not.
+        const QString base = QFileInfo(QDir::cleanPath(folder)).path();
+        QProcess gone;
+        gone.start(QStringLiteral("true"));
+        QVERIFY(gone.waitForFinished());
+        const QString stale = base + QStringLiteral("/reelmaker-preview-%1-abcdef").arg(gone.processId() ? gone.processId() : 999999);
+        const QString alive = base + QStringLiteral("/reelmaker-preview-%1-abcdef").arg(QCoreApplication::applicationPid());
+        QVERIFY(QDir().mkpath(stale));
+        QVERIFY(QDir().mkpath(alive));
+        QString second;
+        {
+            TfrmCustom other;
+            second = other.PreviewFolder();
+            QVERIFY(!second.isEmpty());
+            QVERIFY(second != folder);
+            QVERIFY(QFileInfo(second).isDir());
+            QVERIFY(!QFileInfo::exists(stale));
+            QVERIFY(QFileInfo::exists(alive));
+        }
+        QVERIFY(!QFileInfo::exists(second));
+        QDir(alive).removeRecursively();
     }
 
     // The preview's local server: files of the program folder only, for its own host name only.
@@ -757,6 +914,202 @@ private slots:
                                        QByteArray("/temp/missing.swf")})
             QVERIFY2(get(path, own).startsWith("HTTP/1.1 404"), path.constData());
         QVERIFY(get("/temp/page.html", "evil.example:80").startsWith("HTTP/1.1 404"));
+    }
+
+    // The same server against clients that misbehave: idle and trickling connections, more of
+    // them than it keeps, bare LF requests, HEAD, a large file that is read slowly or not at
+    // all, a link that leads out of the folder, and this instance's preview folder under /temp/.
+    void previewServerUnderAbuse()
+    {
+        QTemporaryDir d;
+        QDir().mkpath(d.filePath("root"));
+        QDir().mkpath(d.filePath("mine"));
+        auto write = [](const QString& path, const QByteArray& data) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(data);
+        };
+        write(d.filePath("root/page.html"), "inside");
+        write(d.filePath("mine/orvane.swf"), "preview");
+        write(d.filePath("secret.txt"), "secret");
+        QVERIFY(QFile::link(d.filePath("secret.txt"), d.filePath("root/link.txt")));
+        QByteArray big(24 << 20, 'x');
+        for (int i = 0; i < big.size(); i += 4096)
+            big[i] = char('a' + (i / 4096) % 26);
+        write(d.filePath("root/big.flv"), big);
+
+        PreviewServer server;
+        QVERIFY(server.Start(d.filePath("root"), d.filePath("mine")));
+        const quint16 port = quint16(QUrl(server.BaseUrl()).port());
+        const QByteArray host = "Host: 127.0.0.1:" + QByteArray::number(port);
+        auto connectOne = [port](QTcpSocket& s) {
+            s.connectToHost(QHostAddress::LocalHost, port);
+            return s.waitForConnected(3000);
+        };
+        // Sends a raw request and reads until the server closes (or the time is up).
+        auto exchange = [&](const QByteArray& raw, int ms = 4000) {
+            QTcpSocket s;
+            if (!connectOne(s))
+                return QByteArray("no connection");
+            s.write(raw);
+            QByteArray reply;
+            QElapsedTimer t;
+            t.start();
+            while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < ms) {
+                QTest::qWait(5);
+                reply += s.readAll();
+            }
+            return reply + s.readAll();
+        };
+        auto body = [](const QByteArray& reply) {
+            const qsizetype end = reply.indexOf("\r\n\r\n");
+            return end < 0 ? QByteArray() : reply.mid(end + 4);
+        };
+
+        // This instance's preview under /temp/; the root's own folder is not reached that way.
+        QCOMPARE(body(exchange("GET /temp/orvane.swf HTTP/1.1\r\n" + host + "\r\n\r\n")), QByteArray("preview"));
+        // Bare LF line ends are a request like any other.
+        QCOMPARE(body(exchange("GET /page.html HTTP/1.1\n" + host + "\n\n")), QByteArray("inside"));
+        // A link inside the folder that points out of it is not served.
+        QVERIFY(exchange("GET /link.txt HTTP/1.1\r\n" + host + "\r\n\r\n").startsWith("HTTP/1.1 404"));
+        // HEAD: the real length, no body.
+        const QByteArray head = exchange("HEAD /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n");
+        QVERIFY2(head.contains("Content-Length: " + QByteArray::number(big.size())), head.constData());
+        QVERIFY(body(head).isEmpty());
+        // A large file arrives whole and unchanged.
+        const QByteArray whole = exchange("GET /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n", 20000);
+        QVERIFY(body(whole) == big);
+
+        // More idle connections than the server keeps, one trickling its request byte by byte,
+        // and one reader that asks for the large file and never reads: a real request is still
+        // answered at once, and the server closes all of them within a few seconds.
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < PreviewServer::kMaxConnections + 8; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            QVERIFY(connectOne(*idle.back()));
+        }
+        QTcpSocket trickle;
+        QVERIFY(connectOne(trickle));
+        QTcpSocket stalled;
+        stalled.setReadBufferSize(1024);
+        QVERIFY(connectOne(stalled));
+        stalled.write("GET /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n");
+        QElapsedTimer answered;
+        answered.start();
+        QCOMPARE(body(exchange("GET /page.html HTTP/1.1\r\n" + host + "\r\n\r\n")), QByteArray("inside"));
+        QVERIFY(answered.elapsed() < 2000);
+        QElapsedTimer t;
+        t.start();
+        const QByteArray request = "GET /page.html HTTP/1.1\r\n" + host + "\r\n\r\n";
+        int sent = 0;
+        auto allClosed = [&] {
+            for (const auto& s : idle)
+                if (s->state() != QAbstractSocket::UnconnectedState)
+                    return false;
+            return trickle.state() == QAbstractSocket::UnconnectedState;
+        };
+        while (!allClosed() && t.elapsed() < PreviewServer::kIdleMilliseconds + 4000) {
+            if (trickle.state() == QAbstractSocket::ConnectedState && sent < request.size()) {
+                trickle.write(request.mid(sent++, 1));  // one byte every 200 ms
+            }
+            QTest::qWait(200);
+        }
+        QVERIFY2(allClosed(), "connections left open");
+        QVERIFY(t.elapsed() >= PreviewServer::kIdleMilliseconds - 1500);  // closed by time, not at once
+        QVERIFY(!trickle.readAll().startsWith("HTTP/1.1 200"));
+        // The reader that stopped was dropped: reading now ends well short of the file.
+        qint64 got = 0;
+        stalled.setReadBufferSize(0);
+        t.restart();
+        while (stalled.state() != QAbstractSocket::UnconnectedState && t.elapsed() < 5000) {
+            QTest::qWait(5);
+            got += stalled.readAll().size();
+        }
+        got += stalled.readAll().size();
+        QCOMPARE(stalled.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY2(got < big.size(), qPrintable(QString::number(got)));
+    }
+
+    // "Auto play" plays the preview by itself: two looks at the preview a second apart differ,
+    // without any click. Needs a display and the web view (xvfb-run ... -platform xcb).
+    void autoPlayPreviewPlaysByItself()
+    {
+        if (QGuiApplication::platformName() == QLatin1String("offscreen") || qEnvironmentVariableIsSet("RM_NO_WEBVIEW"))
+            QSKIP("the preview's web view needs a display");
+        TfrmCustom::SetPreviewEnabled(true);
+        m_task->settings->Width = 320;
+        m_task->settings->Height = 240;
+        m_task->settings->SwfType = 2;
+        m_task->settings->IsAutoPlay = 0;
+        SetText(m_task->settings->PlayerSkinPath, "Classic_h32");
+        openWizard();
+        m_form->btnNextClick();
+        m_form->btnNextClick();
+        QTest::qWait(3000);
+        // The user ticks "Auto play" on the Player tab.
+        QTest::mouseClick(m_form->autoPlay, Qt::LeftButton, {}, QPoint(8, m_form->autoPlay->height() / 2));
+        QTRY_COMPARE(CurrentCustomSettings().IsAutoPlay, 1);
+        QVERIFY(!m_form->PreviewUrl().isEmpty());
+        const QRect r(m_form->webBrowser->mapToGlobal(QPoint(0, 0)), m_form->webBrowser->size());
+        auto look = [&] {
+            return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+        };
+        // Ruffle loads its WebAssembly first; then the sample plays.
+        QElapsedTimer t;
+        t.start();
+        bool moving = false;
+        QImage before = look();
+        while (!moving && t.elapsed() < 30000) {
+            QTest::qWait(1000);
+            const QImage now = look();
+            moving = now != before && t.elapsed() > 3000;
+            before = now;
+        }
+        if (const QString out = qEnvironmentVariable("RM_WIZARD_SCREENS"); !out.isEmpty())
+            before.save(out + "/wizard_autoplay.png");
+        TfrmCustom::SetPreviewEnabled(false);
+        m_form->closeClick();
+        QVERIFY2(moving, "the preview did not play by itself");
+    }
+
+    // Looking at disabled controls in both themes, with the application's own look: run on a
+    // display (xvfb-run ... -platform xcb) with RM_WIZARD_SCREENS=<folder>.
+    void disabledControlsScreens()
+    {
+        const QString out = qEnvironmentVariable("RM_WIZARD_SCREENS");
+        if (out.isEmpty() || QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QSKIP("set RM_WIZARD_SCREENS and run on a display to take screenshots");
+        ApplyAppStyle(*qApp);
+        for (const QString theme : {QStringLiteral("DefaultImage"), QStringLiteral("Sunset")}) {
+            QVERIFY(SkinTheme::Current().Load(m_program + "Images/" + theme + ".xml"));
+            m_form->ApplySkin();
+            newTask();
+            m_task->settings->SwfType = 1;
+            m_task->settings->IsCreditHead = 0;
+            m_task->settings->IsDecorate = 0;
+            m_task->settings->IsHideAll = 1;
+            openWizard();
+            auto shot = [&](const QString& name) {
+                QTest::qWait(300);
+                QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                             out + "/disabled_" + theme + "_" + name + ".png"});
+            };
+            m_form->btnNextClick();
+            m_form->cus_swf->click();  // SWF off: the player choices and HTML are disabled
+            shot("page2");
+            m_form->cus_swf->click();
+            m_form->btnNextClick();
+            m_form->btnHead->click();
+            shot("head");
+            m_form->btnDecorate->click();
+            shot("decorate");
+            m_form->btnOption->click();
+            shot("option");
+            m_form->closeClick();
+        }
+        qApp->setStyleSheet(QString());
+        QVERIFY(SkinTheme::Current().Load(m_program + "Images/DefaultImage.xml"));
+        m_form->ApplySkin();
     }
 
     // Looking at the wizard: run on a real display (xvfb-run ... -platform xcb) with

@@ -14,16 +14,22 @@
 #include "ui/app/message_boxes.h"
 #include "ui/app/task_list_view.h"
 #include "ui/convert/convert_form.h"
+#include "ui/convert/power_off_countdown.h"
 #include "ui/toolkit/image_button.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -64,6 +70,23 @@ class ProgressWindowTest : public QObject {
         frmMain->ClearAllClick();
         frmMain->AddFiles(files);
         frmMain->CheckAllClick();
+    }
+
+    // The box before the power-off: "Power off now" as soon as it is up.
+    void powerOffNowWhenAsked()
+    {
+        auto* poll = new QTimer(this);
+        poll->setInterval(20);
+        connect(poll, &QTimer::timeout, this, [poll] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<PowerOffCountdown*>(w); box && box->isVisible()) {
+                    box->PowerOffNowButton()->click();
+                    poll->stop();
+                    poll->deleteLater();
+                    return;
+                }
+        });
+        poll->start();
     }
 
     void showIdle()
@@ -274,10 +297,86 @@ private slots:
         QCOMPARE(rm::TheConvertRun().cancel.load(), 2);
         QVERIFY(!frmConvert->isVisible());
         QCOMPARE(lines().size(), 4);
-        // The worker's end arrives later at the hidden window: a flag of 2 is not a cancel.
+        // What the worker reports afterwards contradicts nothing: no line in the closed window,
+        // no bar moves, and its end brings no finish message (nor a shutdown).
         m_boxes.clear();
+        frmConvert->ShutDown->setChecked(true);
+        const int one = frmConvert->OneProgress->value();
+        frmConvert->WMConvertResult(0, "fourth");
+        rm::converter::ConvertProgress rec{};
+        rec.Position = 1.0;
+        frmConvert->WMConvertProgress(&rec);
         frmConvert->WMConvertDone();
-        QCOMPARE(boxTexts(), QStringList({"All conversion takes have been finished!"}));
+        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(m_powerOffs, 0);
+        QCOMPARE(lines().size(), 4);
+        QCOMPARE(frmConvert->OneProgress->value(), one);
+        QVERIFY(!frmConvert->isVisible());
+    }
+
+    void aFullDiskIsTheRunsLastWord()
+    {
+        // A real run into an output folder on a tiny disk (needs the right to mount).
+        const QString disk = m_dir.filePath("tiny");
+        QVERIFY(QDir().mkpath(disk));
+        if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}) != 0)
+            QSKIP("no right to mount a small disk here");
+        const QString savedOutput = rm::TheAppSettings().outputFolder;
+        rm::TheAppSettings().outputFolder = disk + "/";
+        listOf({m_long, m_b, m_c});
+        frmMain->btnConvertClick();  // returns when the window closes after the box
+        QVERIFY(frmConvert->Worker() && frmConvert->Worker()->wait(60000));
+        QTest::qWait(50);  // the worker's last messages
+        QCoreApplication::processEvents();
+        const QStringList folders = QDir(disk).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        rm::TheAppSettings().outputFolder = savedOutput;
+        QProcess::execute(QStringLiteral("umount"), {disk});
+
+        QCOMPARE(boxTexts(), QStringList({QString::fromUtf8(rm::messages::getErrorInfo(10053, 0, 1))}));
+        QVERIFY2(lines().isEmpty(), qPrintable(lines().join(" | ")));
+        QVERIFY(!frmConvert->isVisible());
+        QCOMPARE(rm::TheConvertRun().cancel.load(), 2);
+        // The run gave up: the other two videos were not started.
+        QCOMPARE(folders.size(), 1);
+        QVERIFY(folders.front().startsWith(QStringLiteral("long")));
+    }
+
+    void aCancelQuestionLeftOpenClosesWhenTheRunEnds()
+    {
+        // The user presses Cancel and leaves the question open; the run ends by itself meanwhile.
+        listOf({m_b, m_c});
+        bool askedOnce = false, withdrawn = false;
+        QList<bool> questionOpenAtMessage;
+        QMetaObject::Connection c = connect(frmConvert->OneProgress, &QProgressBar::valueChanged, this, [&](int v) {
+            if (v > 0 && !askedOnce) {
+                askedOnce = true;
+                frmConvert->btnCancelClick();
+            }
+        });
+        m_answer = [&](const BoxRequest& r) {
+            if (r.kind != BoxKind::Question) {
+                questionOpenAtMessage << QuestionOpen(frmConvert);
+                return true;
+            }
+            QElapsedTimer t;
+            t.start();
+            while (QuestionOpen(frmConvert) && t.elapsed() < 60000)
+                QTest::qWait(10);
+            withdrawn = !QuestionOpen(frmConvert);
+            return true;  // a late Yes
+        };
+        frmMain->btnConvertClick();
+        disconnect(c);
+
+        QVERIFY(askedOnce);
+        QVERIFY(withdrawn);
+        QCOMPARE(boxTexts(), QStringList({"Cancel Conversion?", "All conversion takes have been finished!"}));
+        QCOMPARE(questionOpenAtMessage, QList<bool>({false}));
+        // The late Yes cancelled nothing: both outputs were made and the window is closed.
+        QCOMPARE(rm::TheConvertRun().cancel.load(), 0);
+        QCOMPARE(lines(), QStringList({"bravo --> Convert Successful!", "charlie --> Convert Successful!"}));
+        QVERIFY(!frmConvert->isVisible());
+        QVERIFY(!QuestionOpen(frmConvert));
     }
 
     void theEndOfARunFollowsItsOptions()
@@ -308,6 +407,8 @@ private slots:
             frmConvert->ShutDown->setChecked(k.shutDown);
             frmConvert->ShowPath->setChecked(k.showPath);
             m_powerOffWorks = k.powerOffWorks;
+            if (k.shutDown && k.cancel != 1)
+                powerOffNowWhenAsked();
             frmConvert->WMConvertDone();
             QVERIFY2(!frmConvert->isVisible(), k.what);
             QVERIFY2(m_powerOffs == k.powerOffs, k.what);

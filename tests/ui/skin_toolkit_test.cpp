@@ -1,6 +1,7 @@
 // The skinned toolkit: layout and picture passes, the disabled look, window shaping, dragging by
 // the background with any mouse button, and the file-name key filter.
 #include "model/skin_theme.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/key_filter.h"
 #include "ui/toolkit/skin_ops.h"
@@ -8,6 +9,13 @@
 #include "ui/toolkit/skinned_form.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -194,6 +202,50 @@ private slots:
             QApplication::sendEvent(form.panel, &later);
             QCOMPARE(form.pos(), start + QPoint(30, 15));
         }
+    }
+
+    void disabledControlsLookDisabled()
+    {
+        // The application's look: every kind of control the windows disable draws differently
+        // when disabled, with lighter text.
+        ApplyAppStyle(*qApp);
+        QWidget host;
+        host.resize(400, 60);
+        auto* edit = new QLineEdit(QStringLiteral("Some text"), &host);
+        auto* memo = new QPlainTextEdit(QStringLiteral("Some text"), &host);
+        auto* check = new QCheckBox(QStringLiteral("Some text"), &host);
+        auto* radio = new QRadioButton(QStringLiteral("Some text"), &host);
+        auto* spin = new QSpinBox(&host);
+        spin->setValue(42);
+        auto* combo = new QComboBox(&host);
+        combo->addItem(QStringLiteral("Some text"));
+        auto* button = new QPushButton(QStringLiteral("Some text"), &host);
+        auto* label = new QLabel(QStringLiteral("Some text"), &host);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        auto darkest = [](const QImage& im) {
+            int best = 255;
+            for (int y = 0; y < im.height(); ++y)
+                for (int x = 0; x < im.width(); ++x)
+                    if (qAlpha(im.pixel(x, y)) > 200)  // a label's clear background is not text
+                        best = std::min(best, qGray(im.pixel(x, y)));
+            return best;
+        };
+        for (QWidget* w : std::initializer_list<QWidget*>{edit, memo, check, radio, spin, combo, button, label}) {
+            w->setGeometry(0, 0, 160, 32);
+            w->raise();
+            w->setEnabled(true);
+            const QImage on = w->grab().toImage();
+            w->setEnabled(false);
+            const QImage off = w->grab().toImage();
+            const char* kind = w->metaObject()->className();
+            QVERIFY2(on != off, kind);
+            // The darkest pixel (the text) is clearly lighter when disabled.
+            QVERIFY2(darkest(off) > darkest(on) + 40, qPrintable(QStringLiteral("%1: %2 vs %3")
+                                                                  .arg(kind).arg(darkest(off)).arg(darkest(on))));
+            w->hide();
+        }
+        qApp->setStyleSheet(QString());
     }
 
     void keyFilterSwallowsTheNineCharactersOnlyWhileActive()

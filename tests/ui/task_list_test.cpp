@@ -276,6 +276,62 @@ private slots:
         resetList();
     }
 
+    void buttonsFollowKeyboardSelectionAndGroupsTakeEachSourceOnce()
+    {
+        addFiles({m_a, m_b, m_c});
+        TaskNode* a = tasks()->topLevel(0);
+        TaskNode* b = tasks()->topLevel(1);
+        TaskNode* c = tasks()->topLevel(2);
+        frmMain->SelectOnly(a);
+        clickCell(b, 0, Qt::ControlModifier);
+        frmMain->mergeClick();
+        frmMain->SelectOnly(b);
+        clickCell(c, 0, Qt::ControlModifier);
+        frmMain->slideClick();
+        QCOMPARE(tasks()->topLevelCount(), 5);
+        auto perItemOff = [this] {
+            return !enabled(frmMain->edit) && !enabled(frmMain->clip) && !enabled(frmMain->customize);
+        };
+
+        // A click on a file row, then Shift+Down: two file rows, as a Ctrl+click would give.
+        clickCell(a, 1);
+        QVERIFY(enabled(frmMain->edit) && enabled(frmMain->clip));
+        view()->setFocus();
+        QTest::keyClick(view(), Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(frmMain->SelectedNodes().size(), size_t(2));
+        QVERIFY(perItemOff());
+        QVERIFY(enabled(frmMain->merge) && enabled(frmMain->slide) && enabled(frmMain->btnConvert));
+        // A plain Down: one row again, the single-row rule.
+        QTest::keyClick(view(), Qt::Key_Down);
+        QCOMPARE(frmMain->SelectedNodes(), std::vector<TaskNode*>({c}));
+        QVERIFY(enabled(frmMain->edit) && enabled(frmMain->clip) && enabled(frmMain->customize));
+
+        // Ctrl+A takes group members too: all nine buttons off, as after a click among them.
+        QTest::keyClick(view(), Qt::Key_A, Qt::ControlModifier);
+        int rows = 0;
+        tasks()->forEachNode([&](TaskNode*) { ++rows; });
+        QCOMPARE(int(frmMain->SelectedNodes().size()), rows);
+        for (ImageButton* btn : {frmMain->edit, frmMain->clip, frmMain->merge, frmMain->slide, frmMain->customize,
+                                 frmMain->btnConvert, frmMain->btnPlay, frmMain->btnStop, frmMain->btnPhoto})
+            QVERIFY2(!enabled(btn), qPrintable(btn->objectName()));
+
+        // "Merge" from the menu with everything selected: each video once, the group as long as
+        // the three together.
+        frmMain->menuMerge->trigger();
+        TaskNode* all = tasks()->topLevel(tasks()->topLevelCount() - 1);
+        QStringList members;
+        for (int i = 0; i < all->childCount(); ++i)
+            members << displayName(all->child(i));
+        QCOMPARE(members, QStringList({"alpha.mp4", "bravo.mp4", "charlie.avi"}));
+        const int64_t sum = a->item()->trim.Length() + b->item()->trim.Length() + c->item()->trim.Length();
+        QCOMPARE(tasks()->indexOf(all, 2).data().toString(),
+                 QString::fromStdString(rm::DurationToText(float(sum))));
+        // The new group is selected alone and the buttons say so.
+        QCOMPARE(frmMain->SelectedNodes(), std::vector<TaskNode*>({all}));
+        QVERIFY(enabled(frmMain->merge) && enabled(frmMain->btnConvert) && !enabled(frmMain->edit));
+        resetList();
+    }
+
     void groupsKeepTheirSourcesAndCountOn()
     {
         addFiles({m_a, m_b, m_c});
@@ -556,6 +612,28 @@ private slots:
         QCOMPARE(frmMain->SelectedNodes().size(), size_t(1));
         QCOMPARE(frmMain->SelectedNodes().front(), tasks()->topLevel(0));
         const int made = tasks()->topLevelCount();
+
+        // DVD tasks carry check boxes like file tasks: UncheckAll leaves nothing to convert,
+        // ticking one box makes exactly that task the run.
+        for (int i = 0; i < made; ++i) {
+            const QModelIndex cell = tasks()->indexOf(tasks()->topLevel(i), 0);
+            QVERIFY(tasks()->flags(cell) & Qt::ItemIsUserCheckable);
+            QVERIFY(cell.data(Qt::CheckStateRole).isValid());
+        }
+        frmMain->menuUncheckAll->trigger();
+        m_boxes.clear();
+        frmMain->btnConvertClick();
+        QCOMPARE(messages(), QStringList({"No one is checked!"}));
+        QVERIFY(view()->model()->setData(tasks()->indexOf(tasks()->topLevel(made - 1), 0), Qt::Checked,
+                                         Qt::CheckStateRole));
+        QCOMPARE(tasks()->topLevel(made - 1)->checkState, Qt::Checked);
+        m_boxes.clear();
+        m_lastModal = nullptr;
+        frmMain->btnConvertClick();
+        QCOMPARE(m_lastModal, static_cast<QDialog*>(frmConvert));
+        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(frmConvert->TotalProgress->maximum(), int(tasks()->topLevel(made - 1)->item()->trim.Length()));
+        frmMain->menuCheckAll->trigger();
 
         // The same disc again, answered No: nothing is shown and the list stays.
         m_answer = false;

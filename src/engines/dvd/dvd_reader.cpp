@@ -82,6 +82,11 @@ using VobFile = std::unique_ptr<dvd_file_t, FileCloser>;
 
 Reader OpenReader(const std::string& root)
 {
+    // The library keeps a little memory for every path it cannot open: a disc that has gone is
+    // answered here.
+    std::error_code ec;
+    if (root.empty() || !std::filesystem::exists(root, ec))
+        return nullptr;
     return Reader(DVDOpen2(nullptr, &kQuiet, root.c_str()));
 }
 

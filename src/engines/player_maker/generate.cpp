@@ -9,6 +9,7 @@
 #include "engines/player_maker/swf_writer.h"
 #include "engines/player_maker/templates.h"
 #include "engines/player_maker/text_raster.h"
+#include "engines/player_maker/url_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -408,9 +409,10 @@ std::string decorationJson(const FPMUIOverlayADOption& d, const std::string& swf
     if (d.FileType != 1 && d.FileType != 2)
         return {};
     JsonObject o;
-    int x = d.X, y = d.Y;
-    int w = d.Width > 0 ? d.Width : std::max(1, W - x);
-    int h = d.Height > 0 ? d.Height : std::max(1, H - y);
+    // Anything beyond a frame's size either side of the frame is out of sight anyway.
+    int x = std::clamp(d.X, -W, W), y = std::clamp(d.Y, -H, H);
+    int w = d.Width > 0 ? std::min(d.Width, 2 * W) : std::max(1, W - x);
+    int h = d.Height > 0 ? std::min(d.Height, 2 * H) : std::max(1, H - y);
     o.integer("x", x).integer("y", y).integer("w", w).integer("h", h)
         .integer("start", d.StartTime).integer("len", d.Length)
         .str("url", text(d.URL)).str("target", text(d.Target).empty() ? "_blank" : text(d.Target));
@@ -422,7 +424,7 @@ std::string decorationJson(const FPMUIOverlayADOption& d, const std::string& swf
             path = (fs::path(swfDir) / img).string();
         asset = assets.addPicture(path);
         if (asset < 0 && !img.empty())
-            o.str("src", baseName(img));
+            o.str("src", FileNameUrl(baseName(img)));
     } else {
         std::string font = text(d.FontName);
         std::error_code ec;
@@ -512,7 +514,7 @@ int generateFLVPlayer(FPMUIGroupOption* group)
         o.str("title", text(m->Title));
         int mw = m->Width, mh = m->Height;
         if (type == 1) {
-            o.str("url", baseName(video));
+            o.str("url", FileNameUrl(baseName(video)));
             o.integer("thumbAsset", assets.addPicture(pic));
             if (m == group->MediaList && !movie.video.empty()) {
                 o.num("duration", embedded ? videoFrames / fps : movie.duration());
@@ -524,7 +526,7 @@ int generateFLVPlayer(FPMUIGroupOption* group)
                     o.raw("keyframes", keyframeJson(movie.keyframeTimes));
             }
         } else {
-            o.str("url", video).str("thumb", pic);
+            o.str("url", FileNameUrl(video)).str("thumb", FileNameUrl(pic));
             flv::FlvFile facts;
             std::string why;
             fs::path local = fs::path(video).is_absolute() ? fs::path(video) : fs::path(swfDir) / video;

@@ -2,6 +2,8 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -75,7 +77,19 @@ int32_t toInt(const pugi::xml_node& n, const char* attr, int32_t fallback)
         return fallback;
     char* end = nullptr;
     const long v = std::strtol(a.value(), &end, 10);
-    return end == a.value() ? fallback : static_cast<int32_t>(v);
+    return end == a.value() ? fallback : static_cast<int32_t>(std::clamp<long>(v, INT32_MIN, INT32_MAX));
+}
+
+// No screen lays out a control beyond these, and a window adds positions and sizes together: a
+// theme holding a value outside them is refused like a file that is no theme.
+constexpr int32_t kMaxLayoutPosition = 10000;
+constexpr int32_t kMaxLayoutSize = 10000;
+
+bool layoutInRange(const SkinElement& r)
+{
+    auto position = [](int32_t v) { return v >= -kMaxLayoutPosition && v <= kMaxLayoutPosition; };
+    auto size = [](int32_t v) { return v >= 0 && v <= kMaxLayoutSize; };
+    return position(r.x) && position(r.y) && size(r.width) && size(r.height);
 }
 
 bool isAbsolute(const std::string& p)
@@ -119,6 +133,8 @@ std::unique_ptr<ThemeData> parseTheme(const std::string& file)
             el->record.y = toInt(e, "y", 0);
             el->record.width = toInt(e, "width", 0);
             el->record.height = toInt(e, "height", 0);
+            if (!layoutInRange(el->record))
+                return nullptr;
             section.elements.push_back(std::move(el));
         }
         theme->sections.push_back(std::move(section));

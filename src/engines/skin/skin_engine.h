@@ -42,7 +42,9 @@ struct SkinInfo {
 };
 
 // 1: loads the theme file and makes it current. Returns a non-zero theme handle, or 0 when the
-// file cannot be read or is not a theme (the current theme then stays as it was).
+// file cannot be read, is not a theme, or places an element where no window can lay it out (a
+// position beyond +-10000 pixels, a size below 0 or above 10000); the current theme then stays
+// as it was.
 int32_t LoadTheme(const char* themeFile);
 
 // 2: the section of the current theme with this name, 0 when there is none.

@@ -1,8 +1,11 @@
 #include "ui/app/app_windows.h"
 
+#include "model/app_settings.h"
+#include "model/registry_key.h"
 #include "model/skin_theme.h"
 #include "ui/app/main_form.h"
 #include "ui/app/player_form.h"
+#include "ui/app/window_wiring.h"
 #include "ui/convert/convert_form.h"
 #include "ui/custom/custom_form.h"
 #include "ui/dialogs/about_form.h"
@@ -11,8 +14,10 @@
 #include "ui/editors/clip_form.h"
 #include "ui/editors/dvd_form.h"
 #include "ui/editors/edit_form.h"
+#include "ui/toolkit/skin_ops.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 
 namespace rm::ui {
 
@@ -56,6 +61,25 @@ void CreateAppWindows()
     for (SkinnedForm* f : std::initializer_list<SkinnedForm*>{frmEdit, frmClip, frmCustom, frmConvert, frmPro,
                                                              frmAbout, frmOption, frmDVD})
         f->SetCentreOn(frmMain);
+    WireWindows();
+}
+
+void CreateAppWindowsOfferingDefaultTheme(const ThemeQuestion& goBackToDefault)
+{
+    try {
+        CreateAppWindows();
+    } catch (const ThemeRefusedError& e) {
+        const QString fallback = DefaultThemeFile(ProgramFolder());
+        if (QFileInfo(e.path()) == QFileInfo(fallback) || !goBackToDefault ||
+            !goBackToDefault(QString::fromStdString(e.what())))
+            throw;
+        DestroyAppWindows();
+        RegistryKey key;
+        if (key.OpenKey(RegistryKey::kSettingKey, true))
+            key.WriteString(QStringLiteral("Skin"), fallback);
+        key.CloseKey();
+        CreateAppWindows();
+    }
 }
 
 template <typename T>

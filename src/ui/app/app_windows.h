@@ -34,6 +34,12 @@ extern TfrmDVD* frmDVD;
 // Creates the windows in order (the main window first: it loads the settings and the theme that
 // every other window reads). Throws what a window's construction throws (a missing picture).
 void CreateAppWindows();
+// Start-up: CreateAppWindows, and when the theme named by the "Skin" setting is refused (and is
+// not the default theme), asks goBackToDefault with the error's message; on yes "Skin" is set to
+// the default theme and the windows are created again. Throws what CreateAppWindows throws
+// otherwise.
+using ThemeQuestion = std::function<bool(const QString& message)>;
+void CreateAppWindowsOfferingDefaultTheme(const ThemeQuestion& goBackToDefault);
 // Deletes them in reverse order (end of the program, tests).
 void DestroyAppWindows();
 // Class names of the windows in the order they were created by the last CreateAppWindows().

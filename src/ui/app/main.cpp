@@ -1,12 +1,14 @@
 // Program entry: the application, the ten windows in their order, the message loop.
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
+#include "ui/app/task_drop.h"
 #include "ui/toolkit/app_style.h"
 #include "engines/converter/converter.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <csignal>
 #include <exception>
@@ -28,8 +30,18 @@ int main(int argc, char** argv)
 
     int rc = 0;
     try {
-        rm::ui::CreateAppWindows();
+        // A theme that cannot be used may be replaced by the default one at once.
+        rm::ui::CreateAppWindowsOfferingDefaultTheme([](const QString& message) {
+            return QMessageBox::warning(nullptr, QStringLiteral("Information"),
+                                        message + QStringLiteral("\n\nGo back to the default theme?"),
+                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        });
         rm::ui::frmMain->show();
+        // "reelmaker FILE...": the files are added once the window is up (a file manager's
+        // "Open with").
+        const QStringList files = rm::ui::PathsFromArguments(app.arguments().mid(1));
+        if (!files.isEmpty())
+            QTimer::singleShot(0, rm::ui::frmMain, [files] { rm::ui::frmMain->AddPaths(files); });
         rc = app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Orvane Reelmaker"), QString::fromUtf8(e.what()));

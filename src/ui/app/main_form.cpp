@@ -4,6 +4,7 @@
 #include "engines/player_maker/player_maker.h"
 #include "model/app_settings.h"
 #include "model/custom_settings.h"
+#include "model/registry_key.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/player_form.h"
 #include "ui/dialogs/about_form.h"
@@ -128,9 +129,10 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
     NodeTree->hide();
     // 4. The theme, its "main" section and image folder.
     m_themeFile = settings.themeFile;
-    // Without a readable theme no window can be drawn: start-up ends with the file error.
+    // Without a readable theme no window can be drawn: start-up ends with the file error, which
+    // names the setting that chose the theme.
     if (!SkinTheme::Current().Load(m_themeFile))
-        throw SkinPictureError(m_themeFile);
+        throw ThemeRefusedError(m_themeFile, RegistryKey::StoreFile());
     TakeSection();
     // 5. Layout, keeping the window and preview sizes; 6. pictures.
     LayoutPass();
@@ -148,6 +150,7 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
 
     m_keyFilter = new FileNameKeyFilter(this, this);
     qApp->installEventFilter(m_keyFilter);
+    BuildDesktopParts();
 }
 
 TfrmMain::~TfrmMain()
@@ -218,9 +221,10 @@ void TfrmMain::showEvent(QShowEvent* e)
 
 void TfrmMain::FormShow()
 {
-    // The window opens centred on its screen.
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    // The window opens where the last session left it, or centred on its screen.
+    if (!RestoreWindowPlace())
+        if (const QScreen* s = screen())
+            move(s->availableGeometry().center() - rect().center());
     // 1. - 3. Profiles, template galleries, preview (their modules).
     LoadProfileCatalogue();
     FillTemplateGalleries();
@@ -266,6 +270,7 @@ void TfrmMain::closeClick()
 
 void TfrmMain::closeEvent(QCloseEvent* e)
 {
+    SaveWindowPlace();
     e->accept();
     QDialog::closeEvent(e);
     // Closing the main window ends the program, hidden dialogs or not.

@@ -35,6 +35,9 @@ class SkinPanel;
 class SkinTrackBar;
 class FileNameKeyFilter;
 class TaskListView;
+class TaskDropHandler;
+class TaskListKeys;
+class TransientNote;
 
 class TfrmMain : public SkinnedForm {
     Q_OBJECT
@@ -159,6 +162,22 @@ public:
     void NodeTreeClick(const QModelIndex& index);
     void NodeTreeMouseUp();
 
+    // ---- desktop conveniences (main_form_desktop.cpp) ----
+    // Files and folders (their video files, recursively, in name order) added as Add Video adds
+    // files: dropped on the window or given on the command line. Files that cannot be added are
+    // mentioned in the skipped-files note.
+    void AddPaths(const QStringList& paths);
+    // "2 files skipped: not a video" for a few seconds; nothing for 0.
+    void ShowSkippedNote(int skipped);
+    TransientNote* SkippedNote = nullptr;
+    TaskDropHandler* DropHandler() const { return m_drop; }
+    // The window's size and place as the last session left them; false when none is stored.
+    bool RestoreWindowPlace();
+    void SaveWindowPlace() const;
+    // Keys of the task list (Delete, F2, Enter, Space, Ctrl+A).
+    void RenameFocusedDestination();
+    void ToggleFocusedCheck();
+
     // ---- preview (main_form_preview.cpp) ----
     void btnPlayClick();
     void btnPlayMouseUp();
@@ -188,11 +207,14 @@ protected:
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // Places the controls for the window's size (main_form_layout.cpp).
+    void ArrangeForSize() override;
 
 private:
     void buildHelpMenu();
     void BuildTaskList();
     void SetGroupButtons(rm::TaskNode* row);
+    void SetButtonsForSelection();
     void FormGroup(int32_t kind);
     void RunItemDialog(QDialog* dialog);
     void ChooseDVD(const QString& path, bool folder);
@@ -217,6 +239,10 @@ private:
     // Wave-out volume of the preview (main_form_preview.cpp).
     uint32_t ReadPreviewVolume() const;
     void WritePreviewVolume(uint32_t volume);
+    // The drop indicator, the skipped-files note, the time text, the keys and the window's
+    // resizing (main_form_desktop.cpp); the overlays follow the task list's place.
+    void BuildDesktopParts();
+    void ArrangeOverlays();
     // Construction step 7 and 8 hooks (player maker prefix, font list).
     void HandOverProgramFolder();
     void BuildFontList();
@@ -235,6 +261,8 @@ private:
     rm::TaskNode* m_openRow = nullptr;        // the row the engine has open (paused resumes it)
     int32_t m_snapshotCounter = 0;
     FileNameKeyFilter* m_keyFilter = nullptr;
+    TaskDropHandler* m_drop = nullptr;
+    TaskListKeys* m_listKeys = nullptr;
 };
 
 } // namespace rm::ui

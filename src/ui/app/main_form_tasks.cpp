@@ -53,7 +53,8 @@ const char* const kVideoFilter =
     "Windows AVI Video Files(*.avi) (*.avi);;"
     "Real Media Files (*.rm;*.rmvb) (*.rm *.rmvb);;"
     "MPEG4 Files (*.mp4) (*.mp4);;"
-    "MKV files(*.mkv) (*.mkv)";
+    "MKV files(*.mkv) (*.mkv);;"
+    "All files (*)";
 
 QStringList ChooseVideoFiles(QWidget* owner)
 {
@@ -139,6 +140,10 @@ void TfrmMain::BuildTaskList()
             [this](const QModelIndex& current, const QModelIndex&) { NodeTreeChange(current); });
     connect(TaskView, &QAbstractItemView::clicked, this, &TfrmMain::NodeTreeClick);
     connect(TaskView, &TaskListView::mouseReleased, this, &TfrmMain::NodeTreeMouseUp);
+    // Keyboard selection (Shift+arrows, Ctrl+A) and selections made by the program move the
+    // buttons as a click does.
+    connect(TaskView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { SetButtonsForSelection(); });
     connect(TaskView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Edit_Menu->popup(TaskView->viewport()->mapToGlobal(at)); });
     // The key filter is on only while a destination name is being edited.
@@ -203,6 +208,7 @@ bool TfrmMain::AddFiles(const QStringList& paths)
 {
     const QString cwd = QDir::currentPath();
     const rm::AddFilesResult r = Tasks->addFiles(paths, true);
+    ShowSkippedNote(r.skipped);
     if (!r.added.empty())
         NodeTree->show();
     if (r.stopped) {
@@ -245,19 +251,27 @@ void TfrmMain::NodeTreeChange(const QModelIndex& current)
         return;
     }
     FitTrackBar(row);
-    SetGroupButtons(row);
     menuUP->setEnabled(IsMember(row));
     menuDown->setEnabled(IsMember(row));
+    SetButtonsForSelection();
 }
 
-void TfrmMain::NodeTreeMouseUp()
+void TfrmMain::NodeTreeMouseUp() { SetButtonsForSelection(); }
+
+// The buttons for the whole selection as it stands, however it was made: one row by the
+// single-row rule, several by the multiple-row rule, none leaves only Convert.
+void TfrmMain::SetButtonsForSelection()
 {
     const std::vector<TaskNode*> sel = SelectedNodes();
     if (sel.empty()) {
+        if (Tasks->isEmpty() && NodeTree->isHidden())
+            return; // an empty, hidden list keeps all nine off (start-up, ClearAll)
         for (ImageButton* b : {edit, clip, merge, slide, customize, btnConvert, btnPlay, btnStop, btnPhoto})
             SetButtonEnabled(b, false);
         SetButtonEnabled(btnConvert, true);
-    } else if (sel.size() >= 2) {
+    } else if (sel.size() == 1) {
+        SetGroupButtons(sel.front());
+    } else {
         bool anyMember = false;
         for (TaskNode* n : sel)
             anyMember = anyMember || IsMember(n);
@@ -270,6 +284,9 @@ void TfrmMain::NodeTreeMouseUp()
             SetButtonEnabled(customize, false);
             SetButtonEnabled(merge, true);
             SetButtonEnabled(slide, true);
+            // Back on after a selection that held a member.
+            SetButtonEnabled(btnConvert, true);
+            SetButtonEnabled(btnPlay, true);
         }
     }
 }

@@ -2,12 +2,32 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+
+#include <vector>
 
 namespace rm::ui {
 
 namespace {
 BoxAnswerer g_answerer;
-}
+
+// The questions on screen (nested loops can stack them), so that they can be withdrawn.
+struct OpenQuestion {
+    const QWidget* owner = nullptr;
+    QPointer<QMessageBox> box;
+    bool withdrawn = false;
+};
+std::vector<OpenQuestion*> g_openQuestions;
+
+class OpenQuestionScope {
+public:
+    explicit OpenQuestionScope(OpenQuestion& q) : m_q(q) { g_openQuestions.push_back(&q); }
+    ~OpenQuestionScope() { std::erase(g_openQuestions, &m_q); }
+
+private:
+    OpenQuestion& m_q;
+};
+} // namespace
 
 void SetBoxAnswerer(BoxAnswerer answerer) { g_answerer = std::move(answerer); }
 
@@ -24,10 +44,36 @@ void ShowMessage(QWidget* owner, const QString& text)
 bool AskInformation(QWidget* owner, const QString& text)
 {
     const QString caption = QStringLiteral("Information");
-    if (g_answerer)
-        return g_answerer({BoxKind::Question, caption, text, owner});
+    OpenQuestion question;
+    question.owner = owner;
+    OpenQuestionScope scope(question);
+    if (g_answerer) {
+        const bool yes = g_answerer({BoxKind::Question, caption, text, owner});
+        return yes && !question.withdrawn;
+    }
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
-    return box.exec() == QMessageBox::Yes;
+    question.box = &box;
+    const int answer = box.exec();
+    return answer == QMessageBox::Yes && !question.withdrawn;
+}
+
+void DismissQuestions(QWidget* owner)
+{
+    for (OpenQuestion* q : g_openQuestions) {
+        if (owner && q->owner != owner)
+            continue;
+        q->withdrawn = true;
+        if (q->box)
+            q->box->done(QMessageBox::No);
+    }
+}
+
+bool QuestionOpen(const QWidget* owner)
+{
+    for (const OpenQuestion* q : g_openQuestions)
+        if (q->owner == owner && !q->withdrawn)
+            return true;
+    return false;
 }
 
 void ShowError(QWidget* owner, const QString& caption, const QString& text)

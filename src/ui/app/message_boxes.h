@@ -26,8 +26,14 @@ void SetBoxAnswerer(BoxAnswerer answerer);
 
 // A plain message box with an OK button.
 void ShowMessage(QWidget* owner, const QString& text);
-// "Information", Yes and No, warning icon. True for Yes.
+// "Information", Yes and No, warning icon. True for Yes; false as well when the question was
+// withdrawn (DismissQuestions) before it was answered.
 bool AskInformation(QWidget* owner, const QString& text);
+// Withdraws the questions open for this owner (all of them for null): they close as if answered
+// No. For a question whose subject has gone, such as cancelling a run that has just ended.
+void DismissQuestions(QWidget* owner);
+// Whether a question for this owner is open and not withdrawn.
+bool QuestionOpen(const QWidget* owner);
 // An error box with its own caption (no owner window when owner is null).
 void ShowError(QWidget* owner, const QString& caption, const QString& text);
 

@@ -1,15 +1,22 @@
 #include "ui/app/task_list_view.h"
 
+#include "model/edit_summary.h"
 #include "model/task_tree.h"
 
+#include <QAbstractItemView>
+#include <QDir>
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
 #include <QScrollBar>
+
+#include <cmath>
 
 namespace rm::ui {
 
@@ -112,6 +119,107 @@ void TaskListDelegate::initStyleOption(QStyleOptionViewItem* option, const QMode
         option->font.setBold(true);
 }
 
+namespace {
+
+const MediaItem* ItemOf(const QModelIndex& index)
+{
+    const auto* tree = dynamic_cast<const TaskTree*>(index.model());
+    const TaskNode* n = tree ? tree->nodeFromIndex(index) : nullptr;
+    return n ? n->item() : nullptr;
+}
+
+} // namespace
+
+bool TaskListDelegate::HasMark(const QModelIndex& index)
+{
+    if (index.column() != TaskTree::ColSource)
+        return false;
+    const MediaItem* it = ItemOf(index);
+    return it && !DescribeEdits(*it).isEmpty();
+}
+
+QRect TaskListDelegate::MarkRect(const QRect& cell)
+{
+    return QRect(cell.right() - 19, cell.center().y() - 7, 15, 14);
+}
+
+void TaskListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (!HasMark(index)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // The name gives up the mark's room.
+    QStyleOptionViewItem narrowed = option;
+    narrowed.rect.setRight(option.rect.right() - 22);
+    QStyledItemDelegate::paint(painter, narrowed, index);
+    // A small tag with a star: "this task is edited".
+    const QRect r = MarkRect(option.rect);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(QColor(0xd9, 0x7a, 0x1c));
+    painter->drawRoundedRect(r, 3, 3);
+    QPainterPath star;
+    const QPointF c = QRectF(r).center();
+    for (int i = 0; i < 10; ++i) {
+        const double a = -M_PI / 2 + i * M_PI / 5;
+        const double rad = i % 2 ? 2.2 : 5.0;
+        const QPointF p(c.x() + rad * std::cos(a), c.y() + rad * std::sin(a));
+        i ? star.lineTo(p) : star.moveTo(p);
+    }
+    star.closeSubpath();
+    painter->setBrush(Qt::white);
+    painter->drawPath(star);
+    painter->restore();
+}
+
+QString TaskListDelegate::ToolTipFor(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const MediaItem* it = ItemOf(index);
+    if (!it)
+        return {};
+    QStringList lines;
+    const QString shown = index.data(Qt::DisplayRole).toString();
+    if (index.column() == TaskTree::ColSource) {
+        // Cut off by the column or by the row's short name: the whole path.
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        const QWidget* w = option.widget;
+        const QStyle* style = w ? w->style() : QApplication::style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &o, w);
+        // From where the text starts to the cell's end (less the mark and the text margins).
+        const int room = o.rect.right() - textRect.left() - (HasMark(index) ? 22 : 0) - 6;
+        const QString path = QString::fromStdString(it->SourcePath());
+        const bool cutOff = o.fontMetrics.horizontalAdvance(shown) > room ||
+                            (!path.isEmpty() && !path.endsWith(shown) && !it->IsGroupNode());
+        if (cutOff && !path.isEmpty() && !it->IsGroupNode())
+            lines << QDir::toNativeSeparators(path);
+        const QStringList edits = DescribeEdits(*it);
+        if (!edits.isEmpty())
+            lines << edits;
+    } else if (index.column() == TaskTree::ColDestination) {
+        if (option.fontMetrics.horizontalAdvance(shown) > option.rect.width() - 8)
+            lines << shown;
+    }
+    return lines.join(u'\n');
+}
+
+bool TaskListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString tip = ToolTipFor(option, index);
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return false;
+    }
+    QToolTip::showText(event->globalPos(), tip, view);
+    return true;
+}
+
 TaskListView::TaskListView(QWidget* parent) : QTreeView(parent)
 {
     setObjectName(QStringLiteral("NodeTreeView"));
@@ -150,6 +258,16 @@ void TaskListView::ApplyColumnDefaults()
 {
     int widths[4] = {177, 110, 120, 120};
     const int room = viewport()->width();
+    const int sum = widths[0] + widths[1] + widths[2] + widths[3];
+    if (room > sum) {
+        // Wider than the defaults: every column takes its share.
+        int given = 0;
+        for (int c = 0; c < 3; ++c) {
+            widths[c] = widths[c] * room / sum;
+            given += widths[c];
+        }
+        widths[3] = room - given;
+    }
     int excess = widths[0] + widths[1] + widths[2] + widths[3] - room;
     if (room > 0 && excess > 0) {
         for (int c : {0, 2, 3}) {

@@ -7,6 +7,7 @@
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
+#include "ui/convert/power_off_countdown.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 
@@ -20,6 +21,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstring>
@@ -188,6 +190,16 @@ TfrmConvert::TfrmConvert(QWidget* parent)
     connect(btnCancel, &QAbstractButton::clicked, this, &TfrmConvert::btnCancelClick);
     connect(btnMini, &QAbstractButton::clicked, this, &TfrmConvert::btnMiniClick);
     connect(Preview, &QCheckBox::clicked, this, &TfrmConvert::PreviewClick);
+    // A size that fits the times into the bars.
+    for (QProgressBar* b : {OneProgress, TotalProgress}) {
+        QFont f = b->font();
+        f.setPixelSize(11);
+        b->setFont(f);
+    }
+    // The elapsed times count on between the engine's reports.
+    m_timesTimer = new QTimer(this);
+    m_timesTimer->setInterval(500);
+    connect(m_timesTimer, &QTimer::timeout, this, &TfrmConvert::ShowTimes);
     BuildSkin();
     LayoutControls();
     ResetProgress();
@@ -240,6 +252,27 @@ void TfrmConvert::ResetProgress()
         b->setValue(0);
     }
     ShowResult->clear();
+    m_gaveUp = false;
+    m_clock = rm::RunClock();
+    ShowTimes();
+}
+
+void TfrmConvert::ShowTimes()
+{
+    if (!m_clock.Started()) {
+        OneProgress->setFormat(QStringLiteral("Current  %p%"));
+        TotalProgress->setFormat(QStringLiteral("Total  %p%"));
+        return;
+    }
+    const int64_t now = m_wall.elapsed();
+    const QString speed = QString::fromStdString(rm::RunClock::SpeedText(m_clock.Speed()));
+    auto times = [&speed](const QString& head, int64_t elapsedMs, double remaining) {
+        return head + QStringLiteral(" \u00b7 elapsed %1 \u00b7 left %2 \u00b7 %3")
+                          .arg(QString::fromStdString(rm::RunClock::TimeText(double(elapsedMs / 1000))),
+                               QString::fromStdString(rm::RunClock::TimeText(remaining)), speed);
+    };
+    OneProgress->setFormat(times(QStringLiteral("Current %p%"), m_clock.OutputElapsedMs(now), m_clock.OutputRemaining()));
+    TotalProgress->setFormat(times(QStringLiteral("Total %p%"), m_clock.RunElapsedMs(now), m_clock.RunRemaining()));
 }
 
 void TfrmConvert::PrepareRun(rm::RunSetup setup) { m_pending = std::make_unique<rm::RunSetup>(std::move(setup)); }
@@ -271,6 +304,10 @@ void TfrmConvert::FormShow()
     rm::RunSetup setup = std::move(*m_pending);
     m_pending.reset();
     setup.sink = m_sink.get();
+    m_wall.start();
+    m_clock.StartRun(TotalProgress->maximum(), 0);
+    m_timesTimer->start();
+    ShowTimes();
     rm::StartConverThread(m_worker, std::move(setup));
 }
 
@@ -282,6 +319,7 @@ void TfrmConvert::FormClose()
 
 void TfrmConvert::CloseWindow()
 {
+    m_timesTimer->stop();
     if (!isVisible())
         return;
     m_closing = true;
@@ -357,6 +395,9 @@ void TfrmConvert::customEvent(QEvent* e)
 
 void TfrmConvert::WMConvertResult(int32_t code, const char* name)
 {
+    // After the disk-full box the window's part in the run is over: nothing more is written.
+    if (m_gaveUp)
+        return;
     const QString output = QString::fromUtf8(name ? name : "");
     if (code == rm::messages::kResultOk) {
         ShowResult->appendPlainText(output + QStringLiteral(" --> ") + QStringLiteral("Convert Successful!"));
@@ -364,7 +405,10 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
     }
     const QString text = QString::fromUtf8(rm::messages::getErrorInfo(code, 0, 1));
     if (code == rm::messages::kResultDiskFull) {
+        m_gaveUp = true;
         rm::TheConvertRun().cancel.store(2);
+        // A "Cancel Conversion?" still open has nothing left to cancel.
+        DismissQuestions(this);
         ShowMessage(this, text);
         CloseWindow();
         return;
@@ -374,7 +418,7 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
 
 void TfrmConvert::WMConvertProgress(const void* record)
 {
-    if (!record)
+    if (!record || m_gaveUp)
         return;
     double position = 0;
     std::memcpy(&position, static_cast<const char*>(record) + 32, sizeof position);
@@ -385,12 +429,21 @@ void TfrmConvert::WMConvertProgress(const void* record)
     auto set = [](QProgressBar* b, int v) { b->setValue(std::clamp(v, b->minimum(), b->maximum())); };
     set(OneProgress, s);
     set(TotalProgress, s + rm::TheConvertRun().finishedSeconds.load());
+    // The engine's expected length and speed give the remaining times.
+    double duration = 0, speed = 0;
+    std::memcpy(&duration, static_cast<const char*>(record) + 0, sizeof duration);
+    std::memcpy(&speed, static_cast<const char*>(record) + 8, sizeof speed);
+    m_clock.Progress(position, speed, duration, rm::TheConvertRun().finishedSeconds.load());
+    ShowTimes();
 }
 
 void TfrmConvert::WMConvertOneMax(int32_t seconds)
 {
     OneProgress->setRange(0, std::max(0, seconds));
     OneProgress->setValue(0);
+    if (m_clock.Started())
+        m_clock.StartOutput(seconds, m_wall.elapsed());
+    ShowTimes();
 }
 
 void TfrmConvert::WMConvertOnePos(int32_t seconds)
@@ -406,7 +459,20 @@ void TfrmConvert::WMConvertDone()
             b->setRange(0, 1);
         b->setValue(b->maximum());
     };
+    if (m_clock.Started()) {
+        m_clock.Finish(m_wall.elapsed());
+        ShowTimes();
+    }
+    // The run has ended by itself: a "Cancel Conversion?" left open has nothing to cancel any
+    // more; it closes before the finish is reported.
+    DismissQuestions(this);
     const int32_t cancel = rm::TheConvertRun().cancel.load();
+    if (m_gaveUp || cancel == 2) {
+        // Given up after the disk-full box, which was the run's last word to the user.
+        CloseWindow();
+        emit runFinished();
+        return;
+    }
     if (cancel == 1) {
         full(OneProgress);
         full(TotalProgress);
@@ -467,6 +533,10 @@ bool TfrmConvert::RequestPowerOff()
 
 void TfrmConvert::ShutdownComputer()
 {
+    // A last chance first: other programs may hold unsaved work.
+    PowerOffCountdown countdown(60);
+    if (countdown.exec() != QDialog::Accepted)
+        return;
     if (!RequestPowerOff())
         ShowError(nullptr, QStringLiteral("Shutdown Computer"), QStringLiteral("Fail to shutdown computer!"));
 }

@@ -8,7 +8,9 @@
 #include "ui/toolkit/skinned_form.h"
 
 #include "convert/conver_thread.h"
+#include "convert/run_clock.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <functional>
 #include <memory>
@@ -18,6 +20,7 @@ class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
+class QTimer;
 
 namespace rm::ui {
 
@@ -76,6 +79,10 @@ public:
 
     void ApplySkin() override;
 
+    // The run's times (elapsed, remaining from the engine's speed, speed), shown in both bars.
+    const rm::RunClock& Clock() const { return m_clock; }
+    void ShowTimes();
+
 signals:
     // After a run's end was handled (finish message, folder, shutdown, close).
     void runFinished();
@@ -98,6 +105,10 @@ private:
     std::unique_ptr<rm::ConverThread> m_worker;
     int m_run = 0;                            // number of the run being shown
     bool m_closing = false;
+    rm::RunClock m_clock;
+    QElapsedTimer m_wall;                     // the run's wall clock
+    QTimer* m_timesTimer = nullptr;
+    bool m_gaveUp = false;  // this run's disk-full box was shown: the window says no more
 };
 
 } // namespace rm::ui

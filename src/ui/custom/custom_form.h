@@ -13,6 +13,7 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -24,6 +25,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QSpinBox;
+class QTemporaryDir;
 class QTimer;
 class QWidget;
 
@@ -80,6 +82,9 @@ public:
     int ProfileIndex() const { return m_profileIndex; }
     // The preview's page address (empty until the first preview).
     QString PreviewUrl() const { return m_previewUrl; }
+    // This instance's own folder for the preview player and its page (created on first use in
+    // the user's runtime or cache folder, removed with the wizard); empty when none could be made.
+    QString PreviewFolder();
 
     void btnOKClick();
     void closeClick();
@@ -255,6 +260,12 @@ private:
     void DecorationControlsStep();
     void ShowOverlay();
     void PlaceOverlay(const wizard::Rect& r);
+    // The decoration rectangles are held relative to the video (the browser control), so the
+    // output places them where they were put on the preview.
+    wizard::Rect OverlayOnVideo() const;
+    void PlaceOverlayOnVideo(const wizard::Rect& r);
+    // A task whose profile is not in the catalogue: its stored values are shown as they are.
+    void ShowStoredValuesOfUnknownProfile(const CustomSettings& t);
     void StoreOverlayAsImageRect();
     void EnableTimer();
     void DisableTimer();
@@ -271,6 +282,9 @@ private:
     bool m_rememberedHtml = true;
     int m_openedTab = 0;
     bool m_coupling = false;
+    // The task's profile is not in the catalogue and page 1 is untouched: OK keeps the task's
+    // own profile values instead of writing those of the profile shown.
+    bool m_keepTaskProfile = false;
     int m_refreshCount = 0;
     QString m_previewUrl;
     QString m_galleryFolder;
@@ -279,6 +293,7 @@ private:
     Gallery m_galleries[3];
     WizardLists* m_lists = nullptr;
     PreviewServer* m_server = nullptr;
+    std::unique_ptr<QTemporaryDir> m_previewDir;
     QWidget* m_webView = nullptr;
     QLabel* m_previewTitle = nullptr;
     QLabel* m_decoHint = nullptr;

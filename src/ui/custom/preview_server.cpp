@@ -7,17 +7,22 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 #define RM_PREVIEW_SERVER 1
 #endif
 
-namespace rm::ui {
+#include <algorithm>
 
-PreviewServer::PreviewServer(QObject* parent) : QObject(parent) {}
+namespace rm::ui {
 
 #ifdef RM_PREVIEW_SERVER
 
 namespace {
+
+constexpr qsizetype kMaxHead = 16 * 1024;
+constexpr qint64 kChunk = 64 * 1024;
+constexpr qint64 kQueued = 256 * 1024;  // what may wait in the socket before the reader takes it
 
 QByteArray ContentType(const QString& path)
 {
@@ -31,21 +36,79 @@ QByteArray ContentType(const QString& path)
     return "application/octet-stream";
 }
 
+// End of the request head: a blank line, with CR LF or bare LF line ends. -1 when not yet.
+qsizetype HeadEnd(const QByteArray& b)
+{
+    const qsizetype crlf = b.indexOf("\r\n\r\n");
+    const qsizetype lf = b.indexOf("\n\n");
+    if (crlf < 0)
+        return lf;
+    if (lf < 0)
+        return crlf;
+    return std::min(crlf, lf);
+}
+
+QString Canonical(const QString& folder)
+{
+    const QString c = QFileInfo(folder).canonicalFilePath();
+    return c.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : c;
+}
+
 } // namespace
 
-bool PreviewServer::Start(const QString& rootFolder)
+class PreviewServer::Connection : public QObject {
+public:
+    Connection(QTcpSocket* s, QObject* parent) : QObject(parent), socket(s)
+    {
+        socket->setParent(this);
+        // The request head has this long to arrive, however slowly it trickles in.
+        idle.setSingleShot(true);
+        idle.setInterval(kIdleMilliseconds);
+        idle.start();
+    }
+    QTcpSocket* socket;
+    QTimer idle;
+    QByteArray head;
+    bool answered = false;
+    QFile file;
+    qint64 remaining = 0;
+
+    // Sends more of the file while the reader keeps up; closes when all is out.
+    void Pump()
+    {
+        while (remaining > 0 && socket->bytesToWrite() < kQueued) {
+            const QByteArray chunk = file.read(std::min(kChunk, remaining));
+            if (chunk.isEmpty()) {
+                socket->abort();  // the file shrank under us
+                return;
+            }
+            remaining -= chunk.size();
+            socket->write(chunk);
+        }
+        if (remaining == 0) {
+            file.close();
+            socket->disconnectFromHost();
+        }
+    }
+};
+
+PreviewServer::PreviewServer(QObject* parent) : QObject(parent) {}
+
+PreviewServer::~PreviewServer()
 {
-    m_root = QDir::cleanPath(QDir(rootFolder).absolutePath());
+    // The connections are children of this object; only the list goes.
+    m_connections.clear();
+}
+
+bool PreviewServer::Start(const QString& rootFolder, const QString& tempFolder)
+{
+    m_root = Canonical(rootFolder);
+    m_temp = tempFolder.isEmpty() ? QString() : Canonical(tempFolder);
     if (m_server && m_server->isListening())
         return true;
     if (!m_server) {
         m_server = new QTcpServer(this);
-        connect(m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = m_server->nextPendingConnection()) {
-                connect(s, &QTcpSocket::readyRead, this, [this, s] { Serve(s); });
-                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
+        connect(m_server, &QTcpServer::newConnection, this, &PreviewServer::Accept);
     }
     return m_server->listen(QHostAddress::LocalHost, 0);
 }
@@ -57,63 +120,127 @@ QString PreviewServer::BaseUrl() const
     return QStringLiteral("http://127.0.0.1:%1/").arg(m_server->serverPort());
 }
 
-void PreviewServer::Serve(QTcpSocket* s)
+void PreviewServer::Accept()
 {
-    if (s->property("rmAnswered").toBool())
-        return;
-    // The whole request head first (a browser sends it at once; cap what we keep).
-    QByteArray buffered = s->property("rmHead").toByteArray() + s->readAll();
-    if (!buffered.contains("\r\n\r\n")) {
-        if (buffered.size() > 64 * 1024)
-            s->abort();
-        else
-            s->setProperty("rmHead", buffered);
-        return;
+    while (QTcpSocket* s = m_server->nextPendingConnection()) {
+        if (int(m_connections.size()) >= kMaxConnections) {
+            // Room for the newcomer: the oldest connection that has not yet said what it wants.
+            auto waiting = std::find_if(m_connections.begin(), m_connections.end(),
+                                        [](const Connection* c) { return !c->answered; });
+            if (waiting == m_connections.end()) {
+                s->abort();
+                s->deleteLater();
+                continue;
+            }
+            Connection* oldest = *waiting;
+            oldest->socket->abort();
+            Forget(oldest);  // does nothing when its disconnection did it already
+        }
+        auto* c = new Connection(s, this);
+        m_connections.push_back(c);
+        connect(s, &QTcpSocket::readyRead, c, [this, c] {
+            if (c->answered) {
+                c->socket->readAll();  // nothing more is read from a connection once answered
+                return;
+            }
+            c->head += c->socket->read(kMaxHead + 1 - c->head.size());
+            if (HeadEnd(c->head) >= 0)
+                Answer(c);
+            else if (c->head.size() > kMaxHead)
+                c->socket->abort();
+        });
+        connect(s, &QTcpSocket::bytesWritten, c, [c] {
+            c->idle.start();  // the reader is taking the reply
+            c->Pump();
+        });
+        connect(&c->idle, &QTimer::timeout, c, [c] { c->socket->abort(); });
+        connect(s, &QTcpSocket::disconnected, c, [this, c] { Forget(c); });
+        connect(s, &QTcpSocket::errorOccurred, c, [this, c] {
+            if (c->socket->state() == QAbstractSocket::UnconnectedState)
+                Forget(c);
+        });
     }
-    s->setProperty("rmAnswered", true);
-    const QList<QByteArray> lines = buffered.left(buffered.indexOf("\r\n\r\n")).split('\n');
-    const QList<QByteArray> request = lines.value(0).trimmed().split(' ');
+}
+
+void PreviewServer::Forget(Connection* c)
+{
+    auto it = std::find(m_connections.begin(), m_connections.end(), c);
+    if (it == m_connections.end())
+        return;
+    m_connections.erase(it);
+    c->idle.stop();
+    c->deleteLater();
+}
+
+QString PreviewServer::FileFor(const QString& urlPath) const
+{
+    QString root = m_root;
+    QString rel = urlPath;
+    if (!m_temp.isEmpty() && rel.startsWith(QLatin1String("/temp/"))) {
+        root = m_temp;
+        rel = rel.mid(5);
+    }
+    const QString path = QDir::cleanPath(root + QLatin1Char('/') + rel);
+    // Nothing outside the folder, whatever the path says: ".." (encoded or not) is resolved
+    // before the test, and a link is followed to where it really points.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty() || !real.startsWith(root + QLatin1Char('/')) || !QFileInfo(real).isFile())
+        return QString();
+    return real;
+}
+
+void PreviewServer::Answer(Connection* c)
+{
+    c->answered = true;
+    const QByteArray head = c->head.left(HeadEnd(c->head));
+    c->head.clear();
+    const QList<QByteArray> lines = head.split('\n');
+    const QList<QByteArray> request = lines.value(0).simplified().split(' ');
     // Only pages of this server: a web site that points a name of its own at 127.0.0.1 sends
     // its own name as the host.
     const QByteArray ownHost = "127.0.0.1:" + QByteArray::number(m_server->serverPort());
     bool hostOk = false;
     for (const QByteArray& line : lines) {
-        const int colon = line.indexOf(':');
+        const qsizetype colon = line.indexOf(':');
         if (colon > 0 && line.left(colon).trimmed().toLower() == "host")
             hostOk = line.mid(colon + 1).trimmed() == ownHost;
     }
-    QByteArray status = "404 Not Found";
-    QByteArray body;
-    QByteArray type = "text/plain";
-    if (hostOk && request.size() >= 2 && (request[0] == "GET" || request[0] == "HEAD")) {
-        QString rel = QUrl::fromPercentEncoding(request[1].split('?').first());
-        const QString path = QDir::cleanPath(m_root + QLatin1Char('/') + rel);
-        // Nothing outside the program folder, whatever the path says ("..", encoded or not, is
-        // resolved before the test; links inside the folder are the folder's own).
-        if (path.startsWith(m_root + QLatin1Char('/')) && QFileInfo(path).isFile()) {
-            const QString canonical = path;
-            QFile f(canonical);
-            if (f.open(QIODevice::ReadOnly)) {
-                status = "200 OK";
-                type = ContentType(canonical);
-                if (request[0] == "GET")
-                    body = f.readAll();
-            }
-        }
+    const bool get = request.value(0) == "GET", headOnly = request.value(0) == "HEAD";
+    QString file;
+    if (hostOk && request.size() >= 2 && (get || headOnly))
+        file = FileFor(QUrl::fromPercentEncoding(request[1].split('?').first()));
+    if (!file.isEmpty()) {
+        c->file.setFileName(file);
+        if (!c->file.open(QIODevice::ReadOnly))
+            file.clear();
     }
-    QByteArray head = "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: "
-                      + QByteArray::number(body.size())
-                      + "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
-    s->write(head);
-    s->write(body);
-    s->disconnectFromHost();
+    QByteArray reply;
+    if (file.isEmpty()) {
+        const QByteArray body = "Not found";
+        reply = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: "
+              + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    } else {
+        reply = "HTTP/1.1 200 OK\r\nContent-Type: " + ContentType(file) + "\r\nContent-Length: "
+              + QByteArray::number(c->file.size())
+              + "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
+        c->remaining = get ? c->file.size() : 0;
+    }
+    // From here the timer watches the reader's progress.
+    c->idle.start();
+    c->socket->write(reply);
+    c->Pump();
 }
 
 #else
 
-bool PreviewServer::Start(const QString&) { return false; }
+PreviewServer::PreviewServer(QObject* parent) : QObject(parent) {}
+PreviewServer::~PreviewServer() = default;
+bool PreviewServer::Start(const QString&, const QString&) { return false; }
 QString PreviewServer::BaseUrl() const { return QString(); }
-void PreviewServer::Serve(QTcpSocket*) {}
+void PreviewServer::Accept() {}
+void PreviewServer::Answer(Connection*) {}
+void PreviewServer::Forget(Connection*) {}
+QString PreviewServer::FileFor(const QString&) const { return QString(); }
 
 #endif
 

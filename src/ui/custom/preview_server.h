@@ -1,11 +1,18 @@
 #pragma once
 // Serves the program folder to the wizard's browser control on 127.0.0.1. Ruffle fetches its
 // WebAssembly and the preview's video, which a browser refuses to do from file:// pages; a
-// local server gives the preview page an origin of its own. Only GET of files inside the
-// folder is answered; everything else gets 404.
+// local server gives the preview page an origin of its own. Only GET and HEAD of files whose
+// real (canonical) path lies inside the folder are answered; everything else gets 404.
+//
+// Other programs of the machine can connect too, so the server keeps itself small: a request
+// head must arrive within a few seconds, a reply that its reader stops taking is dropped after
+// the same time, at most kMaxConnections are open (the oldest still waiting for its request
+// makes room for a new one), and files are sent in pieces as the reader takes them.
 
 #include <QObject>
 #include <QString>
+
+#include <list>
 
 class QTcpServer;
 class QTcpSocket;
@@ -15,17 +22,30 @@ namespace rm::ui {
 class PreviewServer : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kMaxConnections = 32;
+    static constexpr int kIdleMilliseconds = 5000;
+
     explicit PreviewServer(QObject* parent = nullptr);
-    // Starts listening on a free port (once); false when no port could be had.
-    bool Start(const QString& rootFolder);
+    ~PreviewServer() override;
+    // Starts listening on a free port (once); false when no port could be had. tempFolder, when
+    // given, is served under "/temp/" (this instance's own preview files) instead of the root's
+    // "temp" folder.
+    bool Start(const QString& rootFolder, const QString& tempFolder = QString());
     // "http://127.0.0.1:<port>/" or empty before Start.
     QString BaseUrl() const;
 
 private:
-    void Serve(QTcpSocket* socket);
+    class Connection;
+    void Accept();
+    void Answer(Connection* c);
+    void Forget(Connection* c);
+    // The file a request path names, or empty when it names nothing that may be served.
+    QString FileFor(const QString& urlPath) const;
 
     QTcpServer* m_server = nullptr;
-    QString m_root;
+    QString m_root;  // canonical
+    QString m_temp;  // canonical, or empty
+    std::list<Connection*> m_connections;  // oldest first
 };
 
 } // namespace rm::ui

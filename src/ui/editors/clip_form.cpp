@@ -42,7 +42,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        p.fillRect(rect(), QColor(0, 0, 0, 30));
+        p.fillRect(QRect(0, 0, std::min(width(), m_start->TrackWidth()), height()), QColor(0, 0, 0, 30));
         const int a = m_start->KnobCentre(m_start->value());
         const int b = m_end ? m_end->KnobCentre(m_end->value()) : a;
         if (!m_end || b <= a)
@@ -116,6 +116,8 @@ TfrmClip::TfrmClip(QWidget* parent)
     AddControl(trimLine, QStringLiteral("trimLine"));
     bar(EndTrackBar, "EndTrackBar");
     static_cast<TrimLineFrame*>(trimLine)->SetEnd(EndTrackBar);
+    for (SkinTrackBar* b : {TotalTrackBar, StartTrackBar, EndTrackBar})
+        b->SetTimeTextShown(true);
     button(btnPlay, "btnPlay");
     button(btnPlayTrim, "btnPlayTrim");
     button(btnStop, "btnStop");

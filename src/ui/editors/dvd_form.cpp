@@ -783,7 +783,7 @@ void TfrmDVD::btnOKClick()
                                        rm::ProfileDefaultSettings());
         task->kind = rowItem->kind;
         task->row.checkState = rm::kCheckStateChecked;
-        task->row.checkType = rm::kCheckTypeNone;
+        task->row.checkType = rm::kCheckTypePlain;  // checked and unchecked like a file task
         rm::SetText(task->row.destination, destination.c_str());
         m_tree->appendTopLevel(std::move(task));
     }

@@ -66,6 +66,7 @@ TfrmEdit::TfrmEdit(QWidget* parent)
     }
     TotalTrackBar = new SkinTrackBar(this, QStringLiteral("TotalTrackBar"));
     TotalTrackBar->setRange(0, 0);
+    TotalTrackBar->SetTimeTextShown(true);
     AddControl(TotalTrackBar, QStringLiteral("TotalTrackBar"));
     button(btnPlay, this, "btnPlay", "btnPlay");
     button(btnStop, this, "btnStop", "btnStop");

@@ -26,15 +26,26 @@ void ApplyAppStyle(QApplication& app)
     pal.setColor(QPalette::ButtonText, QColor(0x30, 0x38, 0x46));
     pal.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xdb));
     pal.setColor(QPalette::HighlightedText, Qt::white);
+    // A disabled control must look it (typing into it does nothing): grey text on a muted
+    // surface. The colours above were set for every group, so the disabled group is set again.
+    const QColor disabledText(0xa3, 0xaa, 0xb6);
+    const QColor disabledSurface(0xec, 0xef, 0xf3);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, disabledText);
+    pal.setColor(QPalette::Disabled, QPalette::Base, disabledSurface);
+    pal.setColor(QPalette::Disabled, QPalette::Button, disabledSurface);
+    pal.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0xb8, 0xc4, 0xd8));
     app.setPalette(pal);
     app.setStyleSheet(QStringLiteral(R"(
 QLabel { color: #3a4250; background: transparent; }
+QLabel:disabled { color: #a3aab6; }
 QLineEdit {
   background: #ffffff; color: #2c3340; border: 1px solid #c3cbd8; border-radius: 5px;
   padding: 3px 6px; selection-background-color: #2f6fdb;
 }
 QLineEdit:read-only { background: #f6f8fb; color: #4a5362; }
 QLineEdit:focus { border: 1px solid #5b8fe6; }
+QLineEdit:disabled { background: #eceff3; color: #a3aab6; border: 1px solid #dde2e9; }
 QMenu { background: #ffffff; border: 1px solid #c9d0dc; border-radius: 6px; padding: 4px; }
 QMenu::item { padding: 5px 22px 5px 14px; border-radius: 4px; color: #2c3340; }
 QMenu::item:selected { background: #e3edfc; color: #1d3f7a; }
@@ -43,6 +54,9 @@ QMenu::separator { height: 1px; background: #e2e6ee; margin: 4px 8px; }
 QTreeView, QListView, QTableView, QTextEdit, QPlainTextEdit {
   background: #ffffff; color: #2c3340; border: 1px solid #d3d9e3; border-radius: 6px;
   selection-background-color: #dbe7fb; selection-color: #1d3f7a; alternate-background-color: #f7f9fc;
+}
+QTreeView:disabled, QListView:disabled, QTableView:disabled, QTextEdit:disabled, QPlainTextEdit:disabled {
+  background: #eceff3; color: #a3aab6; border: 1px solid #dde2e9;
 }
 QTreeView::item, QListView::item { padding: 3px 2px; }
 QHeaderView::section {

@@ -1,5 +1,6 @@
 #include "ui/toolkit/image_button.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -9,7 +10,8 @@ ImageButton::ImageButton(QWidget* parent, const QString& name) : QAbstractButton
 {
     setObjectName(name);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the button, a click does not take the focus from the list or editor in use.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
 }
 
@@ -71,6 +73,35 @@ void ImageButton::paintEvent(QPaintEvent*)
         p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : QColor(160, 164, 170));
         p.drawText(rect().translated(0, isDown() ? 1 : 0), Qt::AlignCenter, text());
     }
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        // Keyboard focus (once the keyboard moved it) shows as a ring in the highlight colour.
+        QPen pen(palette().color(QPalette::Highlight));
+        pen.setWidthF(2.0);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 4, 4);
+    }
+}
+
+bool ImageButton::event(QEvent* e)
+{
+    // A picture button is known to screen readers by what its tool tip says.
+    if (e->type() == QEvent::ToolTipChange && accessibleName().isEmpty() && text().isEmpty())
+        setAccessibleName(toolTip());
+    return QAbstractButton::event(e);
+}
+
+void ImageButton::keyPressEvent(QKeyEvent* e)
+{
+    // Enter on a focused button presses it, as Space does.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
+        if (isEnabled())
+            click();
+        e->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(e);
 }
 
 void ImageButton::enterEvent(QEnterEvent* e)

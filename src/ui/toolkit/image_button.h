@@ -36,6 +36,8 @@ protected:
     void leaveEvent(QEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    bool event(QEvent* e) override;
 
 private:
     QPixmap m_normal, m_hover, m_pressed;

@@ -2,6 +2,7 @@
 
 #include "model/skin_theme.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QFileInfo>
 #include <QPainterPath>
@@ -14,7 +15,31 @@
 namespace rm::ui {
 
 SkinPictureError::SkinPictureError(const QString& path)
-    : std::runtime_error(QStringLiteral("Cannot open file \"%1\".").arg(path).toStdString()), m_path(path)
+    : SkinPictureError(path, QStringLiteral("Cannot open file \"%1\".").arg(path))
+{
+}
+
+SkinPictureError::SkinPictureError(const QString& path, const QString& message)
+    : std::runtime_error(message.toStdString()), m_path(path)
+{
+}
+
+namespace {
+QString homeAsTilde(const QString& path)
+{
+    const QString home = QDir::homePath();
+    if (!home.isEmpty() && home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+} // namespace
+
+ThemeRefusedError::ThemeRefusedError(const QString& themeFile, const QString& storeFile)
+    : SkinPictureError(themeFile,
+                       QStringLiteral("The skin theme \"%1\" cannot be used: the file cannot be read, or its "
+                                      "sizes cannot be laid out. Change the setting \"Skin\" in %2 to another "
+                                      "theme, or remove it to use the default theme.")
+                           .arg(themeFile, homeAsTilde(storeFile)))
 {
 }
 
@@ -50,14 +75,17 @@ void ShapeWindow(QWidget* window, int width, int height, int cornerHeight, int c
         return;
     window->move(0, 0);
     window->setFixedSize(width, height);
-    if (cornerWidth <= 0 || cornerHeight <= 0) {
-        window->setMask(QRegion(0, 0, width, height));
-    } else {
-        QPainterPath path;
-        path.addRoundedRect(QRectF(0, 0, width, height), cornerWidth / 2.0, cornerHeight / 2.0);
-        window->setMask(QRegion(path.toFillPolygon().toPolygon()));
-    }
+    window->setMask(RoundedWindowRegion(width, height, cornerHeight, cornerWidth));
     window->update();
+}
+
+QRegion RoundedWindowRegion(int width, int height, int cornerHeight, int cornerWidth)
+{
+    if (cornerWidth <= 0 || cornerHeight <= 0)
+        return QRegion(0, 0, width, height);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0, 0, width, height), cornerWidth / 2.0, cornerHeight / 2.0);
+    return QRegion(path.toFillPolygon().toPolygon());
 }
 
 bool DragWindow(QWidget* window, int x, int y)

@@ -1,5 +1,7 @@
 #include "ui/toolkit/skin_track_bar.h"
 
+#include "model/media_item.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -7,6 +9,12 @@
 #include <algorithm>
 
 namespace rm::ui {
+
+QString PositionText(int position, int length)
+{
+    return QString::fromStdString(rm::DurationToText(float(std::max(0, position)))) + QStringLiteral(" / ") +
+           QString::fromStdString(rm::DurationToText(float(std::max(0, length))));
+}
 
 SkinTrackBar::SkinTrackBar(QWidget* parent, const QString& name) : QSlider(Qt::Horizontal, parent)
 {
@@ -27,6 +35,25 @@ void SkinTrackBar::SetBarPicture(const QPixmap& p)
     update();
 }
 
+void SkinTrackBar::SetTimeTextShown(bool on)
+{
+    m_timeText = on;
+    if (on) {
+        QFont f = font();
+        f.setPixelSize(11);
+        setFont(f);
+    }
+    update();
+}
+
+int SkinTrackBar::TrackWidth() const
+{
+    if (!m_timeText)
+        return width();
+    const int room = fontMetrics().horizontalAdvance(QStringLiteral("00:00:00 / 00:00:00")) + 14;
+    return std::max(knobWidth() + 10, width() - room);
+}
+
 int SkinTrackBar::knobWidth() const
 {
     return m_slider.isNull() ? 14 : std::min(int(m_slider.deviceIndependentSize().width()), height());
@@ -35,7 +62,7 @@ int SkinTrackBar::knobWidth() const
 int SkinTrackBar::KnobCentre(int v) const
 {
     const int half = knobWidth() / 2;
-    const int span = std::max(1, width() - 2 * half);
+    const int span = std::max(1, TrackWidth() - 2 * half);
     const int range = maximum() - minimum();
     if (range <= 0)
         return half;
@@ -45,7 +72,7 @@ int SkinTrackBar::KnobCentre(int v) const
 int SkinTrackBar::ValueAt(int x) const
 {
     const int half = knobWidth() / 2;
-    const int span = std::max(1, width() - 2 * half);
+    const int span = std::max(1, TrackWidth() - 2 * half);
     const int range = maximum() - minimum();
     const int pos = std::clamp(x - half, 0, span);
     return minimum() + int((qint64(pos) * range + span / 2) / span);
@@ -59,7 +86,12 @@ void SkinTrackBar::paintEvent(QPaintEvent*)
     const int cy = height() / 2;
     const int half = knobWidth() / 2;
     const int knob = KnobCentre(sliderPosition());
-    const QRectF groove(half, cy - 2, std::max(0, width() - 2 * half), 4);
+    const QRectF groove(half, cy - 2, std::max(0, TrackWidth() - 2 * half), 4);
+    if (m_timeText) {
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        p.drawText(QRect(TrackWidth(), 0, width() - TrackWidth() - 4, height()), Qt::AlignRight | Qt::AlignVCenter,
+                   TimeText());
+    }
     // The filled part takes the knob's own accent (its centre pixel), so it follows the theme.
     QColor fill = palette().color(QPalette::Highlight);
     if (!m_slider.isNull()) {

@@ -9,6 +9,9 @@
 
 namespace rm::ui {
 
+// "hh:mm:ss / hh:mm:ss" of a position and a length in seconds.
+QString PositionText(int position, int length);
+
 class SkinTrackBar : public QSlider {
     Q_OBJECT
 public:
@@ -23,6 +26,14 @@ public:
     int KnobCentre(int value) const;
     int ValueAt(int x) const;
 
+    // Position and length as text ("00:01:23 / 00:04:10", value and maximum in seconds) beside
+    // the groove, in room the bar keeps at its right end.
+    void SetTimeTextShown(bool on);
+    bool TimeTextShown() const { return m_timeText; }
+    QString TimeText() const { return PositionText(sliderPosition(), maximum()); }
+    // Width of the groove's part of the bar (all of it without the time text).
+    int TrackWidth() const;
+
 protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
@@ -31,6 +42,7 @@ protected:
 
 private:
     int knobWidth() const;
+    bool m_timeText = false;
     QPixmap m_slider;
     QPixmap m_bar;
 };

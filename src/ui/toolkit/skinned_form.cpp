@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QSizeGrip>
 
 namespace rm::ui {
 
@@ -139,11 +140,14 @@ void SkinnedForm::LayoutPass()
         if (e.found)
             *size = QSize(e.width, e.height);
     }
+    m_titleAreaHeight = (closeCentre >= 0 ? closeCentre : 20) * 2 + 4;
     if (m_title) {
         const int centre = closeCentre >= 0 ? closeCentre : 20;
         m_title->setGeometry(22, centre - 12, std::max(200, m_windowWidth / 2), 24);
         m_title->raise();
     }
+    if (m_resizable)
+        ArrangeForSize();
 }
 
 void SkinnedForm::PicturePass()
@@ -174,12 +178,30 @@ void SkinnedForm::FormCreate()
     MaskFloatingPointExceptions();
     if (m_windowWidth > 0 && m_windowHeight > 0)
         ShapeWindow(this, m_windowWidth, m_windowHeight, m_cornerHeight, m_cornerWidth);
+    if (m_resizable)
+        SetResizable(true);
 }
 
 void SkinnedForm::ApplyWindowSize()
 {
     if (m_windowWidth <= 0 || m_windowHeight <= 0)
         return;
+    if (m_resizable) {
+        // The new theme's size is the least and the default: a window at the last theme's size
+        // takes the new one; one the user made bigger, or maximised, keeps its size.
+        const QSize themeSize(m_windowWidth, m_windowHeight);
+        setMinimumSize(themeSize);
+        if (!isMaximized() && !isFullScreen()) {
+            if (size() == m_themeSize)
+                resize(themeSize);
+            else
+                resize(size().expandedTo(themeSize));
+        }
+        m_themeSize = themeSize;
+        UpdateWindowMask();
+        ArrangeForSize();
+        return;
+    }
     // ShapeWindow moves to (0, 0) for the first show's centring; a window on screen stays put.
     const QPoint at = pos();
     ShapeWindow(this, m_windowWidth, m_windowHeight, m_cornerHeight, m_cornerWidth);
@@ -195,14 +217,92 @@ void SkinnedForm::ApplySkin()
     emit skinApplied();
 }
 
+void SkinnedForm::SetDialogKeys(std::vector<ImageButton*> ok, ImageButton* cancel)
+{
+    m_enterButtons.assign(ok.begin(), ok.end());
+    m_escapeButton = cancel;
+}
+
+ImageButton* SkinnedForm::EnterButton() const
+{
+    for (const QPointer<ImageButton>& b : m_enterButtons)
+        if (b && b->isVisibleTo(this) && b->isEnabled())
+            return b;
+    return nullptr;
+}
+
 void SkinnedForm::keyPressEvent(QKeyEvent* e)
 {
-    // Skinned windows close through their own buttons, not by Escape.
+    // Skinned windows close through their own buttons: Escape is the dialog's Cancel (or close)
+    // button and Enter its OK, so the dialog's own handlers run (questions, saving).
     if (e->key() == Qt::Key_Escape) {
+        if (m_escapeButton && m_escapeButton->isVisibleTo(this) && m_escapeButton->isEnabled())
+            m_escapeButton->click();
+        e->accept();
+        return;
+    }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() == Qt::NoModifier || e->modifiers() == Qt::KeypadModifier)) {
+        if (ImageButton* ok = EnterButton())
+            ok->click();
         e->accept();
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+void SkinnedForm::SetResizable(bool on)
+{
+    m_resizable = on;
+    if (!on)
+        return;
+    if (m_windowWidth > 0 && m_windowHeight > 0) {
+        m_themeSize = QSize(m_windowWidth, m_windowHeight);
+        setMinimumSize(m_themeSize);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    // The corner grip (the dialog's own) for window systems without edge resizing.
+    setSizeGripEnabled(true);
+    UpdateWindowMask();
+    ArrangeForSize();
+}
+
+void SkinnedForm::ToggleMaximized()
+{
+    if (!m_resizable)
+        return;
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+}
+
+void SkinnedForm::UpdateWindowMask()
+{
+    if (!m_resizable || m_windowWidth <= 0)
+        return;
+    if (isMaximized() || isFullScreen())
+        clearMask();  // a maximised window fills its screen edge to edge
+    else
+        setMask(RoundedWindowRegion(width(), height(), m_cornerHeight, m_cornerWidth));
+    if (auto* grip = findChild<QSizeGrip*>(QString(), Qt::FindDirectChildrenOnly))
+        grip->raise();
+}
+
+void SkinnedForm::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    if (!m_resizable)
+        return;
+    UpdateWindowMask();
+    ArrangeForSize();
+}
+
+void SkinnedForm::changeEvent(QEvent* e)
+{
+    QDialog::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange)
+        UpdateWindowMask();
 }
 
 } // namespace rm::ui

@@ -11,6 +11,7 @@
 // Later windows add their own controls with AddControl/AddButton; nothing else needs to change.
 
 #include "model/skin_theme.h"
+#include "ui/toolkit/image_button.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -61,6 +62,21 @@ public:
     // The window this one opens centred on (the main window for the dialogs); none: the screen.
     void SetCentreOn(QWidget* owner) { m_centreOn = owner; }
 
+    // Keys of a dialog: Enter presses the first of `ok` that is shown and enabled, Escape presses
+    // `cancel` (which runs the dialog's own Cancel or close). Without them Escape does nothing.
+    void SetDialogKeys(std::vector<ImageButton*> ok, ImageButton* cancel);
+    ImageButton* EnterButton() const;
+    ImageButton* EscapeButton() const { return m_escapeButton; }
+
+    // A resizable window can be resized by its edges and its corner grip and maximised (a double
+    // click on the title area maximises and restores); the theme's window size is its default and
+    // least size, and the rounded corners go while it is maximised.
+    void SetResizable(bool on);
+    bool Resizable() const { return m_resizable; }
+    // Height of the title area at the top of the window (double-click there maximises).
+    int TitleAreaHeight() const { return m_titleAreaHeight; }
+    void ToggleMaximized();
+
 signals:
     void skinApplied();
 
@@ -87,6 +103,11 @@ protected:
 
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    // A resizable window moves and sizes its controls for its current size here; called after
+    // every layout pass and resize (the layout pass has put every control at its theme place).
+    virtual void ArrangeForSize() {}
 
 private:
     struct Entry {
@@ -103,6 +124,12 @@ private:
     std::vector<std::pair<QString, QSize*>> m_sizes;
     QPointer<QLabel> m_title;
     QPointer<QWidget> m_centreOn;
+    void UpdateWindowMask();
+    std::vector<QPointer<ImageButton>> m_enterButtons;
+    QPointer<ImageButton> m_escapeButton;
+    bool m_resizable = false;
+    QSize m_themeSize;  // the size the window last took from its theme
+    int m_titleAreaHeight = 40;
 };
 
 } // namespace rm::ui

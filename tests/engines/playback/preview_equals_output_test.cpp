@@ -84,6 +84,7 @@ double MeanAbsDiff(const rm::playback::Picture& a, const rm::playback::Picture& 
 std::string ConvertSecondFive(const std::string& source, const pb::PictureSettings& s, const std::string& name)
 {
     cv::ConvertJob* job = cv::createGroupMediaUIOption(nullptr, "matroska", 0);
+    std::free(job->VideoCodec);  // the job's default codec text is ours to replace
     job->VideoCodec = cv::CopyText("ffv1");
     job->FrameSize = cv::CopyText("160x120");
     job->FrameRate = 25;

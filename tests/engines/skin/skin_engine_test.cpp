@@ -156,4 +156,39 @@ TEST_F(SkinEngineTest, UnreadableFilesAreRefusedAndTheCurrentThemeStays)
     EXPECT_NE(GetElement(GetSection("main"), "close"), nullptr);
 }
 
+TEST_F(SkinEngineTest, LayoutsNoWindowCanTakeAreRefused)
+{
+    const std::string a = write("a.xml", kThemeA);
+    ASSERT_NE(LoadTheme(a.c_str()), 0);
+    auto theme = [](const std::string& attrs) {
+        return "<skin name='Absurd' images='x'><section name='main'>"
+               "<element name='mainFormCreate' x='0' y='0' width='400' height='300'/>"
+               "<element name='addFile' " + attrs + "/></section></skin>";
+    };
+    const char* const absurd[] = {
+        "x='0' y='0' width='2147483647' height='20'",
+        "x='-2147483648' y='0' width='20' height='20'",
+        "x='0' y='2147483647' width='20' height='20'",
+        "x='0' y='0' width='-1' height='20'",
+        "x='0' y='0' width='20' height='-40'",
+        "x='0' y='0' width='20' height='99999999999999'",
+        "x='10001' y='0' width='20' height='20'",
+        "x='0' y='0' width='10001' height='20'",
+    };
+    int n = 0;
+    for (const char* attrs : absurd) {
+        const std::string path = write("absurd" + std::to_string(n++) + ".xml", theme(attrs));
+        EXPECT_EQ(LoadTheme(path.c_str()), 0) << attrs;
+    }
+    EXPECT_STREQ(GetThemeInfo()->name, "Alpha");
+
+    // The edges of the ranges still lay out.
+    const std::string edge = write("edge.xml", theme("x='-10000' y='10000' width='10000' height='0'"));
+    ASSERT_NE(LoadTheme(edge.c_str()), 0);
+    const SkinElement* e = GetElement(GetSection("main"), "addFile");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->x, -10000);
+    EXPECT_EQ(e->width, 10000);
+}
+
 } // namespace

@@ -1,0 +1,171 @@
+#include "ui/custom/custom_form.h"
+#include "ui/custom/custom_form_internal.h"
+
+#include "convert/player_jobs.h"
+#include "model/app_settings.h"
+#include "model/media_item.h"
+#include "model/profile_catalogue.h"
+#include "ui/custom/preview_server.h"
+#include "ui/toolkit/image_button.h"
+#include "ui/toolkit/skin_ops.h"
+#include "ui/toolkit/skin_panel.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#if __has_include(<QWebEngineView>)
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#define RM_HAVE_WEBVIEW 1
+#endif
+
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
+
+namespace rm::ui {
+
+using namespace wizard_ui;
+
+// ------------------------------------------------------------------ preview
+
+void TfrmCustom::EnsureWebView()
+{
+#ifdef RM_HAVE_WEBVIEW
+    if (m_webView)
+        return;
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")
+        || qEnvironmentVariableIsSet("RM_NO_WEBVIEW"))
+        return;
+    // Chromium refuses to run its sandbox as root (containers, CI); the preview only shows local
+    // files of the program folder.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (::geteuid() == 0 && flags.isEmpty())
+        flags = "--no-sandbox --disable-gpu";
+    // "Auto play" plays the preview by itself: no click first to wake the page's sound.
+    if (!flags.contains("--autoplay-policy"))
+        flags += " --autoplay-policy=no-user-gesture-required";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    const QString previewFolder = PreviewFolder();
+    if (previewFolder.isEmpty())
+        return;
+    if (!m_server)
+        m_server = new PreviewServer(this);
+    if (!m_server->Start(ProgramFolderPath(), previewFolder))
+        return;
+    auto* view = new QWebEngineView(webBrowser);
+    view->setObjectName(QStringLiteral("webView"));
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    view->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    view->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    view->page()->setBackgroundColor(Qt::black);
+    webBrowser->layout()->addWidget(view);
+    m_webView = view;
+    imgPanel->raise();
+#endif
+}
+
+void TfrmCustom::NavigatePreview()
+{
+#ifdef RM_HAVE_WEBVIEW
+    EnsureWebView();
+    if (!m_webView || !m_server)
+        return;
+    const QString folder = PreviewFolder();
+    // The page that hosts Ruffle; the counter keeps the browser from showing a cached player.
+    const QString html = QStringLiteral(
+        "<!doctype html><html><head><meta charset=\"utf-8\">"
+        "<style>html,body{margin:0;padding:0;overflow:hidden;background:#000}"
+        "#player{width:100vw;height:100vh;display:block}</style>"
+        "<script>window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config={autoplay:\"on\","
+        "unmuteOverlay:\"hidden\",splashScreen:false,logLevel:\"warn\",letterbox:\"off\",allowFullscreen:true,"
+        "contextMenu:\"off\",publicPath:\"/ruffle/\"};</script>"
+        "<script src=\"/ruffle/ruffle.js\"></script></head><body><script>"
+        "const p=window.RufflePlayer.newest().createPlayer();p.id=\"player\";document.body.appendChild(p);"
+        "const q=new URLSearchParams(location.search);"
+        "p.ruffle().load({url:\"orvane.swf?n=\"+(q.get(\"n\")||0)});"
+        // Software rendering makes Ruffle offer a hint about hardware acceleration; it would
+        // cover the player.
+        "setInterval(()=>{const m=p.shadowRoot&&p.shadowRoot.getElementById(\"hardware-acceleration-modal\");"
+        "if(m)m.remove();},200);"
+        "</script></body></html>");
+    QFile f(folder + QStringLiteral("orvane.html"));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(html.toUtf8());
+    f.close();
+    m_previewUrl = m_server->BaseUrl() + QStringLiteral("temp/orvane.html?n=%1").arg(m_refreshCount);
+    static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(m_previewUrl));
+#endif
+}
+
+QString TfrmCustom::PreviewFolder()
+{
+    if (!m_previewDir) {
+        // Per user (never the shared, possibly read-only program folder) and per running
+        // instance: two wizards never overwrite each other's preview.
+        QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (base.isEmpty() || !QDir().mkpath(base))
+            base = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        if (base.isEmpty() || !QDir().mkpath(base))
+            base = QDir::tempPath();
+        // Folders of instances that ended without tidying up (killed, crashed) go first; the
+        // folder's name carries its instance's process id.
+        const QString prefix = QStringLiteral("reelmaker-preview-");
+        for (const QFileInfo& old : QDir(base).entryInfoList({prefix + QStringLiteral("*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+            bool ok = false;
+            const qint64 pid = old.fileName().mid(prefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&ok);
+            if (ok && pid > 0 && old.ownerId() == ::getuid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+                QDir(old.filePath()).removeRecursively();
+        }
+        m_previewDir = std::make_unique<QTemporaryDir>(
+            base + QLatin1Char('/') + prefix + QString::number(QCoreApplication::applicationPid()) + QStringLiteral("-XXXXXX"));
+    }
+    return m_previewDir->isValid() ? m_previewDir->path() + QLatin1Char('/') : QString();
+}
+
+void TfrmCustom::RefreshPreview()
+{
+    ++m_refreshCount;
+    if (!g_previewEnabled)
+        return;
+    PlayerJobContext ctx;
+    ctx.programFolder = ProgramFolderPath();
+    ctx.previewFolder = PreviewFolder();
+    if (ctx.previewFolder.isEmpty())
+        return;
+    ctx.wizardHeight = height->value();
+    ctx.previewWidth = webBrowser->width();
+    ctx.previewHeight = webBrowser->height();
+    MakePreviewPlayer(CurrentCustomSettings(), ctx);
+    NavigatePreview();
+}
+
+} // namespace rm::ui
