@@ -336,9 +336,11 @@ private slots:
         QVERIFY2(lines().isEmpty(), qPrintable(lines().join(" | ")));
         QVERIFY(!frmConvert->isVisible());
         QCOMPARE(rm::TheConvertRun().cancel.load(), 2);
-        // The run gave up: the other two videos were not started.
-        QCOMPARE(folders.size(), 1);
-        QVERIFY(folders.front().startsWith(QStringLiteral("long")));
+        // The run gave up: the other two videos were not started. The first one's folder holds
+        // nothing and goes again once the worker is done with it.
+        QVERIFY2(folders.size() <= 1, qPrintable(folders.join(" | ")));
+        if (!folders.isEmpty())
+            QVERIFY(folders.front().startsWith(QStringLiteral("long")));
     }
 
     void aCancelQuestionLeftOpenClosesWhenTheRunEnds()
