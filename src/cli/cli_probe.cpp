@@ -44,6 +44,10 @@ int RunProbe(const std::vector<std::string>& args)
         line += ",\"duration\":" + JsonNumber(info->duration);
         line += ",\"width\":" + std::to_string(info->width);
         line += ",\"height\":" + std::to_string(info->height);
+        int displayW = 0, displayH = 0;
+        rm::converter::DisplaySizeOf(*info, displayW, displayH);
+        line += ",\"display_width\":" + std::to_string(displayW);
+        line += ",\"display_height\":" + std::to_string(displayH);
         line += ",\"video_bitrate\":" + std::to_string(info->videoBitrate);
         line += ",\"frame_rate\":" + JsonNumber(std::round(double(info->frameRate) * 1000) / 1000);
         line += ",\"audio_bitrate\":" + std::to_string(info->audioBitrate);
@@ -60,7 +64,8 @@ CliCommandRegistrar g_probe{CliCommand{
     "probe",
     "  reelmaker-cli probe FILE...\n"
     "      Prints one JSON object per file: path, supported, duration, width, height,\n"
-    "      video_bitrate, frame_rate, audio_bitrate, channels, sample_rate.",
+    "      display_width, display_height (as players show it: pixel shape and rotation\n"
+    "      applied), video_bitrate, frame_rate, audio_bitrate, channels, sample_rate.",
     RunProbe}};
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/media_fixture.h"
+#include "support/source_fixtures.h"
 
 namespace {
 
@@ -79,6 +80,8 @@ TEST(CliProbe, PrintsOneObjectPerFileWithTheEnginesFacts)
     EXPECT_NEAR(std::stod(Field(v, "duration")), 2.0, 0.1);
     EXPECT_EQ(Field(v, "width"), "320");
     EXPECT_EQ(Field(v, "height"), "240");
+    EXPECT_EQ(Field(v, "display_width"), "320");  // square pixels: shown as stored
+    EXPECT_EQ(Field(v, "display_height"), "240");
     EXPECT_EQ(Field(v, "frame_rate"), "25");
     EXPECT_EQ(Field(v, "sample_rate"), "44100");
     EXPECT_EQ(Field(v, "channels"), "2");
@@ -88,6 +91,25 @@ TEST(CliProbe, PrintsOneObjectPerFileWithTheEnginesFacts)
     EXPECT_NE(lines[1].find("\\\"notes\\\""), std::string::npos);
     EXPECT_EQ(Field(lines[1], "supported"), "false");
     EXPECT_EQ(Field(lines[1], "width"), "0");
+}
+
+TEST(CliProbe, ReportsTheDisplaySizeBesideTheStoredOne)
+{
+    // 720x576 stored, 16:9 in the Matroska display size; a phone clip recorded sideways.
+    const std::string square = rmtest::sources::Made("cli-rip.mp4", rmtest::sources::Grey(720, 576, 1) +
+                                                                         " -vf setsar=1 -c:v libx264 -an");
+    const std::string rip = rmtest::sources::Made("cli-rip-16x9.mkv", "-i '" + square + "' -c copy -aspect 16:9");
+    const std::string phone = rmtest::sources::Made("cli-phone.mp4", "-i '" + square + "' -c copy -metadata:s:v rotate=90");
+    ASSERT_FALSE(rip.empty());
+    ASSERT_FALSE(phone.empty());
+    CliRun r = Cli("probe '" + rip + "' '" + phone + "'");
+    ASSERT_EQ(r.status, 0);
+    auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Field(lines[0], "width") + "x" + Field(lines[0], "height"), "720x576");
+    EXPECT_EQ(Field(lines[0], "display_width") + "x" + Field(lines[0], "display_height"), "1024x576");
+    EXPECT_EQ(Field(lines[1], "width") + "x" + Field(lines[1], "height"), "720x576");
+    EXPECT_EQ(Field(lines[1], "display_width") + "x" + Field(lines[1], "display_height"), "576x720");
 }
 
 TEST(CliProfiles, ListsDisplayNamesInCatalogueOrderAndJsonDefaults)

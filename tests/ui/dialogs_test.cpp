@@ -407,6 +407,38 @@ private slots:
         QCOMPARE(TfrmPro::PropertyTexts({}, {}, media).at(4), text);
     }
 
+    void propertiesResolutionText_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("sarNum");
+        QTest::addColumn<int>("sarDen");
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("square pixels") << 640 << 480 << 1 << 1 << 0 << "640x480";
+        QTest::newRow("unknown shape") << 640 << 480 << 0 << 0 << 0 << "640x480";
+        QTest::newRow("PAL 16:9") << 720 << 576 << 64 << 45 << 0 << "720x576 (shown 1024x576)";
+        QTest::newRow("NTSC DVD 4:3") << 720 << 480 << 8 << 9 << 0 << "720x480 (shown 640x480)";
+        QTest::newRow("phone, sideways") << 1920 << 1080 << 1 << 1 << 90 << "1920x1080 (shown 1080x1920)";
+    }
+
+    void propertiesResolutionText()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, sarNum);
+        QFETCH(int, sarDen);
+        QFETCH(int, rotation);
+        QFETCH(QString, text);
+        rm::converter::MediaInfo media{};
+        media.width = width;
+        media.height = height;
+        media.sarNum = sarNum;
+        media.sarDen = sarDen;
+        media.rotation = rotation;
+        QCOMPARE(TfrmPro::PropertyTexts({}, {}, media).at(2), text);
+    }
+
     // ------------------------------------------------------------------ about
 
     void aboutShowsProductAndOpensLinks()

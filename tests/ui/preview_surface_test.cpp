@@ -12,6 +12,7 @@
 
 #include "engines/playback/playback_engine.h"
 #include "support/media_fixture.h"
+#include "support/source_fixtures.h"
 #include "ui/preview/preview_audio.h"
 #include "ui/preview/preview_surface.h"
 
@@ -156,6 +157,39 @@ private slots:
         SendMouse(s, QEvent::MouseButtonRelease, at + QPointF(0, 1000), Qt::NoButton);
         QTRY_COMPARE(pb::pictureSettings().CropTop, 120 - 16);
         pb::setCropHandle(nullptr);
+        s->setParent(nullptr);
+    }
+
+    void cropFrameOfNarrowPixelsKeepsTheShownShapeAndSourcePixels()
+    {
+        // A 720x480 DVD picture flagged 4:3 is shown 4:3 (not 3:2); the frame covers the
+        // shown picture and a drag still counts the source's own pixels.
+        const std::string dvd = rmtest::sources::NtscDvd();
+        QVERIFY(!dvd.empty());
+        QWidget host;
+        host.resize(320, 240);
+        rm::ui::PreviewSurface* s = rm::ui::PreviewSurface::Attach(&host);
+        host.show();
+        pb::setCropHandle(&g_cropHandle);
+        pb::setEditWindow(0);
+        QCOMPARE(pb::openFile(dvd.c_str()), 0);
+        QCOMPARE(pb::showFrameAt(0.5, 3000), 0);
+        pb::cropFlim();
+        QTRY_VERIFY(!s->CropFrameRect().isEmpty());
+        QRectF frame = s->CropFrameRect();
+        QCOMPARE(qRound(frame.width()), 320);
+        QCOMPARE(qRound(frame.height()), 240);
+        QCOMPARE(qRound(s->OutputPictureRect().height()), 240);
+
+        const int before = CropCount();
+        QPointF at(frame.left() + 1, frame.center().y());
+        SendMouse(s, QEvent::MouseButtonPress, at, Qt::LeftButton);
+        SendMouse(s, QEvent::MouseMove, at + QPointF(32, 0), Qt::LeftButton);
+        SendMouse(s, QEvent::MouseButtonRelease, at + QPointF(32, 0), Qt::NoButton);
+        QTRY_COMPARE(pb::pictureSettings().CropLeft, 72);  // 32 of 320 shown pixels = 72 of 720
+        QVERIFY(CropCount() > before);
+        pb::setCropHandle(nullptr);
+        pb::setPictureSettings({});
         s->setParent(nullptr);
     }
 

@@ -10,49 +10,15 @@
 // mutex. The output is written under a temporary name beside the final one and renamed only when
 // complete and readable; the first error stops all three stages and removes the temporary file.
 
-#include <algorithm>
-#include <array>
-#include <atomic>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <limits>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavfilter/avfilter.h>
-#include <libavfilter/buffersink.h>
-#include <libavfilter/buffersrc.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/display.h>
-#include <libavutil/opt.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
-}
-
-#include "engines/converter/converter.h"
-#include "engines/converter/converter_internal.h"
-#include "engines/converter/filter_graph.h"
-#include "engines/converter/pipeline_queue.h"
-#include "engines/files/atomic_output.h"
-#include "engines/messages/result_codes.h"
+#include "engines/converter/conversion.h"
 
 namespace rm::converter {
 
 using namespace rm::messages;
-using Clock = std::chrono::steady_clock;
+
+namespace detail {
 
 namespace {
-
-constexpr double kUnknown = std::numeric_limits<double>::infinity();
 
 // ---------------------------------------------------------------------------------------------
 // Progress records: a ring, so a record stays unchanged long after it was posted.
@@ -71,26 +37,7 @@ void PostProgress(const Hooks& hooks, uint32_t message, const ConvertProgress& p
 
 // ---------------------------------------------------------------------------------------------
 
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-
-FramePtr NewFrame() { return FramePtr(av_frame_alloc()); }
-
-struct ReaderItem {
-    enum Kind { Video, Audio, InputBegin, InputEnd, End } kind = End;
-    FramePtr frame;
-    int input = 0;
-    double segment = kUnknown;   // InputBegin: seconds this input contributes (kUnknown: to its end)
-    bool hasAudio = false;       // InputBegin: a sound stream feeds this input
-    int rotation = 0;            // InputBegin: display rotation of the picture, degrees clockwise
-    AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
-};
-
-struct FilteredPicture {
-    FramePtr frame;  // null = end of the job
-};
+} // namespace
 
 const AVCodec* FindEncoder(const char* name, AVMediaType type)
 {
@@ -132,6 +79,35 @@ int StreamRotation(const AVStream* st)
         return 0;
     int deg = int(std::lround(r)) % 360;
     return deg < 0 ? deg + 360 : deg;
+}
+
+// Whether a stream's header says its pictures are interlaced.
+bool StreamSaysInterlaced(const AVStream* st)
+{
+    AVFieldOrder o = st->codecpar->field_order;
+    return o == AV_FIELD_TT || o == AV_FIELD_BB || o == AV_FIELD_TB || o == AV_FIELD_BT;
+}
+
+// A decoded picture as a player shows it: the pixel shape the container declares wins over the
+// codec's, and a picture of a stream that the header calls interlaced (the decoder did not say)
+// carries the header's field order (codecs that flag their pictures themselves are believed).
+void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f)
+{
+    AVRational sar = av_guess_sample_aspect_ratio(ic, st, f);
+    f->sample_aspect_ratio = (sar.num > 0 && sar.den > 0) ? sar : AVRational{1, 1};
+    if (!f->interlaced_frame && StreamSaysInterlaced(st) && FieldOrderFromContainer(st->codecpar->codec_id)) {
+        f->interlaced_frame = 1;
+        AVFieldOrder o = st->codecpar->field_order;
+        f->top_field_first = (o == AV_FIELD_TT || o == AV_FIELD_TB) ? 1 : 0;
+    }
+}
+
+// Seconds as the task list shows lengths: "%02d:%02d:%02d".
+std::string Clock3(long long s)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", s / 3600, s % 3600 / 60, s % 60);
+    return buf;
 }
 
 // A file path as FFmpeg's file protocol takes it, whatever characters it holds: a relative
@@ -183,109 +159,6 @@ bool OpensAsMedia(const std::string& path)
     avformat_close_input(&ic);
     return ok;
 }
-
-class Conversion {
-public:
-    explicit Conversion(ConvertJob* job) : m_job(job), m_hooks(CurrentHooks()) {}
-    ~Conversion() { Cleanup(); }
-
-    int32_t Run();
-    // After a successful Run: closes the output, checks it and gives it its final name.
-    int32_t Finish();
-
-private:
-    // ---- setup ----
-    int32_t ParseSettings();
-    int32_t OpenOutput();
-    int32_t OpenVideoEncoder();
-    int32_t OpenAudioEncoder();
-
-    // ---- stages ----
-    void ReaderMain();
-    int ReadInput(int index, ConvertInput* in);
-    void FilterMain();
-    void EncodeLoop();
-    int32_t RunThumbnail();
-
-    // ---- helpers ----
-    void Fail(int32_t code);
-    bool Stopped() const { return m_abort.load(); }
-    bool PollCancel();
-    int WritePacket(AVPacket* pkt, AVStream* st, AVRational encTb);
-    int Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame);
-    int EncodeVideo(AVFrame* frame);
-    int EncodeAudioFromFifo(bool flushAll);
-    int EncodeAudioFrame(AVFrame* frame);
-    int BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in);
-    int BuildAudioGraph(const AVFrame* f, AVRational tb, double segment);
-    int DrainVideoGraph();
-    int DrainAudioGraph();
-    int WriteSilenceUntil(double seconds);
-    void MaybeReportProgress(bool force);
-    void MaybePreview(const AVFrame* f, double position);
-    void Cleanup();
-
-    static int InterruptCallback(void* opaque);
-
-    ConvertJob* m_job;
-    Hooks m_hooks;
-    std::atomic<bool> m_abort{false};
-    std::atomic<int32_t> m_error{0};
-
-    // settings
-    std::string m_format;
-    int m_width = 0, m_height = 0;
-    AVRational m_fps{25, 1};
-    const AVCodec* m_vcodec = nullptr;
-    const AVCodec* m_acodec = nullptr;
-    AVPixelFormat m_pixfmt = AV_PIX_FMT_YUV420P;
-    std::vector<ConvertInput*> m_inputs;
-    double m_expectedDuration = 0;
-
-    // output
-    AVFormatContext* m_oc = nullptr;
-    rm::files::AtomicOutput m_output;  // the temporary file written; removed unless committed
-    AVCodecContext* m_venc = nullptr;
-    AVCodecContext* m_aenc = nullptr;
-    AVStream* m_vst = nullptr;
-    AVStream* m_ast = nullptr;
-    std::mutex m_muxMutex;
-
-    // reader -> filter -> encoder
-    BoundedQueue<ReaderItem> m_decoded{16};  // decoded pictures are large: keep few
-    BoundedQueue<FilteredPicture> m_filtered{8};
-
-    // filter thread state
-    AVFilterGraph* m_vgraph = nullptr;
-    AVFilterContext* m_vsrc = nullptr;
-    AVFilterContext* m_vsink = nullptr;
-    AVFilterGraph* m_agraph = nullptr;
-    AVFilterContext* m_asrc = nullptr;
-    AVFilterContext* m_asink = nullptr;
-    int m_vgW = 0, m_vgH = 0, m_vgFmt = -1;
-    AVRational m_vgTb{1, 1};
-    int m_agRate = 0, m_agFmt = -1, m_agChannels = 0;
-    AVAudioFifo* m_fifo = nullptr;
-    int64_t m_audioSamplesOut = 0;    // samples handed to the audio encoder
-    int64_t m_audioSamplesIn = 0;     // samples put into the fifo
-    double m_offset = 0;              // output time where the current input starts
-    double m_segment = kUnknown;
-    bool m_segmentHasAudio = false;
-    int m_segmentRotation = 0;
-    double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
-    ConvertInput* m_currentInput = nullptr;
-
-    // encoder thread state
-    int64_t m_lastVideoPts = -1;
-    int64_t m_framesWritten = 0;
-    double m_position = 0;
-    std::atomic<int> m_inputIndex{0};
-    Clock::time_point m_start;
-    Clock::time_point m_lastProgress;
-    Clock::time_point m_lastPreview;
-    SwsContext* m_previewSws = nullptr;
-    std::vector<uint8_t> m_previewRgb;
-};
 
 // ---------------------------------------------------------------------------------------------
 
@@ -395,10 +268,12 @@ static int32_t ProbeDefaults(const char* path, int& w, int& h, AVRational& fps, 
         } else {
             AVStream* st = ic->streams[vi];
             if (w <= 0 || h <= 0) {
-                w = st->codecpar->width;
-                h = st->codecpar->height;
-                if (StreamRotation(st) % 180 == 90)
-                    std::swap(w, h);  // the upright picture's size
+                // The size a player shows: pixel shape and rotation applied.
+                AVRational sar = av_guess_sample_aspect_ratio(ic, st, nullptr);
+                PictureSource src{st->codecpar->width, st->codecpar->height, sar.num, sar.den, StreamRotation(st)};
+                DisplaySize d = DisplaySizeOf(src);
+                w = d.Width;
+                h = d.Height;
             }
             if (fps.num <= 0) {
                 AVRational r = av_guess_frame_rate(ic, st, nullptr);
@@ -614,475 +489,6 @@ int Conversion::WriteSilenceUntil(double seconds)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Reader thread
-
-void Conversion::ReaderMain()
-{
-    for (size_t i = 0; i < m_inputs.size() && !Stopped(); ++i) {
-        if (ReadInput(int(i), m_inputs[i]) < 0)
-            return;
-    }
-    if (!Stopped()) {
-        ReaderItem end;
-        end.kind = ReaderItem::End;
-        m_decoded.push(std::move(end));
-    }
-}
-
-int Conversion::ReadInput(int index, ConvertInput* in)
-{
-    AVFormatContext* ic = avformat_alloc_context();
-    ic->interrupt_callback = AVIOInterruptCB{&Conversion::InterruptCallback, this};
-    AVCodecContext* vdec = nullptr;
-    AVCodecContext* adec = nullptr;
-    AVPacket* pkt = av_packet_alloc();
-    int result = 0;
-    auto fail = [&](int32_t code) {
-        if (!Stopped())
-            Fail(code);
-        result = -1;
-    };
-
-    do {
-        if (avformat_open_input(&ic, LocalUrl(in->SourcePath).c_str(), nullptr, nullptr) < 0) {
-            ic = nullptr;
-            fail(kResultSourceOpenFailed);
-            break;
-        }
-        if (avformat_find_stream_info(ic, nullptr) < 0) {
-            fail(kResultSourceOpenFailed);
-            break;
-        }
-        const AVCodec* vcodec = nullptr;
-        int vi = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, &vcodec, 0);
-        if (vi == AVERROR_DECODER_NOT_FOUND) {
-            fail(kResultCodecUnsupported);
-            break;
-        }
-        if (vi < 0) {
-            fail(kResultNoVideo);
-            break;
-        }
-        vdec = avcodec_alloc_context3(vcodec);
-        avcodec_parameters_to_context(vdec, ic->streams[vi]->codecpar);
-        vdec->pkt_timebase = ic->streams[vi]->time_base;
-        vdec->thread_count = 0;  // the library picks (frame threads on every core)
-        if (avcodec_open2(vdec, vcodec, nullptr) < 0) {
-            fail(kResultCodecUnsupported);
-            break;
-        }
-        int ai = -1;
-        if (m_aenc) {
-            const AVCodec* acodec = nullptr;
-            ai = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, vi, &acodec, 0);
-            if (ai >= 0) {
-                adec = avcodec_alloc_context3(acodec);
-                avcodec_parameters_to_context(adec, ic->streams[ai]->codecpar);
-                adec->pkt_timebase = ic->streams[ai]->time_base;
-                if (avcodec_open2(adec, acodec, nullptr) < 0) {
-                    avcodec_free_context(&adec);  // a sound we cannot decode becomes silence
-                    ai = -1;
-                }
-            }
-        }
-        for (unsigned s = 0; s < ic->nb_streams; ++s)
-            ic->streams[s]->discard = (int(s) == vi || int(s) == ai) ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-
-        const double t0 = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / double(AV_TIME_BASE) : 0.0;
-        const double start = std::max(0, in->Start);
-        double segment = in->Length > 0 ? double(in->Length) : kUnknown;
-        if (ic->duration > 0) {
-            double left = ic->duration / double(AV_TIME_BASE) - start;
-            segment = std::min(segment, std::max(0.0, left));
-        }
-        if (ic->duration > 0 && segment <= 0) {
-            fail(kResultInvalidSettings);  // the stretch starts at or after the source's end
-            break;
-        }
-        const double end = start + segment;
-
-        ReaderItem begin;
-        begin.kind = ReaderItem::InputBegin;
-        begin.input = index;
-        begin.segment = segment;
-        begin.hasAudio = adec != nullptr;
-        begin.rotation = StreamRotation(ic->streams[vi]);
-        if (!m_decoded.push(std::move(begin))) {
-            result = -1;
-            break;
-        }
-
-        if (start > 0) {
-            // Seek to the keyframe before the start, then decode and drop up to the exact frame.
-            int64_t ts = int64_t((t0 + start) * AV_TIME_BASE);
-            if (avformat_seek_file(ic, -1, INT64_MIN, ts, ts, 0) < 0)
-                av_seek_frame(ic, -1, ts, AVSEEK_FLAG_BACKWARD);
-        }
-
-        bool videoDone = false, audioDone = (adec == nullptr);
-        int64_t picturesDecoded = 0;
-        AVFrame* frame = av_frame_alloc();
-        auto emit = [&](AVCodecContext* dec, AVStream* st, bool isVideo) -> int {
-            int err;
-            while ((err = avcodec_receive_frame(dec, frame)) >= 0) {
-                if (isVideo)
-                    ++picturesDecoded;
-                int64_t pts = frame->best_effort_timestamp;
-                if (pts == AV_NOPTS_VALUE)
-                    pts = frame->pts;
-                if (pts == AV_NOPTS_VALUE) {
-                    av_frame_unref(frame);
-                    continue;
-                }
-                double t = pts * av_q2d(st->time_base) - t0;
-                double dur = isVideo ? 0.0 : double(frame->nb_samples) / std::max(1, frame->sample_rate);
-                if (t >= end - 1e-6) {
-                    (isVideo ? videoDone : audioDone) = true;
-                    av_frame_unref(frame);
-                    continue;
-                }
-                if (isVideo ? (t + 1e-3 < start) : (t + dur <= start)) {
-                    av_frame_unref(frame);
-                    continue;
-                }
-                ReaderItem item;
-                item.kind = isVideo ? ReaderItem::Video : ReaderItem::Audio;
-                item.input = index;
-                item.timeBase = st->time_base;
-                item.frame = NewFrame();
-                av_frame_move_ref(item.frame.get(), frame);
-                // Time since the start of the used stretch, in the stream's time base.
-                item.frame->pts = pts - av_rescale_q(int64_t(std::llround((t0 + start) * 1000000.0)),
-                                                     AVRational{1, 1000000}, st->time_base);
-                if (!m_decoded.push(std::move(item)))
-                    return -1;
-            }
-            return 0;
-        };
-
-        while (!Stopped() && !(videoDone && audioDone)) {
-            int err = av_read_frame(ic, pkt);
-            if (err < 0)
-                break;  // end of file (or a read error: what was read so far is kept)
-            AVCodecContext* dec = nullptr;
-            bool isVideo = false;
-            if (pkt->stream_index == vi && !videoDone) {
-                dec = vdec;
-                isVideo = true;
-            } else if (pkt->stream_index == ai && !audioDone) {
-                dec = adec;
-            }
-            if (dec) {
-                // A damaged packet is skipped; the decoder resynchronises at the next one.
-                avcodec_send_packet(dec, pkt);
-                if (emit(dec, ic->streams[pkt->stream_index], isVideo) < 0) {
-                    av_packet_unref(pkt);
-                    result = -1;
-                    break;
-                }
-            }
-            av_packet_unref(pkt);
-        }
-        if (result == 0 && !Stopped()) {
-            avcodec_send_packet(vdec, nullptr);
-            if (emit(vdec, ic->streams[vi], true) < 0)
-                result = -1;
-            if (adec && result == 0) {
-                avcodec_send_packet(adec, nullptr);
-                if (emit(adec, ic->streams[ai], false) < 0)
-                    result = -1;
-            }
-        }
-        av_frame_free(&frame);
-        if (result == 0 && !Stopped() && picturesDecoded == 0) {
-            fail(kResultSourceOpenFailed);  // not one picture could be decoded: a damaged source
-            break;
-        }
-        if (result == 0 && !Stopped()) {
-            ReaderItem endItem;
-            endItem.kind = ReaderItem::InputEnd;
-            endItem.input = index;
-            if (!m_decoded.push(std::move(endItem)))
-                result = -1;
-        }
-    } while (false);
-
-    av_packet_free(&pkt);
-    avcodec_free_context(&vdec);
-    avcodec_free_context(&adec);
-    if (ic)
-        avformat_close_input(&ic);
-    return Stopped() ? -1 : result;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Filter thread
-
-static int ConfigureGraph(AVFilterGraph* g, AVFilterContext* src, AVFilterContext* sink, const std::string& desc)
-{
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
-    outputs->name = av_strdup("in");
-    outputs->filter_ctx = src;
-    outputs->pad_idx = 0;
-    outputs->next = nullptr;
-    inputs->name = av_strdup("out");
-    inputs->filter_ctx = sink;
-    inputs->pad_idx = 0;
-    inputs->next = nullptr;
-    int err = avfilter_graph_parse_ptr(g, desc.c_str(), &inputs, &outputs, nullptr);
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
-    if (err < 0)
-        return err;
-    return avfilter_graph_config(g, nullptr);
-}
-
-int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in)
-{
-    avfilter_graph_free(&m_vgraph);
-    m_vgraph = avfilter_graph_alloc();
-    m_vgraph->nb_threads = 1;
-    char args[256];
-    AVRational sar = f->sample_aspect_ratio.num > 0 ? f->sample_aspect_ratio : AVRational{1, 1};
-    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", f->width,
-                  f->height, f->format, tb.num, tb.den, sar.num, sar.den);
-    if (avfilter_graph_create_filter(&m_vsrc, avfilter_get_by_name("buffer"), "in", args, nullptr, m_vgraph) < 0 ||
-        avfilter_graph_create_filter(&m_vsink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
-                                     m_vgraph) < 0)
-        return -1;
-
-    PictureSettings ps = PictureSettingsOf(*in);
-    PictureSource src{f->width, f->height, sar.num, sar.den, m_segmentRotation};
-    PictureTarget target{m_width, m_height, 0};
-    // Scaling is the filter thread's heaviest step; two slice threads keep it from being the
-    // pipeline's slowest stage on a two-core machine.
-    target.ScaleThreads = 2;
-    std::string desc = VideoFilterDescription(ps, src, target);
-    if (!m_job->IsThumbnail) {
-        // The rate first (exact rational): frames that will be dropped are never processed.
-        char fps[64];
-        std::snprintf(fps, sizeof fps, "fps=fps=%d/%d,", m_fps.num, m_fps.den);
-        desc = fps + desc;
-    }
-    desc += ",format=";
-    desc += av_get_pix_fmt_name(m_pixfmt);
-    if (m_job->IsThumbnail)
-        desc = "thumbnail=n=30," + desc;
-    if (ConfigureGraph(m_vgraph, m_vsrc, m_vsink, desc) < 0)
-        return -1;
-    m_vgW = f->width;
-    m_vgH = f->height;
-    m_vgFmt = f->format;
-    m_vgTb = tb;
-    return 0;
-}
-
-int Conversion::BuildAudioGraph(const AVFrame* f, AVRational tb, double segment)
-{
-    avfilter_graph_free(&m_agraph);
-    m_agraph = avfilter_graph_alloc();
-    m_agraph->nb_threads = 1;
-    char layout[128] = "";
-    if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels <= 0) {
-        AVChannelLayout def;
-        av_channel_layout_default(&def, std::max(1, f->ch_layout.nb_channels));
-        av_channel_layout_describe(&def, layout, sizeof layout);
-        av_channel_layout_uninit(&def);
-    } else {
-        av_channel_layout_describe(&f->ch_layout, layout, sizeof layout);
-    }
-    char args[512];
-    std::snprintf(args, sizeof args, "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", tb.num, tb.den,
-                  f->sample_rate, av_get_sample_fmt_name(AVSampleFormat(f->format)), layout);
-    if (avfilter_graph_create_filter(&m_asrc, avfilter_get_by_name("abuffer"), "in", args, nullptr, m_agraph) < 0 ||
-        avfilter_graph_create_filter(&m_asink, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr,
-                                     m_agraph) < 0)
-        return -1;
-    char outLayout[128];
-    av_channel_layout_describe(&m_aenc->ch_layout, outLayout, sizeof outLayout);
-    std::string desc;
-    char buf[256];
-    // Cut to the used stretch exactly, resample, fill holes and a late start with silence,
-    // pad a short sound to the stretch's length, then the volume and the encoder's format.
-    if (std::isfinite(segment))
-        std::snprintf(buf, sizeof buf, "atrim=start=0:end=%.6f,", segment);
-    else
-        std::snprintf(buf, sizeof buf, "atrim=start=0,");
-    desc += buf;
-    std::snprintf(buf, sizeof buf, "aresample=%d:async=1:first_pts=0,", m_aenc->sample_rate);
-    desc += buf;
-    if (std::isfinite(segment)) {
-        std::snprintf(buf, sizeof buf, "apad=whole_dur=%.6f,atrim=end=%.6f,", segment, segment);
-        desc += buf;
-    }
-    desc += AudioFilterDescription(m_job->Volume);
-    std::snprintf(buf, sizeof buf, ",aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
-                  av_get_sample_fmt_name(m_aenc->sample_fmt), m_aenc->sample_rate, outLayout);
-    desc += buf;
-    if (ConfigureGraph(m_agraph, m_asrc, m_asink, desc) < 0)
-        return -1;
-    m_agRate = f->sample_rate;
-    m_agFmt = f->format;
-    m_agChannels = f->ch_layout.nb_channels;
-    return 0;
-}
-
-int Conversion::DrainVideoGraph()
-{
-    if (!m_vgraph)
-        return 0;
-    AVRational tb = av_buffersink_get_time_base(m_vsink);
-    const int64_t offsetPts = llround(m_offset / av_q2d(m_venc->time_base));
-    while (!Stopped()) {
-        FramePtr f = NewFrame();
-        int err = av_buffersink_get_frame(m_vsink, f.get());
-        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
-            return 0;
-        if (err < 0) {
-            Fail(kResultEncodeFailed);
-            return err;
-        }
-        int64_t pts = f->pts == AV_NOPTS_VALUE ? 0 : av_rescale_q(f->pts, tb, m_venc->time_base);
-        pts += offsetPts;
-        f->pts = pts;
-        f->pict_type = AV_PICTURE_TYPE_NONE;
-        double endSec = (pts + 1) * av_q2d(m_venc->time_base);
-        if (!m_segmentHasAudio && m_aenc)
-            WriteSilenceUntil(std::isfinite(m_segment) ? std::min(endSec, m_offset + m_segment) : endSec);
-        m_lastVideoEnd = std::max(m_lastVideoEnd, endSec);
-        if (!m_filtered.push(FilteredPicture{std::move(f)}))
-            return -1;
-    }
-    return -1;
-}
-
-int Conversion::DrainAudioGraph()
-{
-    if (!m_agraph)
-        return 0;
-    while (!Stopped()) {
-        FramePtr f = NewFrame();
-        int err = av_buffersink_get_frame(m_asink, f.get());
-        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
-            return 0;
-        if (err < 0) {
-            Fail(kResultEncodeFailed);
-            return err;
-        }
-        av_audio_fifo_write(m_fifo, reinterpret_cast<void**>(f->extended_data), f->nb_samples);
-        m_audioSamplesIn += f->nb_samples;
-        if (EncodeAudioFromFifo(false) < 0)
-            return -1;
-    }
-    return -1;
-}
-
-void Conversion::FilterMain()
-{
-    ReaderItem item;
-    while (!Stopped()) {
-        auto r = m_decoded.pop(item, std::chrono::milliseconds(200));
-        if (r == BoundedQueue<ReaderItem>::Pop::Timeout)
-            continue;
-        if (r == BoundedQueue<ReaderItem>::Pop::Aborted)
-            return;
-        switch (item.kind) {
-        case ReaderItem::InputBegin:
-            m_segment = item.segment;
-            m_segmentHasAudio = item.hasAudio;
-            m_segmentRotation = item.rotation;
-            m_currentInput = m_inputs[size_t(item.input)];
-            m_inputIndex = item.input;
-            avfilter_graph_free(&m_vgraph);
-            avfilter_graph_free(&m_agraph);
-            if (m_aenc) {
-                // Sound of the earlier inputs ends exactly where this input starts.
-                int64_t at = llround(m_offset * m_aenc->sample_rate);
-                if (m_audioSamplesIn < at)
-                    WriteSilenceUntil(m_offset);
-            }
-            break;
-        case ReaderItem::Video: {
-            AVFrame* f = item.frame.get();
-            if (!m_vgraph || f->width != m_vgW || f->height != m_vgH || f->format != m_vgFmt) {
-                if (m_vgraph) {
-                    EndOfStream(m_vsrc);
-                    DrainVideoGraph();
-                }
-                if (BuildVideoGraph(f, item.timeBase, m_currentInput) < 0) {
-                    Fail(kResultEncodeFailed);
-                    return;
-                }
-            }
-            if (av_buffersrc_add_frame_flags(m_vsrc, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
-                Fail(kResultEncodeFailed);
-                return;
-            }
-            if (DrainVideoGraph() < 0)
-                return;
-            break;
-        }
-        case ReaderItem::Audio: {
-            AVFrame* f = item.frame.get();
-            if (!m_aenc)
-                break;
-            AVRational tb{1, std::max(1, f->sample_rate)};
-            f->pts = av_rescale_q(f->pts, item.timeBase, tb);
-            if (!m_agraph || f->sample_rate != m_agRate || f->format != m_agFmt ||
-                f->ch_layout.nb_channels != m_agChannels) {
-                if (m_agraph)
-                    break;  // a mid-stream format change: keep the first format's sound, pad the rest
-                if (BuildAudioGraph(f, tb, m_segment) < 0) {
-                    Fail(kResultEncodeFailed);
-                    return;
-                }
-            }
-            if (av_buffersrc_add_frame_flags(m_asrc, f, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
-                Fail(kResultEncodeFailed);
-                return;
-            }
-            if (DrainAudioGraph() < 0)
-                return;
-            break;
-        }
-        case ReaderItem::InputEnd: {
-            // Close the picture at the end of the stretch, so a short picture is held to it.
-            if (m_vgraph) {
-                AVRational tb = m_vgTb;
-                int64_t endPts = std::isfinite(m_segment) ? llround(m_segment / av_q2d(tb)) : AV_NOPTS_VALUE;
-                if (endPts != AV_NOPTS_VALUE)
-                    av_buffersrc_close(m_vsrc, endPts, AV_BUFFERSRC_FLAG_PUSH);
-                else
-                    EndOfStream(m_vsrc);
-                if (DrainVideoGraph() < 0)
-                    return;
-            }
-            if (m_agraph) {
-                EndOfStream(m_asrc);
-                if (DrainAudioGraph() < 0)
-                    return;
-            }
-            double segEnd = std::isfinite(m_segment) ? m_offset + m_segment : m_lastVideoEnd;
-            if (m_aenc && WriteSilenceUntil(segEnd) < 0)
-                return;
-            m_offset = segEnd;
-            avfilter_graph_free(&m_vgraph);
-            avfilter_graph_free(&m_agraph);
-            break;
-        }
-        case ReaderItem::End:
-            if (m_aenc) {
-                EncodeAudioFromFifo(true);
-                EncodeAudioFrame(nullptr);
-            }
-            m_filtered.push(FilteredPicture{});
-            return;
-        }
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
 // Encoder (calling thread)
 
 void Conversion::MaybeReportProgress(bool force)
@@ -1155,130 +561,6 @@ void Conversion::EncodeLoop()
         ++m_framesWritten;
         MaybeReportProgress(false);
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Thumbnail: one picture of a representative frame, chosen among frames a third into the file.
-
-int32_t Conversion::RunThumbnail()
-{
-    ConvertInput* in = m_inputs.front();
-    AVFormatContext* ic = avformat_alloc_context();
-    ic->interrupt_callback = AVIOInterruptCB{&Conversion::InterruptCallback, this};
-    AVCodecContext* dec = nullptr;
-    AVPacket* pkt = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    int32_t rc = kResultOk;
-    bool written = false;
-    do {
-        if (avformat_open_input(&ic, LocalUrl(in->SourcePath).c_str(), nullptr, nullptr) < 0) {
-            ic = nullptr;
-            rc = kResultSourceOpenFailed;
-            break;
-        }
-        if (avformat_find_stream_info(ic, nullptr) < 0) {
-            rc = kResultSourceOpenFailed;
-            break;
-        }
-        const AVCodec* codec = nullptr;
-        int vi = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-        if (vi == AVERROR_DECODER_NOT_FOUND) {
-            rc = kResultCodecUnsupported;
-            break;
-        }
-        if (vi < 0) {
-            rc = kResultNoVideo;
-            break;
-        }
-        dec = avcodec_alloc_context3(codec);
-        avcodec_parameters_to_context(dec, ic->streams[vi]->codecpar);
-        dec->pkt_timebase = ic->streams[vi]->time_base;
-        if (avcodec_open2(dec, codec, nullptr) < 0) {
-            rc = kResultCodecUnsupported;
-            break;
-        }
-        for (unsigned s = 0; s < ic->nb_streams; ++s)
-            ic->streams[s]->discard = int(s) == vi ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-        m_segmentRotation = StreamRotation(ic->streams[vi]);
-        if (ic->duration > 0) {
-            int64_t ts = (ic->start_time != AV_NOPTS_VALUE ? ic->start_time : 0) + ic->duration / 3;
-            avformat_seek_file(ic, -1, INT64_MIN, ts, ts, 0);
-        }
-        if ((rc = OpenOutput()) != kResultOk)
-            break;
-        AVStream* st = ic->streams[vi];
-        bool eof = false;
-        // The thumbnail filter picks the most typical of a run of frames; a dark choice (a fade,
-        // a black title) is passed over for the next run's, a few times at most.
-        FramePtr fallback;
-        int darkChoices = 0;
-        auto write = [&](AVFrame* f) {
-            f->pts = 0;
-            if (EncodeVideo(f) >= 0 && EncodeVideo(nullptr) >= 0)
-                written = true;
-        };
-        auto consider = [&](FramePtr chosen) {
-            if (MeanLuma(chosen.get()) < 24 && ++darkChoices < 8) {
-                if (!fallback)
-                    fallback = std::move(chosen);
-                return;
-            }
-            write(chosen.get());
-        };
-        while (!written && !Stopped()) {
-            int err = eof ? AVERROR_EOF : av_read_frame(ic, pkt);
-            if (err < 0 && !eof) {
-                eof = true;
-                avcodec_send_packet(dec, nullptr);
-            } else if (err >= 0) {
-                if (pkt->stream_index == vi)
-                    avcodec_send_packet(dec, pkt);
-                av_packet_unref(pkt);
-            }
-            while (!written && (err = avcodec_receive_frame(dec, frame)) >= 0) {
-                if (!m_vgraph && BuildVideoGraph(frame, st->time_base, in) < 0) {
-                    rc = kResultEncodeFailed;
-                    break;
-                }
-                if (av_buffersrc_add_frame_flags(m_vsrc, frame, 0) < 0) {
-                    rc = kResultEncodeFailed;
-                    break;
-                }
-                FramePtr out = NewFrame();
-                if (av_buffersink_get_frame(m_vsink, out.get()) >= 0)
-                    consider(std::move(out));
-            }
-            if (rc != kResultOk)
-                break;
-            if (eof && !written) {
-                // The end came first: the choice among the frames left, else the dark one kept.
-                FramePtr last;
-                if (m_vgraph) {
-                    EndOfStream(m_vsrc);
-                    last = NewFrame();
-                    if (av_buffersink_get_frame(m_vsink, last.get()) < 0)
-                        last.reset();
-                }
-                if (last && (MeanLuma(last.get()) >= 24 || !fallback))
-                    write(last.get());
-                else if (fallback)
-                    write(fallback.get());
-                if (!written)
-                    rc = m_vgraph ? kResultEncodeFailed : kResultSourceOpenFailed;
-                break;
-            }
-        }
-    } while (false);
-    av_frame_free(&frame);
-    av_packet_free(&pkt);
-    avcodec_free_context(&dec);
-    if (ic)
-        avformat_close_input(&ic);
-    if (rc == kResultOk && m_error.load() != 0)
-        rc = m_error.load();
-    if (rc == kResultOk && !written)
-        rc = kResultEncodeFailed;
-    return rc;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1415,7 +697,9 @@ void Conversion::Cleanup()
     }
 }
 
-} // namespace
+} // namespace detail
+
+using detail::Conversion;
 
 int32_t converteToMedia(ConvertJob* job, const char* formatName, int32_t formatArgument)
 {

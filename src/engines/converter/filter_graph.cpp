@@ -8,11 +8,18 @@
 
 #include "engines/converter/converter.h"
 
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
 namespace rm::converter {
 
 namespace {
 
 int EvenDown(int v) { return std::max(2, v & ~1); }
+
+// A side of the crop: even when 2 or more pixels are there to keep, else the single pixel.
+int CropSide(int kept, int whole) { return whole < 2 ? std::max(1, whole) : EvenDown(kept); }
 
 std::string Fmt(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string Fmt(const char* fmt, ...)
@@ -54,7 +61,7 @@ PictureSource Upright(const PictureSource& src)
 {
     int r = NormalRotation(src.Rotation);
     if (r == 90 || r == 270)
-        return PictureSource{src.Height, src.Width, src.SarDen, src.SarNum, 0};
+        return PictureSource{src.Height, src.Width, src.SarDen, src.SarNum, 0, src.Interlaced};
     PictureSource u = src;
     u.Rotation = 0;
     return u;
@@ -89,29 +96,51 @@ PictureSettings PictureSettingsOf(const ConvertInput& in)
     return s;
 }
 
+DisplaySize DisplaySizeOf(const PictureSource& src)
+{
+    if (src.Width <= 0 || src.Height <= 0)
+        return {};
+    DisplaySize d{std::max(1, int(std::lround(src.Width * SampleAspect(src)))), src.Height};
+    const int r = NormalRotation(src.Rotation);
+    if (r == 90 || r == 270)
+        std::swap(d.Width, d.Height);
+    return d;
+}
+
+DisplaySize PreviewFrameOf(const PictureSource& src)
+{
+    DisplaySize d{src.Width, src.Height};
+    if (SampleAspect(src) != 1.0 && src.Width >= 2) {
+        PictureSource flat = src;
+        flat.Rotation = 0;
+        d.Width = std::max(2, DisplaySizeOf(flat).Width & ~1);
+    }
+    return d;
+}
+
 CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& shown)
 {
     const PictureSource src = Upright(shown);
     // Negative margins count as none; margins that would leave less than 2 pixels are shrunk
-    // so the picture never vanishes.
-    int w = std::max(src.Width, 2), h = std::max(src.Height, 2);
+    // so the picture never vanishes. A picture 1 pixel wide or high keeps that pixel.
+    int w = std::max(src.Width, 1), h = std::max(src.Height, 1);
     int top = std::max(0, s.CropTop), bottom = std::max(0, s.CropBottom);
     int left = std::max(0, s.CropLeft), right = std::max(0, s.CropRight);
-    if (left + right > w - 2) {
-        double k = double(w - 2) / (left + right);
-        left = int(left * k);
-        right = int(right * k);
-    }
-    if (top + bottom > h - 2) {
-        double k = double(h - 2) / (top + bottom);
-        top = int(top * k);
-        bottom = int(bottom * k);
-    }
+    auto shrink = [](int& a, int& b, int room) {
+        room = std::max(0, room);
+        if (a + b <= room)
+            return;
+        double k = double(room) / (a + b);
+        a = int(a * k);
+        b = int(b * k);
+    };
+    shrink(left, right, w - 2);
+    shrink(top, bottom, h - 2);
     CropRect r;
     r.X = left;
     r.Y = top;
-    r.W = EvenDown(w - left - right);
-    r.H = EvenDown(h - top - bottom);
+    r.W = CropSide(w - left - right, w);
+    r.H = CropSide(h - top - bottom, h);
     return r;
 }
 
@@ -180,18 +209,52 @@ std::string PictureEffectsDescription(const PictureSettings& s)
     return chain.empty() ? "null" : chain;
 }
 
+bool FieldOrderFromContainer(int codecId)
+{
+    switch (AVCodecID(codecId)) {
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_HEVC:
+    case AV_CODEC_ID_VC1:
+    case AV_CODEC_ID_WMV3:
+    case AV_CODEC_ID_DVVIDEO:
+    case AV_CODEC_ID_PRORES:
+    case AV_CODEC_ID_DNXHD:
+    case AV_CODEC_ID_MJPEG:
+        return false;
+    default:
+        return true;
+    }
+}
+
+std::string DeinterlaceDescription(const PictureSource& src)
+{
+    // bwdif needs 3 columns and 4 lines. One picture out for each frame in (the rate stays);
+    // each frame's own flags say whether it is interlaced and which field comes first.
+    if (!src.Interlaced || src.Width < 3 || src.Height < 4)
+        return "";
+    return "bwdif=mode=send_frame:parity=auto:deint=interlaced";
+}
+
 std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& shown,
                                    const PictureTarget& target)
 {
     std::string chain;
-    // The rate first: frames that will be dropped are never cropped or scaled.
-    if (target.FrameRate > 0)
+    // Fields are woven back into pictures before anything moves or drops them.
+    Append(chain, DeinterlaceDescription(shown));
+    // Then the rate: frames that will be dropped are never cropped or scaled.
+    if (target.FrameRateNum > 0 && target.FrameRateDen > 0)
+        Append(chain, Fmt("fps=fps=%d/%d", target.FrameRateNum, target.FrameRateDen));
+    else if (target.FrameRate > 0)
         Append(chain, Fmt("fps=fps=%.6g", target.FrameRate));
     Append(chain, RotationFilter(shown.Rotation));
     const PictureSource src = Upright(shown);
     CropRect c = EffectiveCrop(s, src);
     if (c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height)
-        Append(chain, Fmt("crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
+        // A 1-pixel side is odd: exact, or the crop rounds it to the colour planes' 2 (to 0).
+        Append(chain, Fmt((c.W | c.H) & 1 ? "crop=%d:%d:%d:%d:exact=1" : "crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
     std::string fx = PictureEffectsDescription(s);
     if (fx != "null")
         Append(chain, fx);

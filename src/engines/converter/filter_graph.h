@@ -45,6 +45,9 @@ struct PictureSource {
     int Rotation = 0;               // display rotation, degrees clockwise (0, 90, 180, 270): the
                                     // picture is turned upright first; crop margins and zoom then
                                     // apply to the upright picture
+    bool Interlaced = false;        // pictures are (or may be) interlaced: frames flagged as
+                                    // interlaced are deinterlaced, each in its own field order;
+                                    // progressive frames pass unchanged
 };
 
 // The frame the picture is placed in. Width/Height 0: the cropped picture's own size (the
@@ -53,14 +56,26 @@ struct PictureTarget {
     int Width = 0;
     int Height = 0;
     double FrameRate = 0;
+    // The rate as an exact fraction (NTSC rates); wins over FrameRate when both are set.
+    int FrameRateNum = 0;
+    int FrameRateDen = 0;
     // Slice threads for the scaler (1: none). Threads change the speed, never the pixels.
     int ScaleThreads = 1;
 };
 
 PictureSettings PictureSettingsOf(const ConvertInput& input);
 
-// The crop rectangle actually used for a source (margins clamped so at least 2x2 pixels stay;
-// width and height even). Returned as x, y, w, h.
+// The size a player shows the source at: the width stretched (or narrowed) by the pixel shape,
+// then turned upright. A 720x576 picture of 64:45 pixels shows 1024x576.
+struct DisplaySize { int Width = 0, Height = 0; };
+DisplaySize DisplaySizeOf(const PictureSource& src);
+// The frame a preview's output pane shows the source in (rotation aside): the source's size, with
+// the width of its display size (even) when its pixels are not square.
+DisplaySize PreviewFrameOf(const PictureSource& src);
+
+// The crop rectangle actually used for a source (margins clamped so that at least 2 pixels stay
+// of a side that has 2 or more, and the whole side of a 1-pixel one; sizes of 2 or more even).
+// Returned as x, y, w, h.
 struct CropRect { int X = 0, Y = 0, W = 0, H = 0; };
 CropRect EffectiveCrop(const PictureSettings& s, const PictureSource& src);
 
@@ -72,8 +87,18 @@ PlacedRect PlacePicture(const PictureSettings& s, const PictureSource& src, int 
 // that crops and scales by itself. "null" when nothing is to be done.
 std::string PictureEffectsDescription(const PictureSettings& s);
 
-// The whole video chain: crop, effects, scaling and padding to the target, square pixels,
-// constant frame rate when asked for. Never empty.
+// Whether a picture of this codec (an FFmpeg codec id) takes its interlacing from the
+// container's field order. Codecs that flag each picture themselves (MPEG-2, H.264, DV, ...)
+// are believed frame by frame: a film DVD mixes progressive pictures into an interlaced stream.
+bool FieldOrderFromContainer(int codecId);
+
+// The deinterlacer of an interlaced source ("" for progressive sources and for pictures too small
+// to deinterlace). It holds one frame back: a graph with it gives a frame's picture when the next
+// frame (or the end) has come in.
+std::string DeinterlaceDescription(const PictureSource& src);
+
+// The whole video chain: deinterlacing, constant frame rate when asked for, crop, effects,
+// scaling and padding to the target, square pixels. Never empty.
 std::string VideoFilterDescription(const PictureSettings& s, const PictureSource& src,
                                    const PictureTarget& target);
 

@@ -33,7 +33,8 @@ struct MediaInfo {
     int32_t videoStream;          // 1380: index of the chosen video stream, -1 none
     int32_t audioStream;          // 1384: index of the chosen audio stream, -1 none
     int32_t rotation;             // 1388: display rotation in degrees (0, 90, 180, 270)
-    int32_t sarNum;               // 1392: sample aspect ratio (0/0 when unknown)
+    int32_t sarNum;               // 1392: pixel shape as a player takes it: the container's, else
+                                  //       the codec's (0/0 when unknown)
     int32_t sarDen;               // 1396
     int64_t startTimeUs;          // 1400: container start time in microseconds
     char formatName[64];          // 1408: demuxer short name
@@ -63,6 +64,10 @@ int32_t isSupportFormat(const char* path);
 // Fills the facts of a zero-filled record whose path is set. Fields it cannot learn stay 0.
 // Never crashes or hangs on a damaged file. Returns 0 when the file could be opened.
 int32_t getFileInfo(MediaInfo* info);
+
+// The size a player shows the source at: the stored size with the pixel shape (sarNum/sarDen)
+// and the rotation applied. 0x0 when the size is not known.
+void DisplaySizeOf(const MediaInfo& info, int& width, int& height);
 
 // Result codes of isSupportFormat / getFileInfo.
 inline constexpr int32_t kProbeOk = 0;

@@ -7,6 +7,8 @@
 
 #include "engines/converter/media_info.h"
 
+#include "engines/converter/filter_graph.h"
+
 #include <sys/stat.h>
 
 #include <chrono>
@@ -162,6 +164,19 @@ int32_t clampToInt(double v)
 
 } // namespace
 
+void DisplaySizeOf(const MediaInfo& info, int& width, int& height)
+{
+    PictureSource src;
+    src.Width = info.width;
+    src.Height = info.height;
+    src.SarNum = info.sarNum;
+    src.SarDen = info.sarDen;
+    src.Rotation = info.rotation;
+    const DisplaySize d = DisplaySizeOf(src);
+    width = d.Width;
+    height = d.Height;
+}
+
 int32_t isSupportFormat(const char* path)
 {
     ProbeInput in;
@@ -241,9 +256,11 @@ int32_t getFileInfo(MediaInfo* info)
             // Timestamps of damaged files can give absurd rates; a real source stays below this.
             info->frameRate = (std::isfinite(fps) && fps <= 1000.0) ? float(fps) : 0.0f;
         }
-        if (p->sample_aspect_ratio.num > 0 && p->sample_aspect_ratio.den > 0) {
-            info->sarNum = p->sample_aspect_ratio.num;
-            info->sarDen = p->sample_aspect_ratio.den;
+        // The container's pixel shape wins over the codec's, as in players.
+        AVRational sar = av_guess_sample_aspect_ratio(ctx, const_cast<AVStream*>(s), nullptr);
+        if (sar.num > 0 && sar.den > 0) {
+            info->sarNum = sar.num;
+            info->sarDen = sar.den;
         }
         const uint8_t* matrix = av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
         if (matrix) {

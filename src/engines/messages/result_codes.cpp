@@ -1,9 +1,41 @@
 #include "engines/messages/result_codes.h"
 
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+
 namespace rm::messages {
+
+namespace {
+
+std::mutex g_detailMutex;
+std::set<std::string> g_detailTexts;          // node-based: a text's address never moves
+std::map<int32_t, const char*> g_details;     // code -> its latest particular sentence
+
+const char* Detail(int32_t code)
+{
+    std::lock_guard lock(g_detailMutex);
+    auto it = g_details.find(code);
+    return it == g_details.end() ? nullptr : it->second;
+}
+
+} // namespace
+
+void setErrorDetail(int32_t code, const char* sentence)
+{
+    std::lock_guard lock(g_detailMutex);
+    if (!sentence || !*sentence) {
+        g_details.erase(code);
+        return;
+    }
+    g_details[code] = g_detailTexts.insert(sentence).first->c_str();
+}
 
 const char* getErrorInfo(int32_t code, int32_t, int32_t)
 {
+    if (const char* detail = Detail(code))
+        return detail;
     switch (code) {
     case kResultOk: return "Convert Successful!";
     case kResultSourceOpenFailed: return "The source file cannot be opened or is damaged.";
@@ -15,6 +47,7 @@ const char* getErrorInfo(int32_t code, int32_t, int32_t)
     case kResultEncodeFailed: return "The conversion failed while encoding.";
     case kResultCancelled: return "The conversion was cancelled by the user.";
     case kResultNoInput: return "There is nothing to convert.";
+    case kResultSourceEndsEarly: return "The source ends early: the file may be incomplete or damaged.";
     case kResultOutputTooLarge: return "The output file is too large for this disk or limit.";
     case kResultOutputIncomplete: return "The output file is missing or incomplete (was its folder removed?).";
     case kResultPlayerWriteFailed: return "The video was converted, but its Flash player could not be written.";

@@ -16,6 +16,7 @@ enum ResultCode : int32_t {
     kResultEncodeFailed = 10007,       // decoding, processing or encoding failed on the way
     kResultCancelled = 10008,          // the user cancelled the conversion
     kResultNoInput = 10009,            // the job has no input
+    kResultSourceEndsEarly = 10010,    // the source holds much less than the stretch asked for
     kResultOutputTooLarge = 10011,     // the output passed the file-size limit of its disk or process
     kResultOutputIncomplete = 10012,   // the output file is missing or not complete after writing
     kResultPlayerWriteFailed = 10013,  // the video is done, but its Flash player could not be written
@@ -26,6 +27,12 @@ enum ResultCode : int32_t {
 
 // The sentence for a result code (a generic sentence for codes it does not know). The two
 // further arguments are kept for callers that pass them (0, 1); they change nothing.
+// Where the engine has set particulars for a code (setErrorDetail), the sentence is the latest
+// of them: a result line written right after its conversion shows that conversion's own.
 const char* getErrorInfo(int32_t code, int32_t reserved1 = 0, int32_t reserved2 = 1);
+
+// The sentence getErrorInfo gives for `code` from now on (null: the plain one again). Any
+// thread; the texts returned stay valid for the rest of the process.
+void setErrorDetail(int32_t code, const char* sentence);
 
 } // namespace rm::messages

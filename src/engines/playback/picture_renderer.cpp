@@ -39,18 +39,21 @@ void Fit(int& w, int& h, int maxW, int maxH)
 
 } // namespace
 
-std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen)
+std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen,
+                                   bool interlaced)
 {
     rm::converter::PictureSource src;
     src.Width = width;
     src.Height = height;
     src.SarNum = sarNum;
     src.SarDen = sarDen;
-    // The output pane shows the picture in a frame of the source's size, as a job whose frame
-    // size is the source's would write it.
+    src.Interlaced = interlaced;
+    // The output pane shows the picture in a frame of the source's display size (a DVD's
+    // 720x480 of narrow pixels shows 640x480), as a job with that frame size would write it.
     rm::converter::PictureTarget target;
-    target.Width = width;
-    target.Height = height;
+    const rm::converter::DisplaySize frame = rm::converter::PreviewFrameOf(src);
+    target.Width = frame.Width;
+    target.Height = frame.Height;
     return rm::converter::VideoFilterDescription(s, src, target);
 }
 
@@ -73,7 +76,9 @@ bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
     AVRational sar = f->sample_aspect_ratio;
     if (sar.num <= 0 || sar.den <= 0)
         sar = AVRational{1, 1};
-    std::string chain = OutputChainDescription(s, f->width, f->height, sar.num, sar.den);
+    const bool interlaced = f->interlaced_frame != 0;
+    std::string chain = OutputChainDescription(s, f->width, f->height, sar.num, sar.den, interlaced);
+    m_holdsFrame = interlaced && !rm::converter::DeinterlaceDescription({f->width, f->height, 1, 1, 0, true}).empty();
     char key[160];
     std::snprintf(key, sizeof key, "%dx%d:%d:%d/%d|", f->width, f->height, f->format, sar.num, sar.den);
     std::string fullKey = key + chain;
@@ -121,18 +126,33 @@ bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
     return true;
 }
 
-AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s)
+AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s, const AVFrame* previous)
 {
     if (!frame || !ensureGraph(frame, s))
         return nullptr;
-    AVFrame* in = av_frame_clone(frame);
-    if (!in)
-        return nullptr;
     // The graph only needs increasing times; the frame's own clock may jump (seeks, next file).
     static thread_local int64_t tick = 0;
-    in->pts = ++tick * 40;
-    int r = av_buffersrc_add_frame_flags(m_src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
-    av_frame_free(&in);
+    auto feed = [&](const AVFrame* f) {
+        AVFrame* in = av_frame_clone(f);
+        if (!in)
+            return AVERROR(ENOMEM);
+        in->pts = ++tick * 40;
+        int r = av_buffersrc_add_frame_flags(m_src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
+        av_frame_free(&in);
+        return r;
+    };
+    int r = 0;
+    // The pane shows single pictures (a seek, a settings change), so a chain that holds a frame
+    // back (the deinterlacer) is run from a new graph on the picture before and this one; the
+    // end of its input gives this one's picture.
+    const bool withPrevious = m_holdsFrame && previous && previous->width == frame->width &&
+                              previous->height == frame->height && previous->format == frame->format;
+    if (withPrevious)
+        r = feed(previous);
+    if (r >= 0)
+        r = feed(frame);
+    if (r >= 0 && m_holdsFrame)
+        r = av_buffersrc_add_frame_flags(m_src, nullptr, 0);
     if (r < 0) {
         m_error = "feed: " + AvError(r);
         freeGraph();
@@ -140,8 +160,14 @@ AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s
     }
     AVFrame* out = av_frame_alloc();
     r = av_buffersink_get_frame(m_sink, out);
+    if (r >= 0 && withPrevious) {
+        // The first picture out is the one before: this one comes next.
+        av_frame_unref(out);
+        r = av_buffersink_get_frame(m_sink, out);
+    }
+    if (m_holdsFrame)
+        freeGraph();
     if (r < 0) {
-        // A chain that holds frames back (none of ours does) would give nothing yet.
         av_frame_free(&out);
         m_error = "no picture: " + AvError(r);
         return nullptr;
@@ -177,9 +203,10 @@ PicturePtr PictureRenderer::renderSource(const AVFrame* frame, int maxW, int max
     return toPicture(frame, maxW, maxH, &m_swsSource);
 }
 
-PicturePtr PictureRenderer::renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH)
+PicturePtr PictureRenderer::renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH,
+                                         const AVFrame* previous)
 {
-    AVFrame* out = process(frame, s);
+    AVFrame* out = process(frame, s, previous);
     if (!out)
         return nullptr;
     PicturePtr pic = toPicture(out, maxW, maxH, &m_swsOutput);

@@ -70,6 +70,8 @@ struct SurfaceFrame {
     bool cropFrame = false;
     int sourceWidth = 0;       // size of the decoded source, for the crop frame's pixel mapping
     int sourceHeight = 0;
+    int sourceSarNum = 1;      // pixel shape of the source as a player shows it
+    int sourceSarDen = 1;
     CropReport crop{};         // margins the output pane currently shows
     double position = 0;       // timeline seconds of this picture
     int64_t serial = 0;        // grows with every presented frame

@@ -36,9 +36,12 @@ public:
     // The source picture in display proportions, fitted into maxW x maxH (0: no limit).
     PicturePtr renderSource(const AVFrame* frame, int maxW, int maxH);
     // The processed picture, fitted into maxW x maxH (0: its own size). Null when the chain fails.
-    PicturePtr renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH);
+    // `previous` is the picture decoded before `frame` (or null): the deinterlacer of an
+    // interlaced source weaves its fields from both.
+    PicturePtr renderOutput(const AVFrame* frame, const PictureSettings& s, int maxW, int maxH,
+                            const AVFrame* previous = nullptr);
     // The processed frame itself (caller frees with av_frame_free); null on failure.
-    AVFrame* process(const AVFrame* frame, const PictureSettings& s);
+    AVFrame* process(const AVFrame* frame, const PictureSettings& s, const AVFrame* previous = nullptr);
 
     const std::string& lastError() const { return m_error; }
 
@@ -51,13 +54,15 @@ private:
     AVFilterContext* m_src = nullptr;
     AVFilterContext* m_sink = nullptr;
     std::string m_key;  // what the graph was built for
+    bool m_holdsFrame = false;  // the chain deinterlaces: it gives a picture at the end of input
     SwsContext* m_swsSource = nullptr;
     SwsContext* m_swsOutput = nullptr;
     std::string m_error;
 };
 
-// The description of the output pane's chain for a source of this size.
-std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen);
+// The description of the output pane's chain for a source of this size and shape.
+std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen,
+                                   bool interlaced = false);
 
 // Reads a picture file (BMP, PNG, JPEG, ...) as RGBA; null when it cannot be read.
 PicturePtr LoadPicture(const std::string& path);
@@ -76,6 +81,7 @@ struct PacketItem {
     double rangeStart = 0, rangeEnd = 0;  // Change: the range of the file that is played
     double offset = 0;                  // Change: timeline second of rangeStart
     double seekTarget = -1;             // Change: timeline second before which frames are dropped
+    int sarNum = 0, sarDen = 0;         // Change: pixel shape the container declares (0/0: none)
     int64_t openCount = 0;              // Change: which opening of a file the stream belongs to
     int64_t serial = 0;
     int64_t bytes = 0;
@@ -108,6 +114,7 @@ struct VideoItem {
     int64_t serial = 0;
     bool end = false;        // no more frames for this serial
     AVFrame* raw = nullptr;  // the decoded frame (owned), kept for re-rendering and capture
+    AVFrame* previous = nullptr;  // interlaced sources: the frame decoded before raw (owned)
     PicturePtr source;
     PicturePtr output;
     PictureSettings settings;  // what `output` was rendered with

@@ -15,6 +15,7 @@ void FreePacketItem(PacketItem& item)
 void FreeVideoItem(VideoItem& item)
 {
     av_frame_free(&item.raw);
+    av_frame_free(&item.previous);
     item.source.reset();
     item.output.reset();
 }

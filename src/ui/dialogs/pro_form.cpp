@@ -78,13 +78,25 @@ int TfrmPro::ShowProperties(const rm::MediaItem& item)
     return exec();
 }
 
+// The stored size, and beside it the size it is shown at when that differs (pixels that are not
+// square, a picture recorded sideways): 720x576 (shown 1024x576).
+QString TfrmPro::ResolutionText(const rm::converter::MediaInfo& media)
+{
+    QString text = QStringLiteral("%1x%2").arg(media.width).arg(media.height);
+    int w = 0, h = 0;
+    rm::converter::DisplaySizeOf(media, w, h);
+    if (w > 0 && h > 0 && (w != media.width || h != media.height))
+        text += QStringLiteral(" (shown %1x%2)").arg(w).arg(h);
+    return text;
+}
+
 QStringList TfrmPro::PropertyTexts(const QString& name, const QString& lengthText,
                                    const rm::converter::MediaInfo& media)
 {
     return {
         name,
         lengthText,
-        QStringLiteral("%1x%2").arg(media.width).arg(media.height),
+        ResolutionText(media),
         QStringLiteral("%1 kbps").arg(media.videoBitrate),
         QString::asprintf("%.2f fps", static_cast<double>(media.frameRate)),
         QStringLiteral("%1 Hz").arg(media.sampleRate),

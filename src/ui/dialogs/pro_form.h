@@ -50,6 +50,8 @@ public:
     // SetItem, then exec(). Returns exec()'s result.
     int ShowProperties(const rm::MediaItem& item);
 
+    // The "Resolution" text: stored size, and the displayed size beside it when it differs.
+    static QString ResolutionText(const rm::converter::MediaInfo& media);
     // The eight texts for a row, in field order N, L, R, vb, F, S, C, AB (also what FormShow shows).
     static QStringList PropertyTexts(const QString& name, const QString& lengthText,
                                      const rm::converter::MediaInfo& media);

@@ -144,12 +144,15 @@ PreviewSurface::Layout PreviewSurface::ComputeLayout(const rm::playback::Surface
         l.output = FitInto(l.outputPane, f.output->width, f.output->height);
     l.picture = l.output;
     if (!f.idle && f.output && f.sourceWidth > 0 && f.sourceHeight > 0) {
-        // The output frame has the source's size; zoom may leave bars around the picture.
+        // The output frame has the source's display size; zoom may leave bars around the picture.
         rm::converter::PictureSource src;
         src.Width = f.sourceWidth;
         src.Height = f.sourceHeight;
-        auto p = rm::converter::PlacePicture(SettingsOf(f), src, f.sourceWidth, f.sourceHeight);
-        double kx = l.output.width() / f.sourceWidth, ky = l.output.height() / f.sourceHeight;
+        src.SarNum = f.sourceSarNum;
+        src.SarDen = f.sourceSarDen;
+        const auto frame = rm::converter::PreviewFrameOf(src);
+        auto p = rm::converter::PlacePicture(SettingsOf(f), src, frame.Width, frame.Height);
+        double kx = l.output.width() / frame.Width, ky = l.output.height() / frame.Height;
         l.picture = QRectF(l.output.left() + p.X * kx, l.output.top() + p.Y * ky, p.W * kx, p.H * ky);
     }
     return l;
