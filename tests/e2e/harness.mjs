@@ -134,6 +134,18 @@ export function mean(png, x, y, w, h) {
   return [r / n, g / n, b / n];
 }
 
+// The highest channel value of any pixel in a rectangle.
+export function brightest(png, x, y, w, h) {
+  let top = 0;
+  for (let yy = y; yy < y + h; yy++) {
+    for (let xx = x; xx < x + w; xx++) {
+      const i = (yy * png.width + xx) * 4;
+      top = Math.max(top, png.data[i], png.data[i + 1], png.data[i + 2]);
+    }
+  }
+  return top;
+}
+
 // Mean absolute difference per channel between the same rectangle of two pictures.
 export function diff(a, b, x, y, w, h) {
   let d = 0, n = 0;
