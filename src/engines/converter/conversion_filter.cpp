@@ -1,6 +1,7 @@
 // The filter stage of a conversion: per-input picture and sound graphs, the end of each input.
 
 #include "engines/converter/conversion.h"
+#include "engines/converter/filter_chain_internal.h"
 
 namespace rm::converter::detail {
 
@@ -9,25 +10,6 @@ using namespace rm::messages;
 // ---------------------------------------------------------------------------------------------
 // Filter thread
 
-static int ConfigureGraph(AVFilterGraph* g, AVFilterContext* src, AVFilterContext* sink, const std::string& desc)
-{
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
-    outputs->name = av_strdup("in");
-    outputs->filter_ctx = src;
-    outputs->pad_idx = 0;
-    outputs->next = nullptr;
-    inputs->name = av_strdup("out");
-    inputs->filter_ctx = sink;
-    inputs->pad_idx = 0;
-    inputs->next = nullptr;
-    int err = avfilter_graph_parse_ptr(g, desc.c_str(), &inputs, &outputs, nullptr);
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
-    if (err < 0)
-        return err;
-    return avfilter_graph_config(g, nullptr);
-}
 
 int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* in)
 {
@@ -64,7 +46,7 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
         desc = deint.empty() ? "thumbnail=n=30," + desc
                              : deint + ",thumbnail=n=30" + desc.substr(deint.size());
     }
-    if (ConfigureGraph(m_vgraph, m_vsrc, m_vsink, desc) < 0)
+    if (ConfigureFilterChain(m_vgraph, m_vsrc, m_vsink, desc) < 0)
         return -1;
     m_vgW = f->width;
     m_vgH = f->height;
@@ -112,7 +94,7 @@ int Conversion::BuildAudioGraph(const AVFrame* f, AVRational tb, double segment)
     std::snprintf(buf, sizeof buf, ",aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
                   av_get_sample_fmt_name(m_aenc->sample_fmt), m_aenc->sample_rate, outLayout);
     desc += buf;
-    if (ConfigureGraph(m_agraph, m_asrc, m_asink, desc) < 0)
+    if (ConfigureFilterChain(m_agraph, m_asrc, m_asink, desc) < 0)
         return -1;
     m_agRate = f->sample_rate;
     m_agFmt = f->format;

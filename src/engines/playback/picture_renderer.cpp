@@ -1,4 +1,5 @@
 #include "engines/playback/playback_internal.h"
+#include "engines/converter/filter_chain_internal.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -102,21 +103,7 @@ bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
         freeGraph();
         return false;
     }
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
-    outputs->name = av_strdup("in");
-    outputs->filter_ctx = m_src;
-    outputs->pad_idx = 0;
-    outputs->next = nullptr;
-    inputs->name = av_strdup("out");
-    inputs->filter_ctx = m_sink;
-    inputs->pad_idx = 0;
-    inputs->next = nullptr;
-    r = avfilter_graph_parse_ptr(m_graph, chain.c_str(), &inputs, &outputs, nullptr);
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
-    if (r >= 0)
-        r = avfilter_graph_config(m_graph, nullptr);
+    r = converter::ConfigureFilterChain(m_graph, m_src, m_sink, chain);
     if (r < 0) {
         m_error = "chain '" + chain + "': " + AvError(r);
         freeGraph();
