@@ -8,6 +8,7 @@
 #include "model/registry_key.h"
 #include "model/skin_theme.h"
 #include "support/media_fixture.h"
+#include "ui/window_test_store.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
@@ -47,12 +48,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(ratio() > 1.0, "run with QT_SCALE_FACTOR above 1");
-        rm::RegistryKey::SetStoreFile(m_dir.filePath("store.conf"));
-        rm::RegistryKey key;
-        QVERIFY(key.OpenKey(rm::RegistryKey::kSettingKey, true));
-        key.WriteString(QStringLiteral("AutoUpdate"), QStringLiteral("0"));
-        key.WriteString(QStringLiteral("media_output_dir"), m_dir.filePath("out") + "/");
-        rm::SetProgramFolder(QStringLiteral(RM_APP_DIR "/"));
+        QVERIFY(rmtest::UseWindowTestStore(m_dir, m_dir.filePath("out") + "/"));
         SetBoxAnswerer([](const BoxRequest&) { return true; });
         TfrmMain::SetFilesChooser([this](QWidget*) { return m_chosen; });
         TfrmMain::SetModalRunner([](QDialog*) { return int(QDialog::Accepted); });

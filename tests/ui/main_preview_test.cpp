@@ -7,6 +7,7 @@
 #include "model/registry_key.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "ui/window_test_store.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
@@ -96,13 +97,8 @@ class MainPreviewTest : public QObject {
 private slots:
     void initTestCase()
     {
-        rm::RegistryKey::SetStoreFile(m_dir.filePath("store.conf"));
-        rm::RegistryKey key;
-        QVERIFY(key.OpenKey(rm::RegistryKey::kSettingKey, true));
-        key.WriteString(QStringLiteral("AutoUpdate"), QStringLiteral("0"));
-        key.WriteString(QStringLiteral("media_output_dir"), m_dir.filePath("out") + "/");
-        key.WriteString(QStringLiteral("PreviewVolume"), QStringLiteral("300"));
-        rm::SetProgramFolder(QStringLiteral(RM_APP_DIR "/"));
+        QVERIFY(rmtest::UseWindowTestStore(m_dir, m_dir.filePath("out") + "/",
+                                           {{QStringLiteral("PreviewVolume"), QStringLiteral("300")}}));
 
         rmtest::FixtureSpec spec;
         spec.width = 160;

@@ -9,6 +9,7 @@
 #include "model/registry_key.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "ui/window_test_store.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
@@ -101,13 +102,8 @@ class ProgressWindowTest : public QObject {
 private slots:
     void initTestCase()
     {
-        rm::RegistryKey::SetStoreFile(m_dir.filePath("store.conf"));
         m_out = m_dir.filePath("out") + "/";
-        rm::RegistryKey key;
-        QVERIFY(key.OpenKey(rm::RegistryKey::kSettingKey, true));
-        key.WriteString(QStringLiteral("AutoUpdate"), QStringLiteral("0"));
-        key.WriteString(QStringLiteral("media_output_dir"), m_out);
-        rm::SetProgramFolder(QStringLiteral(RM_APP_DIR "/"));
+        QVERIFY(rmtest::UseWindowTestStore(m_dir, m_out));
 
         rmtest::FixtureSpec spec;
         spec.width = 160;

@@ -5,6 +5,7 @@
 #include "model/registry_key.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "ui/window_test_store.h"
 #include "engines/dvd/dvd_fixture.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
@@ -97,12 +98,7 @@ class TaskListTest : public QObject {
 private slots:
     void initTestCase()
     {
-        rm::RegistryKey::SetStoreFile(m_dir.filePath("store.conf"));
-        rm::RegistryKey key;
-        QVERIFY(key.OpenKey(rm::RegistryKey::kSettingKey, true));
-        key.WriteString(QStringLiteral("AutoUpdate"), QStringLiteral("0"));
-        key.WriteString(QStringLiteral("media_output_dir"), m_dir.filePath("out") + "/");
-        rm::SetProgramFolder(QStringLiteral(RM_APP_DIR "/"));
+        QVERIFY(rmtest::UseWindowTestStore(m_dir, m_dir.filePath("out") + "/"));
 
         rmtest::FixtureSpec spec;
         spec.width = 160;
