@@ -71,6 +71,23 @@ rm::CustomSettings Base()
     return s;
 }
 
+// Base settings with a decoration picture in the rectangle x, y, w, h (a picture file, so the
+// player loads it from beside itself) and, when given, a link.
+rm::CustomSettings Decorated(const QString& picture, int x, int y, int w, int h, const char* url = nullptr)
+{
+    rm::CustomSettings s = Base();
+    s.IsDecorate = 1;
+    s.FileType = 1;
+    rm::SetText(s.Dec_imagePath, picture);
+    s.Dec_X = x;
+    s.Dec_Y = y;
+    s.Dec_Width = w;
+    s.Dec_Height = h;
+    if (url)
+        rm::SetText(s.Dec_URL, url);
+    return s;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -151,17 +168,9 @@ int main(int argc, char** argv)
         ctx.wizardHeight = 0;
     }
     {
-        rm::CustomSettings s = Base();
+        rm::CustomSettings s = Decorated(red, 16, 16, 80, 60, "landing.html");
         s.SwfType = 1;
         s.IsAutoPlay = 0;
-        s.IsDecorate = 1;
-        s.FileType = 1;
-        rm::SetText(s.Dec_imagePath, red);
-        s.Dec_X = 16;
-        s.Dec_Y = 16;
-        s.Dec_Width = 80;
-        s.Dec_Height = 60;
-        rm::SetText(s.Dec_URL, "landing.html");
         rm::SetText(s.PlayerSkinPath, "Classic_h32");
         ok &= output("t1_deco", s,
                      {{"type", 1}, {"controls", true}, {"autoPlay", false},
@@ -170,16 +179,9 @@ int main(int argc, char** argv)
     {
         // A 4:3 picture in a wide rectangle: it is stretched to the rectangle, as the wizard
         // shows it, not letterboxed inside it.
-        rm::CustomSettings s = Base();
+        rm::CustomSettings s = Decorated(red, 60, 100, 200, 40);
         s.SwfType = 1;
         s.IsAutoPlay = 0;
-        s.IsDecorate = 1;
-        s.FileType = 1;
-        rm::SetText(s.Dec_imagePath, red);
-        s.Dec_X = 60;
-        s.Dec_Y = 100;
-        s.Dec_Width = 200;
-        s.Dec_Height = 40;
         rm::SetText(s.PlayerSkinPath, "Classic_h32");
         ok &= output("t1_deco_wide", s,
                      {{"type", 1}, {"controls", true}, {"autoPlay", false},
@@ -211,20 +213,13 @@ int main(int argc, char** argv)
     }
     {
         // A decoration picture the player loads from beside itself by its (awkward) name.
-        rm::CustomSettings s = Base();
-        s.IsAutoPlay = 0;
-        s.IsDecorate = 1;
-        s.FileType = 1;
         rmtest::FixtureSpec gif = JpegSpec(80, 60, "color=c=red:s={w}x{h}:r={r}:d={d}");
         gif.container = "gif";
         gif.videoCodec = "gif";
         const QString logo = out + "logo #1 100%.gif";
         ok &= Make(logo, gif);
-        rm::SetText(s.Dec_imagePath, logo);
-        s.Dec_X = 16;
-        s.Dec_Y = 16;
-        s.Dec_Width = 80;
-        s.Dec_Height = 60;
+        rm::CustomSettings s = Decorated(logo, 16, 16, 80, 60);
+        s.IsAutoPlay = 0;
         ok &= output("t2_deco_gif", s, {{"type", 2}, {"controls", true}, {"autoPlay", false},
                                         {"deco", QJsonArray{16, 16, 80, 60}}});
     }
@@ -239,18 +234,10 @@ int main(int argc, char** argv)
             "\x01 HTTP://127.0.0.1:9/landing.html\t"};
         int n = 0;
         for (const char* link : links) {
-            rm::CustomSettings s = Base();
+            rm::CustomSettings s = Decorated(red, 10, 10, 80, 60, link);
             s.Width = 160;
             s.Height = 120;
             s.IsHideAll = 1;
-            s.IsDecorate = 1;
-            s.FileType = 1;
-            rm::SetText(s.Dec_imagePath, red);
-            s.Dec_X = 10;
-            s.Dec_Y = 10;
-            s.Dec_Width = 80;
-            s.Dec_Height = 60;
-            rm::SetText(s.Dec_URL, link);
             const bool opens = std::string(link).find("landing") != std::string::npos;
             ok &= output(QString("link_%1").arg(n++), s,
                          {{"type", 2}, {"controls", false}, {"autoPlay", true}, {"link", link},
