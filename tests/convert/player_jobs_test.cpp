@@ -48,16 +48,7 @@ QString TestDir()
 
 rmtest::FixtureSpec Flv()
 {
-    rmtest::FixtureSpec f;
-    f.container = "flv";
-    f.videoCodec = "flv";
-    f.audioCodec = "libmp3lame";
-    f.sampleRate = 22050;
-    f.channels = 1;
-    f.width = 160;
-    f.height = 120;
-    f.seconds = 1.0;
-    return f;
+    return rmtest::FlvFixtureSpec(160, 120, 1.0);
 }
 
 } // namespace
@@ -290,14 +281,7 @@ TEST(PlayerJobRecords, ExtremeRecordsScaleWithoutOverflow)
     const QString dir = TestDir() + "extreme/";
     QDir().mkpath(dir);
     ASSERT_EQ(rmtest::MakeMediaFixture((dir + "x.flv").toStdString(), [] {
-        rmtest::FixtureSpec f;
-        f.container = "flv";
-        f.videoCodec = "flv";
-        f.audioCodec = "";
-        f.width = 160;
-        f.height = 120;
-        f.seconds = 0.4;
-        return f;
+        return rmtest::FlvFixtureSpec(160, 120, 0.4, false);
     }()), "");
     s.Width = 160;
     s.Height = 120;

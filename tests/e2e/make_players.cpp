@@ -20,15 +20,7 @@ namespace {
 
 rmtest::FixtureSpec FlvSpec(double seconds, const std::string& source = {})
 {
-    rmtest::FixtureSpec f;
-    f.container = "flv";
-    f.videoCodec = "flv";
-    f.audioCodec = "libmp3lame";
-    f.sampleRate = 22050;
-    f.channels = 1;
-    f.width = 320;
-    f.height = 240;
-    f.seconds = seconds;
+    rmtest::FixtureSpec f = rmtest::FlvFixtureSpec(320, 240, seconds);
     f.gop = 25;
     f.videoBitrate = 400000;
     if (!source.empty())

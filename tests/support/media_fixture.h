@@ -26,6 +26,22 @@ struct FixtureSpec {
     int videoBitrate = 0;              // bit/s, 0: encoder default
 };
 
+// A Flash video as the player maker takes it: Sorenson video and, with sound, mono MP3 at
+// 22,050 Hz (the rates FLV keeps).
+inline FixtureSpec FlvFixtureSpec(int width, int height, double seconds, bool sound = true)
+{
+    FixtureSpec f;
+    f.container = "flv";
+    f.videoCodec = "flv";
+    f.audioCodec = sound ? "libmp3lame" : "";
+    f.sampleRate = 22050;
+    f.channels = 1;
+    f.width = width;
+    f.height = height;
+    f.seconds = seconds;
+    return f;
+}
+
 // Writes the file. Returns "" on success, otherwise a readable error.
 std::string MakeMediaFixture(const std::string& path, const FixtureSpec& spec = {});
 

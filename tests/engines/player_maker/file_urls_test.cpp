@@ -42,13 +42,7 @@ TEST(PlayerFileUrls, VideoThumbnailAndPlaylistMembersAreNamedByTheirUrls)
     const fs::path dir = fs::path(rmtest::FixtureDir()) / "PlayerFileUrls";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    rmtest::FixtureSpec spec;
-    spec.container = "flv";
-    spec.videoCodec = "flv";
-    spec.audioCodec = "";
-    spec.width = 160;
-    spec.height = 120;
-    spec.seconds = 0.5;
+    const rmtest::FixtureSpec spec = rmtest::FlvFixtureSpec(160, 120, 0.5, false);
     const char* const members[] = {"Episode #3", "100% done", "tab\there"};
     for (const char* m : members)
         ASSERT_EQ(rmtest::MakeMediaFixture((dir / (std::string(m) + ".flv")).string(), spec), "");

@@ -25,15 +25,9 @@ namespace {
 
 rmtest::FixtureSpec Flv(double seconds, const std::string& audio = "libmp3lame", int rate = 22050)
 {
-    rmtest::FixtureSpec f;
-    f.container = "flv";
-    f.videoCodec = "flv";
+    rmtest::FixtureSpec f = rmtest::FlvFixtureSpec(176, 144, seconds);
     f.audioCodec = audio;
     f.sampleRate = rate;
-    f.channels = 1;
-    f.width = 176;
-    f.height = 144;
-    f.seconds = seconds;
     f.gop = 10;
     return f;
 }
