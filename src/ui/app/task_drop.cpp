@@ -118,6 +118,9 @@ QString DropIndicator::Text() const
 
 void DropIndicator::ShowFor(const QRect& listArea, int landingY, int count)
 {
+    // Called on every move of the drag: a repaint (of the list under it too) only on a change.
+    if (isVisible() && geometry() == listArea && m_landingY == landingY && m_count == count)
+        return;
     m_count = count;
     setGeometry(listArea);
     m_landingY = landingY;

@@ -157,17 +157,21 @@ void SkinPanel::mouseMoveEvent(QMouseEvent* e)
     QWidget* win = window();
     if (!m_pressed && !m_dragging) {
         const Qt::Edges edges = ResizeEdgesAt(mapTo(win, e->position().toPoint()));
-        const bool horizontal = edges & (Qt::LeftEdge | Qt::RightEdge);
-        const bool vertical = edges & (Qt::TopEdge | Qt::BottomEdge);
-        const bool mainDiagonal = edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge);
-        if (horizontal && vertical)
-            setCursor(mainDiagonal ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
-        else if (horizontal)
-            setCursor(Qt::SizeHorCursor);
-        else if (vertical)
-            setCursor(Qt::SizeVerCursor);
-        else
-            unsetCursor();
+        // The cursor changes only where the edge under the mouse does, not on every move.
+        if (edges != m_cursorEdges) {
+            m_cursorEdges = edges;
+            const bool horizontal = edges & (Qt::LeftEdge | Qt::RightEdge);
+            const bool vertical = edges & (Qt::TopEdge | Qt::BottomEdge);
+            const bool mainDiagonal = edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge);
+            if (horizontal && vertical)
+                setCursor(mainDiagonal ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+            else if (horizontal)
+                setCursor(Qt::SizeHorCursor);
+            else if (vertical)
+                setCursor(Qt::SizeVerCursor);
+            else
+                unsetCursor();
+        }
     }
     if (m_pressed && !m_dragging) {
         if ((e->globalPosition().toPoint() - m_pressGlobal).manhattanLength() < QApplication::startDragDistance()) {

@@ -42,6 +42,7 @@ private:
     Qt::Edges ResizeEdgesAt(const QPoint& inWindow) const;
     QPixmap m_picture;
     Seams m_columnSeams, m_rowSeams;
+    Qt::Edges m_cursorEdges;  // the edges the cursor was last set for
     bool m_pressed = false;
     bool m_dragging = false;
     Qt::MouseButton m_pressButton = Qt::NoButton;
