@@ -37,15 +37,16 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
     // Scaling is the filter thread's heaviest step; two slice threads keep it from being the
     // pipeline's slowest stage on a two-core machine.
     target.ScaleThreads = 2;
-    std::string desc = VideoFilterDescription(ps, src, target);
+    std::string desc;
+    if (m_job->IsThumbnail) {
+        // The choice is made first, among whole (deinterlaced) pictures.
+        desc = DeinterlaceDescription(src);
+        desc += desc.empty() ? "thumbnail=n=30," : ",thumbnail=n=30,";
+        src.Interlaced = false;
+    }
+    desc += VideoFilterDescription(ps, src, target);
     desc += ",format=";
     desc += av_get_pix_fmt_name(m_pixfmt);
-    if (m_job->IsThumbnail) {
-        // The choice is made among whole (deinterlaced) pictures.
-        const std::string deint = DeinterlaceDescription(src);
-        desc = deint.empty() ? "thumbnail=n=30," + desc
-                             : deint + ",thumbnail=n=30" + desc.substr(deint.size());
-    }
     if (ConfigureFilterChain(m_vgraph, m_vsrc, m_vsink, desc) < 0)
         return -1;
     m_vgW = f->width;

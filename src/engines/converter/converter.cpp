@@ -11,6 +11,7 @@
 // complete and readable; the first error stops all three stages and removes the temporary file.
 
 #include "engines/converter/conversion.h"
+#include "engines/converter/filter_chain_internal.h"
 
 namespace rm::converter {
 
@@ -84,8 +85,7 @@ int StreamRotation(const AVStream* st)
 // Whether a stream's header says its pictures are interlaced.
 bool StreamSaysInterlaced(const AVStream* st)
 {
-    AVFieldOrder o = st->codecpar->field_order;
-    return o == AV_FIELD_TT || o == AV_FIELD_BB || o == AV_FIELD_TB || o == AV_FIELD_BT;
+    return FieldOrderSaysInterlaced(st->codecpar->field_order);
 }
 
 // A decoded picture as a player shows it: the pixel shape the container declares wins over the
@@ -95,11 +95,7 @@ void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f)
 {
     AVRational sar = av_guess_sample_aspect_ratio(ic, st, f);
     f->sample_aspect_ratio = (sar.num > 0 && sar.den > 0) ? sar : AVRational{1, 1};
-    if (!f->interlaced_frame && StreamSaysInterlaced(st) && FieldOrderFromContainer(st->codecpar->codec_id)) {
-        f->interlaced_frame = 1;
-        AVFieldOrder o = st->codecpar->field_order;
-        f->top_field_first = (o == AV_FIELD_TT || o == AV_FIELD_TB) ? 1 : 0;
-    }
+    TakeHeaderFieldOrder(f, st->codecpar->field_order, st->codecpar->codec_id);
 }
 
 // Seconds as the task list shows lengths: "%02d:%02d:%02d".

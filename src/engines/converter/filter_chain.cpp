@@ -1,8 +1,10 @@
 #include "engines/converter/filter_chain_internal.h"
+#include "engines/converter/filter_graph.h"
 
 #include <cerrno>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
@@ -33,6 +35,20 @@ int ConfigureFilterChain(AVFilterGraph* graph, AVFilterContext* src, AVFilterCon
     if (err < 0)
         return err;
     return avfilter_graph_config(graph, nullptr);
+}
+
+bool FieldOrderSaysInterlaced(int fieldOrder)
+{
+    return fieldOrder == AV_FIELD_TT || fieldOrder == AV_FIELD_BB || fieldOrder == AV_FIELD_TB ||
+           fieldOrder == AV_FIELD_BT;
+}
+
+void TakeHeaderFieldOrder(AVFrame* f, int fieldOrder, int codecId)
+{
+    if (f->interlaced_frame || !FieldOrderSaysInterlaced(fieldOrder) || !FieldOrderFromContainer(codecId))
+        return;
+    f->interlaced_frame = 1;
+    f->top_field_first = (fieldOrder == AV_FIELD_TT || fieldOrder == AV_FIELD_TB) ? 1 : 0;
 }
 
 } // namespace rm::converter

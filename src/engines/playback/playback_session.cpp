@@ -1,4 +1,5 @@
 #include "engines/playback/playback_session.h"
+#include "engines/converter/filter_chain_internal.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -61,12 +62,7 @@ struct Decoder {
     {
         if (containerSar.num > 0 && containerSar.den > 0)
             f->sample_aspect_ratio = containerSar;
-        const bool tff = fieldOrder == AV_FIELD_TT || fieldOrder == AV_FIELD_TB;
-        if (!f->interlaced_frame && (tff || fieldOrder == AV_FIELD_BB || fieldOrder == AV_FIELD_BT) &&
-            rm::converter::FieldOrderFromContainer(codecId)) {
-            f->interlaced_frame = 1;
-            f->top_field_first = tff ? 1 : 0;
-        }
+        rm::converter::TakeHeaderFieldOrder(f, fieldOrder, codecId);
     }
 
     int64_t openCount = -1;
