@@ -264,7 +264,7 @@ struct ConverThread::Impl {
             // The members have their lines; the group's player and page get one only when they
             // could not be written.
             int32_t result = messages::kResultOk;
-            if (FinishSlidePlayer(s, group, slideLength) != player_maker::FPM_OK || !pictureCopied) {
+            if (!pictureCopied || FinishSlidePlayer(s, group, slideLength) != player_maker::FPM_OK) {
                 QFile::remove(swf);
                 out.playerFailed = true;
                 result = messages::kResultPlayerWriteFailed;

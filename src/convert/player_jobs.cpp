@@ -250,13 +250,13 @@ int MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString
     const bool pictureCopied = FillDecoration(s, g, QFileInfo(stem).path(), lengthSeconds);
     AddMedia(g, s.SwfType, stem, name, s.Width, s.Height);
     g->IsPreview = 0;
-    int rc = generateFLVPlayer(g);
-    freeFPMUIGroupOption(&g);
-    if (rc == FPM_OK && !pictureCopied) {
-        // A player without the picture it shows is not the player asked for.
+    // A player without the picture it shows is not the player asked for: none is made.
+    int rc = FPM_ERR_WRITE;
+    if (pictureCopied)
+        rc = generateFLVPlayer(g);
+    else
         QFile::remove(swf);
-        rc = FPM_ERR_WRITE;
-    }
+    freeFPMUIGroupOption(&g);
     return rc;
 }
 

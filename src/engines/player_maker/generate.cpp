@@ -441,9 +441,8 @@ std::string decorationJson(const FPMUIOverlayADOption& d, const std::string& swf
 
 // The SWF is written under a temporary name that goes with a failed writer, so a failure
 // leaves no file to remove.
-int fail(int code, const std::string& why, const std::string& swfPath)
+int fail(int code, const std::string& why)
 {
-    (void)swfPath;
     setLastGenerateError(why);
     return code;
 }
@@ -453,12 +452,12 @@ int fail(int code, const std::string& why, const std::string& swfPath)
 int generateFLVPlayer(FPMUIGroupOption* group)
 {
     if (!group || !group->Player)
-        return fail(FPM_ERR_ARGUMENT, "no group or player option", {});
+        return fail(FPM_ERR_ARGUMENT, "no group or player option");
     const std::string swfPath = text(group->SwfPath);
     if (swfPath.empty())
-        return fail(FPM_ERR_ARGUMENT, "no SWF path", {});
+        return fail(FPM_ERR_ARGUMENT, "no SWF path");
     if (!group->MediaList)
-        return fail(FPM_ERR_ARGUMENT, "no video in the group", swfPath);
+        return fail(FPM_ERR_ARGUMENT, "no video in the group");
     const FPMUIPlayerOption& p = *group->Player;
     const int type = group->Generate && group->Generate->SwfType == 1 ? 1 : 2;
     const std::string prefix = filePrefixPath();
@@ -470,7 +469,7 @@ int generateFLVPlayer(FPMUIGroupOption* group)
     std::string err;
     const std::string runtimePath = prefix + "templates/player.swf";
     if (!swf::ReadFile(runtimePath, runtimeFile) || !swf::ReadSwf(runtimeFile, version, runtime, err))
-        return fail(FPM_ERR_RUNTIME, "cannot read the player runtime " + runtimePath + " " + err, swfPath);
+        return fail(FPM_ERR_RUNTIME, "cannot read the player runtime " + runtimePath + " " + err);
 
     const FPMUIMediaOption& first = *group->MediaList;
     int W = p.Width > 0 ? p.Width : (first.Width > 0 ? first.Width : 320);
@@ -500,7 +499,7 @@ int generateFLVPlayer(FPMUIGroupOption* group)
                 fps = timeline.fps;
             }
         } else if (!fs::exists(text(first.VideoFile))) {
-            return fail(FPM_ERR_MEDIA, why, swfPath);
+            return fail(FPM_ERR_MEDIA, why);
         }
         // A file that cannot be embedded is played from beside the SWF instead.
     }
@@ -657,11 +656,10 @@ int generateFLVPlayer(FPMUIGroupOption* group)
     out.Tag(swf::SymbolClass, swf::MakeSymbolClass(symbols));
     out.Tag(swf::ShowFrame, {});
     if (!videoError.empty() && out.ok())
-        return fail(FPM_ERR_MEDIA, videoError, swfPath);  // the FLV changed or went while being read
+        return fail(FPM_ERR_MEDIA, videoError);  // the FLV changed or went while being read
     if (!out.Finish()) {
         const int err = out.Error();
-        return fail(FPM_ERR_WRITE, "cannot write " + swfPath + (err ? std::string(": ") + std::strerror(err) : ""),
-                    swfPath);
+        return fail(FPM_ERR_WRITE, "cannot write " + swfPath + (err ? std::string(": ") + std::strerror(err) : ""));
     }
     setLastGenerateError({});
     return FPM_OK;

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 namespace rm::player_maker::swf {
@@ -254,42 +252,6 @@ Bytes MakeSymbolClass(const std::vector<SymbolEntry>& entries)
     return w.data();
 }
 
-Bytes BuildSwf(uint8_t version, int widthPx, int heightPx, double fps, uint16_t frameCount,
-               const Bytes& tagStream, bool compress)
-{
-    Writer body;
-    body.rect(0, widthPx * 20, 0, heightPx * 20);
-    if (fps <= 0)
-        fps = 25;
-    uint16_t rate = static_cast<uint16_t>(std::min(255.0, fps) * 256.0 + 0.5);
-    body.u16(rate);  // 8.8 fixed point, little-endian
-    body.u16(frameCount);
-    body.bytes(tagStream);
-    body.tag(End, {});
-    Bytes& b = body.data();
-
-    Writer out;
-    out.u8(compress ? 'C' : 'F');
-    out.u8('W');
-    out.u8('S');
-    out.u8(version);
-    out.u32(static_cast<uint32_t>(b.size() + 8));
-    if (!compress) {
-        out.bytes(b);
-        return out.data();
-    }
-    uLongf cap = compressBound(b.size());
-    Bytes z(cap);
-    // A small player is squeezed hard; a large one is mostly video that zlib barely shrinks, where
-    // the fastest level costs under 1% in size and saves most of the time.
-    const int level = b.size() < (1u << 20) ? 9 : 1;
-    if (compress2(z.data(), &cap, b.data(), b.size(), level) != Z_OK)
-        return {};
-    z.resize(cap);
-    out.bytes(z);
-    return out.data();
-}
-
 bool ReadFile(const std::string& path, Bytes& out)
 {
     std::ifstream f(path, std::ios::binary);
@@ -304,12 +266,6 @@ bool ReadFile(const std::string& path, Bytes& out)
     if (n > 0 && !f.read(reinterpret_cast<char*>(out.data()), n))
         return false;
     return true;
-}
-
-bool WriteFileAtomic(const std::string& path, const Bytes& data)
-{
-    rm::files::AtomicOutput out(path);
-    return out.IsOpen() && out.Write(data.data(), data.size()) && out.Commit();
 }
 
 } // namespace rm::player_maker::swf

@@ -102,13 +102,6 @@ bool ReadSwf(const Bytes& file, uint8_t& version, std::vector<Tag>& tags, std::s
 std::vector<SymbolEntry> ParseSymbolClass(const Bytes& body);
 Bytes MakeSymbolClass(const std::vector<SymbolEntry>& entries);
 
-// Header + tags as one compressed SWF file.
-Bytes BuildSwf(uint8_t version, int widthPx, int heightPx, double fps, uint16_t frameCount,
-               const Bytes& tagStream, bool compress);
-
 bool ReadFile(const std::string& path, Bytes& out);
-// Writes through a temporary file and renames, so a failure never leaves a partial file (nor a
-// kill, nor a power cut: the data is on disk before the file takes its name).
-bool WriteFileAtomic(const std::string& path, const Bytes& data);
 
 } // namespace rm::player_maker::swf
