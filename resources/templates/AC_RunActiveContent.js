@@ -4,16 +4,23 @@
 // pairs are sorted the way Flash embedding markup always sorted them: object attributes, movie
 // parameters and embed attributes. 'src' and 'movie' name the movie without its ".swf".
 //
-// No current browser has the Flash plug-in, so when none is present this script also loads the
-// Ruffle emulator, which replaces the written <embed>/<object> with a player of its own:
-// "ruffle/ruffle.js" beside the page when it exists there, otherwise Ruffle's public copy.
+// No current browser has the Flash plug-in. Without one:
+// - a page that names a 'video' the browser plays itself (H.264 in MP4, which the emulator
+//   cannot decode) gets a <video> element with the 'poster' picture;
+// - otherwise the script loads the Ruffle emulator, which replaces the written <embed>/<object>
+//   with a player of its own: "ruffle/ruffle.js" beside the page, then one folder up (a
+//   web-ready output folder), then Ruffle's public copy;
+// - a page opened from file:// (where the emulator cannot fetch its parts), or one for which no
+//   emulator loads, shows its 'poster' with a message instead of a dead placeholder.
 (function () {
     'use strict';
 
     var FLASH_CLASSID = 'clsid:d27cdb6e-ae6d-11cf-96b8-444553540000';
     var FLASH_MIME = 'application/x-shockwave-flash';
-    var RUFFLE_BESIDE_PAGE = 'ruffle/ruffle.js';
-    var RUFFLE_PUBLIC = 'https://unpkg.com/@ruffle-rs/ruffle';
+    var RUFFLE_SOURCES = ['ruffle/ruffle.js', '../ruffle/ruffle.js', 'https://unpkg.com/@ruffle-rs/ruffle'];
+    var NO_PLAYER_MESSAGE = 'This page plays when it is opened through a web server. In Reelmaker, use Watch result.';
+    // Pairs for the page itself, never passed to the Flash markup.
+    var PAGE_KEYS = ['video', 'poster', 'autoplay'];
 
     // Names that go on both the object and the embed element.
     var SHARED_ATTRIBUTES = ['width', 'height', 'align', 'vspace', 'hspace', 'class', 'title',
@@ -49,7 +56,7 @@
             var name = String(args[i]);
             var value = String(args[i + 1]);
             var key = name.toLowerCase();
-            if (!isAttributeName(name) || key === 'classid')
+            if (!isAttributeName(name) || key === 'classid' || PAGE_KEYS.indexOf(key) >= 0)
                 continue;
             if (key === 'src' || key === 'movie') {
                 value = withExtension(value, ext);
@@ -119,6 +126,7 @@
     }
 
     var ruffleRequested = false;
+    var ruffleFailed = [];  // called when no copy of the emulator could be loaded
 
     function loadScript(src, onError) {
         var script = document.createElement('script');
@@ -129,7 +137,8 @@
         (document.head || document.getElementsByTagName('head')[0] || document.documentElement).appendChild(script);
     }
 
-    function loadRuffle() {
+    function loadRuffle(onFail) {
+        ruffleFailed.push(onFail);
         if (ruffleRequested)
             return;
         ruffleRequested = true;
@@ -141,9 +150,63 @@
         if (config.logLevel === undefined)
             config.logLevel = 'warn';
         window.RufflePlayer.config = config;
-        loadScript(RUFFLE_BESIDE_PAGE, function () {
-            loadScript(RUFFLE_PUBLIC, null);
-        });
+        var next = 0;
+        (function tryNext() {
+            if (next >= RUFFLE_SOURCES.length) {
+                for (var i = 0; i < ruffleFailed.length; i++)
+                    ruffleFailed[i]();
+                return;
+            }
+            loadScript(RUFFLE_SOURCES[next++], tryNext);
+        })();
+    }
+
+    function pageValues(args) {
+        var v = { width: '', height: '', bgcolor: '', video: '', poster: '', autoplay: false };
+        for (var i = 0; i + 1 < args.length; i += 2) {
+            var key = String(args[i]).toLowerCase();
+            var value = String(args[i + 1]);
+            if (key === 'width' || key === 'height' || key === 'bgcolor' || key === 'video' || key === 'poster')
+                v[key] = value;
+            else if (key === 'autoplay')
+                v.autoplay = value === 'true';
+        }
+        return v;
+    }
+
+    function sizeStyle(v) {
+        var s = '';
+        if (/^[0-9]+$/.test(v.width))
+            s += 'width:' + v.width + 'px;';
+        if (/^[0-9]+$/.test(v.height))
+            s += 'height:' + v.height + 'px;';
+        if (/^#[0-9A-Fa-f]{6}$/.test(v.bgcolor))
+            s += 'background-color:' + v.bgcolor + ';';
+        return s;
+    }
+
+    function videoMarkup(v) {
+        var s = '<video class="rm-video" src="' + escapeAttribute(v.video) + '" controls preload="metadata"';
+        if (v.poster)
+            s += ' poster="' + escapeAttribute(v.poster) + '"';
+        if (/^[0-9]+$/.test(v.width))
+            s += ' width="' + v.width + '"';
+        if (/^[0-9]+$/.test(v.height))
+            s += ' height="' + v.height + '"';
+        if (v.autoplay)
+            s += ' autoplay';
+        return s + ' style="' + sizeStyle(v) + 'display:block"></video>';
+    }
+
+    function messageMarkup(v) {
+        var s = '<div class="rm-no-player" style="position:relative;display:inline-block;overflow:hidden;' +
+                sizeStyle(v) + '">';
+        if (v.poster)
+            s += '<img src="' + escapeAttribute(v.poster) + '" alt="" onerror="this.style.display=\'none\'"' +
+                 ' style="display:block;width:100%;height:100%;object-fit:contain" />';
+        return s + '<p style="position:absolute;left:0;right:0;bottom:0;margin:0;padding:8px;' +
+               'background:rgba(0,0,0,0.7);color:#fff;font:14px sans-serif;text-align:center">' +
+               escapeAttribute(NO_PLAYER_MESSAGE) + '</p></div>';
     }
 
     function write(html) {
@@ -156,10 +219,30 @@
         }
     }
 
+    var hosts = 0;
+
     window.AC_FL_RunContent = function () {
         var parts = sortArguments(arguments, '.swf');
-        write(markup(parts));
-        if (!hasFlashPlugin())
-            loadRuffle();
+        var page = pageValues(arguments);
+        if (hasFlashPlugin()) {
+            write(markup(parts));
+            return;
+        }
+        if (page.video) {
+            write(videoMarkup(page));
+            return;
+        }
+        var extension = window.RufflePlayer && (window.RufflePlayer.newest || window.RufflePlayer.sources);
+        if (location.protocol === 'file:' && !extension) {
+            write(messageMarkup(page));
+            return;
+        }
+        var id = 'rm-player-' + (++hosts);
+        write('<div id="' + id + '" style="display:inline-block">' + markup(parts) + '</div>');
+        loadRuffle(function () {
+            var host = document.getElementById(id);
+            if (host)
+                host.innerHTML = messageMarkup(page);
+        });
     };
 })();

@@ -54,6 +54,8 @@ const char kUsage[] =
     "      --swf-type 1|2          1 video inside the SWF, 2 SWF playing the FLV beside it\n"
     "      --no-flv --no-swf --no-html --no-thumbnail   leave that output out\n"
     "      --autoplay              the player starts playing by itself\n"
+    "      --web-ready             copy the Flash emulator into the output folder, so that the\n"
+    "                              folder plays wherever it is served (as the option does)\n"
     "      --player-skin NAME      player skin template (or None)\n"
     "      --transition NAME       transition effect template (or None)\n"
     "      --preloader NAME        preloader template (or None)\n"
@@ -72,6 +74,7 @@ struct Options {
     std::optional<std::pair<int, int>> size;
     std::optional<int> swfType;
     bool noFlv = false, noSwf = false, noHtml = false, noThumbnail = false, autoplay = false;
+    bool webReady = false;
     std::optional<std::string> playerSkin, transition, preloader;
     QStringList files;
 };
@@ -183,6 +186,8 @@ Options Parse(const std::vector<std::string>& args)
             o.noThumbnail = true;
         } else if (a == "--autoplay") {
             o.autoplay = true;
+        } else if (a == "--web-ready") {
+            o.webReady = true;
         } else if (a == "--player-skin") {
             o.playerSkin = value;
         } else if (a == "--transition") {
@@ -511,6 +516,7 @@ int RunConvert(const std::vector<std::string>& args)
     ConsoleSink sink(total, ::isatty(STDERR_FILENO) == 1);
     setup.sink = &sink;
     setup.player.programFolder = program;
+    setup.webReady = o.webReady || app.webReady;
 
     rm::TheConvertRun().cancel.store(0);
     g_interrupted.store(false);

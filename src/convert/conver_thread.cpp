@@ -13,7 +13,9 @@
 #include <xmmintrin.h>
 #endif
 
+#include "convert/file_copy.h"
 #include "convert/job_records.h"
+#include "model/app_settings.h"
 #include "convert/page_writer.h"
 #include "engines/converter/converter.h"
 #include "engines/messages/result_codes.h"
@@ -118,6 +120,7 @@ struct ConverThread::Impl {
     RunSetup setup;
     ConvertRunState& state;
     JobFolders folders;
+    bool ruffleCopied = false;  // the output folder holds the emulator (web-ready runs)
 
     Impl(RunSetup s, ConvertRunState& st) : setup(std::move(s)), state(st) {}
 
@@ -166,7 +169,8 @@ struct ConverThread::Impl {
             return messages::kResultPlayerWriteFailed;
         }
         out.playerName = name;
-        return PageStep(s, name) ? messages::kResultOk : messages::kResultPageWriteFailed;
+        return PageStep(s, name, stem + QLatin1Char('.') + ExtensionOf(s)) ? messages::kResultOk
+                                                                          : messages::kResultPageWriteFailed;
     }
 
     // After the conversion of a file, segment or merge group: its thumbnail, player and page.
@@ -280,13 +284,45 @@ struct ConverThread::Impl {
     }
 
     // The page of a written player, when the settings ask for one. False when it could not be
-    // written.
-    bool PageStep(const CustomSettings& s, const QString& name)
+    // written. video: the output the player plays (empty for a slide group's playlist).
+    bool PageStep(const CustomSettings& s, const QString& name, const QString& video = {})
     {
         if (!s.IsGeneralSwf || !s.IsGeneralHtml || name.isEmpty() || !FolderExists())
             return true;
-        return WritePlayerPage(folders.currentJobFolder, name, s.BackgrounColor.red, s.BackgrounColor.green,
-                               s.BackgrounColor.blue, s.Width, s.Height, setup.player.programFolder);
+        QString browserVideo;
+        if (!video.isEmpty() && !BrowserVideoFor(video, browserVideo))
+            return false;
+        if (!WritePlayerPage(folders.currentJobFolder, name, s.BackgrounColor.red, s.BackgrounColor.green,
+                             s.BackgrounColor.blue, s.Width, s.Height, setup.player.programFolder, browserVideo,
+                             s.IsAutoPlay != 0))
+            return false;
+        if (!setup.webReady || ruffleCopied)
+            return true;
+        const QString program = setup.player.programFolder.isEmpty() ? ProgramFolder() : setup.player.programFolder;
+        ruffleCopied = CopyRuffleFolder(program, folders.outputFolder);
+        return ruffleCopied;
+    }
+
+    // The emulator decodes H.264 badly or not at all (not from MP4; from FLV with frames lost),
+    // so such a video is played by the browser itself: an MP4 as it is, an H.264 FLV from an MP4
+    // copy of its streams beside it. False when that copy could not be written.
+    static bool BrowserVideoFor(const QString& video, QString& browserVideo)
+    {
+        const QFileInfo info(video);
+        const QString ext = info.suffix().toLower();
+        if (ext == QLatin1String("mp4") || ext == QLatin1String("m4v")) {
+            browserVideo = info.fileName();
+            return true;
+        }
+        if (ext != QLatin1String("flv") || !info.isFile())
+            return true;
+        const QString mp4 = info.path() + u'/' + info.completeBaseName() + QStringLiteral(".mp4");
+        const int32_t rc = converter::remuxH264ToMp4(video.toUtf8().constData(), mp4.toUtf8().constData());
+        if (rc < 0)
+            return false;
+        if (rc == 1)
+            browserVideo = QFileInfo(mp4).fileName();
+        return true;
     }
 
     void CleanUpStep(const CustomSettings& s, const TaskOutputs& out)

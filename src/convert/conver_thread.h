@@ -48,6 +48,7 @@ struct RunSetup {
     RunSnapshot snapshot;            // the checked rows (TaskTree::takeRunSnapshot)
     MessageSink* sink = nullptr;     // receiver of the worker's and the engine's messages
     PlayerJobContext player;         // program folder, wizard height, preview size
+    bool webReady = false;           // copy the emulator into the output folder beside the jobs
 };
 
 class ConverThread : public QThread {

@@ -10,4 +10,11 @@ namespace rm {
 // written whole; dest is then left as it was.
 bool CopyFileAtomically(const QString& source, const QString& dest);
 
+// Makes outputFolder + "ruffle/" a copy of the files of programFolder + "ruffle/" (the emulator
+// the pages load one folder up), so the output folder plays wherever it is served. The copy is
+// made in a hidden folder beside it and renamed when whole, so a "ruffle" folder holding
+// "ruffle.js" is complete and is used as it is. False when the program folder has no emulator
+// or the copy could not be made (a "ruffle" folder without "ruffle.js" is not touched).
+bool CopyRuffleFolder(const QString& programFolder, const QString& outputFolder);
+
 } // namespace rm

@@ -35,12 +35,6 @@ bool PutOutputPath(ConvertJob* job, const QString& path)
     return true;
 }
 
-QString ExtensionOf(const CustomSettings& s)
-{
-    QString ext = TextOf(s.FileExt);
-    return ext.isEmpty() ? QStringLiteral("flv") : ext;
-}
-
 // The path without its extension: everything from the last "." of the file name on.
 QString StemOf(const QString& path)
 {
@@ -50,6 +44,12 @@ QString StemOf(const QString& path)
 }
 
 } // namespace
+
+QString ExtensionOf(const CustomSettings& s)
+{
+    QString ext = TextOf(s.FileExt);
+    return ext.isEmpty() ? QStringLiteral("flv") : ext;
+}
 
 QString JobTimeStamp(const QDateTime& when)
 {

@@ -11,6 +11,9 @@
 
 namespace rm {
 
+// The extension of the outputs the settings make, without the dot ("flv" when none is set).
+QString ExtensionOf(const CustomSettings& s);
+
 // The run's folders (owned by the worker). Both end with the native separator.
 struct JobFolders {
     QString outputFolder;      // the application's output folder, with a trailing separator

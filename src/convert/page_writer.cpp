@@ -95,6 +95,8 @@ bool CreateHtmlPlayingSWF::SetSwfName(const QString& swfName) { m_swfName = swfN
 bool CreateHtmlPlayingSWF::SetWidth(int32_t width) { m_width = width; return true; }
 bool CreateHtmlPlayingSWF::SetHeight(int32_t height) { m_height = height; return true; }
 bool CreateHtmlPlayingSWF::SetBackgroundColor(const QString& colour) { m_backgroundColor = colour; return true; }
+void CreateHtmlPlayingSWF::SetBrowserVideo(const QString& videoFile) { m_videoFile = videoFile; }
+void CreateHtmlPlayingSWF::SetAutoPlay(bool autoPlay) { m_autoPlay = autoPlay; }
 
 QStringList CreateHtmlPlayingSWF::PageLines() const
 {
@@ -112,6 +114,14 @@ QStringList CreateHtmlPlayingSWF::PageLines() const
     const QString idHtml = HtmlEscape(IdText(m_swfName));
     const QString nameJs = JsStringEscape(m_swfName);
     const QString nameHtml = HtmlEscape(m_swfName);
+
+    // The page's own pairs: the thumbnail, and for a video the emulator cannot decode, the file
+    // the browser plays itself.
+    QString videoPairs;
+    if (!m_videoFile.isEmpty())
+        videoPairs = QStringLiteral(", 'video', '") + JsStringEscape(UrlPathEscape(m_videoFile)) + QStringLiteral("'");
+    if (m_autoPlay)
+        videoPairs += QStringLiteral(", 'autoplay', 'true'");
 
     QStringList l;
     l << QStringLiteral("<html xmlns=\"%1\" xml:lang=\"zh_cn\" lang=\"zh_cn\">").arg(QLatin1String(kXhtmlNamespace))
@@ -146,7 +156,8 @@ QStringList CreateHtmlPlayingSWF::PageLines() const
       << QStringLiteral(" 'allowFullScreen', 'true',")
       << QStringLiteral(" 'allowScriptAccess','sameDomain',")
       << QStringLiteral(" 'movie', '") + urlJs + QStringLiteral("',")
-      << QStringLiteral(" 'salign', ''); //end AC code")
+      << QStringLiteral(" 'salign', '', 'poster', '") + JsStringEscape(UrlPathEscape(m_swfName + QStringLiteral(".jpg")))
+             + QStringLiteral("'") + videoPairs + QStringLiteral("); //end AC code")
       << QStringLiteral("}</script>")
       << QStringLiteral("<noscript>")
       << QStringLiteral("<object classid=\"clsid:d27cdb6e-ae6d-11cf-96b8-444553540000\" codebase=\"") + HtmlEscape(cab)
@@ -184,9 +195,12 @@ int CreateHtmlPlayingSWF::WritePage(const QString& filePath) const
 }
 
 bool WritePlayerPage(const QString& jobFolder, const QString& name, int red, int green, int blue,
-                     int32_t width, int32_t height, const QString& programFolder)
+                     int32_t width, int32_t height, const QString& programFolder,
+                     const QString& browserVideo, bool autoPlay)
 {
     CreateHtmlPlayingSWF page;
+    page.SetBrowserVideo(browserVideo);
+    page.SetAutoPlay(autoPlay);
     page.SetTitle(name);
     page.SetSwfName(name);
     page.SetBackgroundColor(ColourText(red, green, blue));

@@ -19,6 +19,10 @@ public:
     bool SetWidth(int32_t width);
     bool SetHeight(int32_t height);
     bool SetBackgroundColor(const QString& colour);  // six lower-case hex digits, e.g. "ff8000"
+    // A video file beside the page that browsers without Flash play with their own <video>
+    // element (H.264 the emulator cannot decode); empty: the SWF plays everywhere.
+    void SetBrowserVideo(const QString& videoFile);
+    void SetAutoPlay(bool autoPlay);  // the <video> starts by itself, as the player would
 
     // Fills the template and writes the page (UTF-8, CR LF after every line). Returns 1, or 0
     // when the page could not be made or written.
@@ -33,6 +37,8 @@ private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     QString m_backgroundColor;
+    QString m_videoFile;
+    bool m_autoPlay = false;
 };
 
 // "%02x%02x%02x" of the three components (each clamped to 0..255).
@@ -44,8 +50,10 @@ QString ColourText(int red, int green, int blue);
 // Both files are written under temporary names and renamed when complete. Returns whether the
 // page was written: false also when the script could not be copied (no page is written then); a
 // program folder without the script is not an error (the page then says so in the browser).
+// browserVideo and autoPlay: see SetBrowserVideo and SetAutoPlay.
 bool WritePlayerPage(const QString& jobFolder, const QString& name, int red, int green, int blue,
-                     int32_t width, int32_t height, const QString& programFolder = {});
+                     int32_t width, int32_t height, const QString& programFolder = {},
+                     const QString& browserVideo = {}, bool autoPlay = false);
 
 // The escapes the page uses, exposed for tests.
 QString HtmlEscape(const QString& text);         // text and attribute values (& < > " ')

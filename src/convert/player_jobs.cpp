@@ -1,6 +1,7 @@
 #include "convert/player_jobs.h"
 
 #include "convert/file_copy.h"
+#include "convert/job_records.h"
 #include "model/custom_settings.h"
 
 #include <QCoreApplication>
@@ -74,14 +75,15 @@ void FillCredit(FPMUIInsertAdOption& c, const char* image, const char* textConte
 }
 
 void AddMedia(FPMUIGroupOption* group, int swfType, const QString& stem, const QString& name,
-              int width, int height)
+              const QString& videoExt, int width, int height)
 {
     FPMUIMediaOption* m = nullptr;
     if (createFPMUIMediaOption(group, &m) != 0 || !m)
         return;
-    // Type 1 reads the FLV while generating; type 2 loads it from beside the SWF.
+    // Type 1 reads the FLV while generating; type 2 loads it from beside the SWF. Either way it
+    // is the file the run wrote, whatever the profile's extension.
     const QString base = swfType == 1 ? stem : name;
-    copyFPMText(m->VideoFile, Std(base + ".flv"));
+    copyFPMText(m->VideoFile, Std(base + QLatin1Char('.') + videoExt));
     copyFPMText(m->PictureFile, Std(base + ".jpg"));
     copyFPMText(m->Title, Std(name));
     m->Width = width;
@@ -248,7 +250,7 @@ int MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString
     FPMUIGroupOption* g = StartGroup(swf);
     FillCommonPlayerPart(s, g, false, ctx);
     const bool pictureCopied = FillDecoration(s, g, QFileInfo(stem).path(), lengthSeconds);
-    AddMedia(g, s.SwfType, stem, name, s.Width, s.Height);
+    AddMedia(g, s.SwfType, stem, name, ExtensionOf(s), s.Width, s.Height);
     g->IsPreview = 0;
     // A player without the picture it shows is not the player asked for: none is made.
     int rc = FPM_ERR_WRITE;
@@ -278,7 +280,7 @@ void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QSt
                    FPMUIGroupOption* group)
 {
     if (group)
-        AddMedia(group, s.SwfType, memberStem, memberName, s.Width, s.Height);
+        AddMedia(group, s.SwfType, memberStem, memberName, ExtensionOf(s), s.Width, s.Height);
 }
 
 int FinishSlidePlayer(const CustomSettings& s, FPMUIGroupOption* group, int totalLengthSeconds)

@@ -114,6 +114,12 @@ AppSettings LoadAppSettings(const QString& programFolder)
             const int v = autoUpdate.trimmed().toInt(&ok);
             s.autoUpdate = ok ? v : 1;
         }
+
+        // Off unless set: only empty and "0" mean off, like "AutoUpdate".
+        const QString webReady = key.ReadString(QStringLiteral("WebReady"));
+        if (IsUnsetValue(webReady))
+            key.WriteString(QStringLiteral("WebReady"), QStringLiteral("0"));
+        s.webReady = !IsUnsetValue(webReady);
     }
 
     const QString skin = open ? key.ReadString(QStringLiteral("Skin")) : QString();
@@ -142,6 +148,16 @@ void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString
         key.WriteString(QStringLiteral("AutoUpdate"), autoUpdateTicked ? QStringLiteral("1") : QStringLiteral("0"));
         key.WriteString(QStringLiteral("Skin"), themeFile);
     }
+    key.CloseKey();
+}
+
+void SaveWebReady(AppSettings& settings, bool ticked)
+{
+    settings.webReady = ticked;
+    RegistryKey key;
+    if (!key.OpenKey(RegistryKey::kSettingKey, true) && !key.CreateKey(RegistryKey::kSettingKey))
+        return;
+    key.WriteString(QStringLiteral("WebReady"), ticked ? QStringLiteral("1") : QStringLiteral("0"));
     key.CloseKey();
 }
 

@@ -17,6 +17,7 @@ struct AppSettings {
     int32_t autoUpdate = 0; // "AutoUpdate"; 0 off, anything else on
     QString themeFile;      // "Skin"; full path of the current theme file
     QString snapshotFormat; // ".jpg", ".bmp" or ".png"; empty means ".jpg"; not persisted
+    bool webReady = false;  // "WebReady"; runs copy the Flash emulator into the output folder
 };
 
 // The process-wide record (loaded by the main window; empty until then).
@@ -51,6 +52,9 @@ void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString
 
 // The main window's size, place and maximised state as it was closed last ("WindowPlace": the
 // window system's geometry record in base64). Empty when none is stored or it does not decode.
+// The options dialog's OK for "WebReady": "1"/"0" from its tick box (and the record's webReady).
+void SaveWebReady(AppSettings& settings, bool ticked);
+
 QByteArray LoadWindowPlace();
 void SaveWindowPlace(const QByteArray& place);
 

@@ -18,13 +18,14 @@ export function chromiumMissing() {
 
 const types = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
-  '.swf': 'application/x-shockwave-flash', '.flv': 'video/x-flv', '.jpg': 'image/jpeg',
+  '.swf': 'application/x-shockwave-flash', '.flv': 'video/x-flv', '.jpg': 'image/jpeg', '.mp4': 'video/mp4',
   '.json': 'application/json', '.png': 'image/png', '.css': 'text/css',
 };
 
-// Serves /ruffle/* from the npm package and everything else from root; extra pages (path ->
-// HTML text) are served from memory.
-export async function serve(root, pages = {}) {
+// Serves /ruffle/* from the npm package (unless options.ruffle is false: the folder as it is)
+// and everything else from root; extra pages (path -> HTML text) are served from memory.
+export async function serve(root, pages = {}, options = {}) {
+  const injectRuffle = options.ruffle !== false;
   const server = http.createServer((req, res) => {
     let url;
     try {
@@ -41,9 +42,10 @@ export async function serve(root, pages = {}) {
       return;
     }
     let file;
-    if (url.startsWith('/ruffle/')) file = path.join(rufflePath, url.slice(8));
+    const fromPackage = injectRuffle && url.startsWith('/ruffle/');
+    if (fromPackage) file = path.join(rufflePath, url.slice(8));
     else file = path.join(root, url);
-    const base = url.startsWith('/ruffle/') ? rufflePath : root;
+    const base = fromPackage ? rufflePath : root;
     if (!path.resolve(file).startsWith(path.resolve(base)) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
       res.writeHead(404);
       res.end('not found');

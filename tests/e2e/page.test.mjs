@@ -116,7 +116,7 @@ test('the page keeps a hostile name intact and plays with Ruffle beside it', { s
 test('without Ruffle beside the page it comes from its public address', { skip }, async () => {
   // Served one level down: nothing answers "ruffle/ruffle.js" next to the page. The public
   // address is answered from the npm package (no internet here).
-  const site = await serve(path.dirname(jobDir));
+  const site = await serve(path.dirname(jobDir), {}, { ruffle: false });
   let publicAsked = 0;
   const fromPackage = async (route) => {
     publicAsked++;
@@ -133,7 +133,9 @@ test('without Ruffle beside the page it comes from its public address', { skip }
     assert.deepEqual(seen.dialogs, []);
     await assertPlays(page, seen);
     assert.ok(publicAsked > 0, 'Ruffle was asked for at its public address');
-    assert.ok(seen.requests.some((u) => u.endsWith('/ruffle/ruffle.js')), 'the copy beside the page was tried first');
+    assert.ok(seen.requests.some((u) => u.endsWith('/ruffle/ruffle.js') && u !== `${site.base}/ruffle/ruffle.js`),
+      'the copy beside the page was tried first');
+    assert.ok(seen.requests.some((u) => u === `${site.base}/ruffle/ruffle.js`), 'then the one a folder up');
     await page.close();
   } finally {
     await closeSite(site);

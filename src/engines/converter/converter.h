@@ -124,4 +124,10 @@ void setLibraryLogging(bool verbose);
 // Frees a job, its inputs and the texts stored in them. Optional.
 void releaseMediaUIOption(ConvertJob* job);
 
+// Browsers play H.264 only from an MP4 container: copies the streams of an FLV holding H.264
+// video (and AAC or MP3 sound) into an MP4 at mp4Path, without re-encoding, written under a
+// temporary name and renamed when complete. Returns 1 when written, 0 when the file holds other
+// video (nothing written), -1 when it could not be read or written.
+int32_t remuxH264ToMp4(const char* flvPath, const char* mp4Path);
+
 } // namespace rm::converter

@@ -462,6 +462,7 @@ void TfrmMain::btnConvertClick()
     rm::RunSetup setup;
     setup.outputFolder = QDir::fromNativeSeparators(folder);
     setup.player.programFolder = ProgramFolder();
+    setup.webReady = TheAppSettings().webReady;
     // 3.
     rm::TheConvertRun().cancel.store(0);
     frmConvert->ResetProgress();

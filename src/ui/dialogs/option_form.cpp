@@ -52,6 +52,11 @@ TfrmOption::TfrmOption(QWidget* parent)
     isAutoUpdate = new QCheckBox(QStringLiteral("Auto Update"), tabGeneral);
     isAutoUpdate->setObjectName(QStringLiteral("isAutoUpdate"));
     isAutoUpdate->setGeometry(18, 92, 240, 24);
+    isWebReady = new QCheckBox(QStringLiteral("Web-ready output folders (copy the Flash player emulator)"), tabGeneral);
+    isWebReady->setObjectName(QStringLiteral("isWebReady"));
+    isWebReady->setToolTip(QStringLiteral("The pages of an output folder then play wherever the folder is "
+                                          "uploaded, without loading anything from other sites."));
+    isWebReady->setGeometry(18, 120, 380, 24);
 
     // Format page: snapshot folder and picture format.
     labPicPath = new QLabel(QStringLiteral("Snapshot Path :"), tabFormat);
@@ -158,6 +163,7 @@ void TfrmOption::FormShow()
         skin_cmb->addItem(it->name, it.key());
     selectSavedTheme();
     isAutoUpdate->setChecked(TheAppSettings().autoUpdate == 1);
+    isWebReady->setChecked(TheAppSettings().webReady);
     PicPath->setText(SnapshotFolder);
     for (int i = 0; i < 3; ++i)
         if (SnapshotFormat == QLatin1String(kFormatExtensions[i]))
@@ -229,6 +235,7 @@ void TfrmOption::btnOKClick()
     // Save: the theme on screen becomes the saved one, with the auto update switch.
     SavedThemePath = CurrentThemePath;
     SaveAppSettings(settings, isAutoUpdate->isChecked(), SavedThemePath);
+    SaveWebReady(settings, isWebReady->isChecked());
     accept();
 }
 

@@ -40,6 +40,7 @@ public:
     ImageButton* btnCancel = nullptr;
     ImageButton* btnClose = nullptr;
     QCheckBox* isAutoUpdate = nullptr;
+    QCheckBox* isWebReady = nullptr;
     QLabel* labSkin = nullptr;
     QComboBox* skin_cmb = nullptr;
     QLabel* labPicPath = nullptr;
