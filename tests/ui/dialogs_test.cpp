@@ -154,6 +154,36 @@ private slots:
         QCOMPARE(stored(QStringLiteral("Skin")), m_defaultTheme);
     }
 
+    void optionsWebReadyBox_data()
+    {
+        QTest::addColumn<QString>("registry");  // stored before the dialog shows ("" none)
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("tick");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("none stored: off, and written as 0") << "" << false << false << "0";
+        QTest::newRow("ticked by the user") << "0" << false << true << "1";
+        QTest::newRow("1 shows ticked, untick writes 0") << "1" << true << false << "0";
+        QTest::newRow("any other text reads as on") << "yes" << true << true << "1";
+    }
+
+    void optionsWebReadyBox()
+    {
+        QFETCH(QString, registry);
+        QFETCH(bool, shown);
+        QFETCH(bool, tick);
+        QFETCH(QString, written);
+        store(QStringLiteral("WebReady"), registry);
+        rm::TheAppSettings() = rm::LoadAppSettings(m_program);
+        QCOMPARE(stored(QStringLiteral("WebReady")), registry.isEmpty() ? QStringLiteral("0") : registry);
+        showOptions();
+        QCOMPARE(frmOption->isWebReady->isChecked(), shown);
+        frmOption->isWebReady->setChecked(tick);
+        QTest::mouseClick(frmOption->btnOK, Qt::LeftButton);
+        QCOMPARE(stored(QStringLiteral("WebReady")), written);
+        QCOMPARE(rm::TheAppSettings().webReady, tick);
+        QCOMPARE(rm::LoadAppSettings(m_program).webReady, tick);
+    }
+
     void optionsSnapshotFolderAndFormat()
     {
         const QString chosen = m_dir.filePath("shots");
