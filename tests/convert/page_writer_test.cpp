@@ -74,13 +74,36 @@ TEST(PageWriter, FillsTheTemplateInItsPlaces)
     EXPECT_EQ(l[11], QStringLiteral(" else "));
     EXPECT_TRUE(l[13].startsWith(QStringLiteral("AC_FL_RunContent('codebase', '")));
     EXPECT_TRUE(l[13].endsWith(QStringLiteral("#version=8,0,0,0',")));
-    EXPECT_EQ(l[32], QStringLiteral(" 'salign', ''); //end AC code"));
+    // The page's own pairs ride on the last line: the thumbnail, and nothing for a browser
+    // video unless one is named.
+    EXPECT_EQ(l[32], QStringLiteral(" 'salign', '', 'poster', 'clip.jpg'); //end AC code"));
     EXPECT_EQ(l[33], QStringLiteral("}</script>"));
     EXPECT_EQ(l[38], QStringLiteral("</html>"));
 
     // The script beside it is the program's own.
     EXPECT_EQ(ReadAll(t.folder() + QStringLiteral("AC_RunActiveContent.js")),
               ReadAll(kProgramFolder + QStringLiteral("templates/AC_RunActiveContent.js")));
+}
+
+// A browser video (H.264 the emulator cannot decode) and the autoplay switch reach the script
+// as pairs, escaped like every other value; the 39 lines stay.
+TEST(PageWriter, NamesTheBrowserVideoAndAutoPlay)
+{
+    struct Case { const char* video; bool autoPlay; const char* tail; };
+    for (const Case& c : {Case{"clip.mp4", true, ", 'video', 'clip.mp4', 'autoplay', 'true'); //end AC code"},
+                          Case{"clip.mp4", false, ", 'video', 'clip.mp4'); //end AC code"},
+                          Case{"", true, "'clip.jpg', 'autoplay', 'true'); //end AC code"},
+                          Case{"it's a #1.mp4", false, ", 'video', 'it\\'s%20a%20%231.mp4'); //end AC code"}}) {
+        SCOPED_TRACE(c.video);
+        PageFiles t;
+        ASSERT_TRUE(t.dir.isValid());
+        ASSERT_TRUE(rm::WritePlayerPage(t.folder(), QStringLiteral("clip"), 0, 0, 0, 320, 240, kProgramFolder,
+                                        QString::fromUtf8(c.video), c.autoPlay));
+        const QStringList l = CrLfLines(ReadAll(t.folder() + QStringLiteral("clip.html")));
+        ASSERT_EQ(l.size(), 39);
+        EXPECT_TRUE(l[32].startsWith(QStringLiteral(" 'salign', '', 'poster', 'clip.jpg'"))) << l[32].toStdString();
+        EXPECT_TRUE(l[32].endsWith(QString::fromUtf8(c.tail))) << l[32].toStdString();
+    }
 }
 
 TEST(PageWriter, ReplacesAnExistingScriptAndPage)
