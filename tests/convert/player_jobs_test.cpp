@@ -364,6 +364,31 @@ TEST(PlayerJobs, OutputPlayerReplacesTheOldFileAndNamesTheVideoByItsPlace)
     }
 }
 
+// The player plays the file the run wrote, whatever the profile's extension: an MP4 output is
+// never called movie.flv. Type 1 cannot embed an MP4 and plays it from beside itself.
+TEST(PlayerJobs, OutputPlayerNamesTheVideoOfTheProfilesExtension)
+{
+    const QString dir = TestDir();
+    const QString stem = dir + "movie";
+    rmtest::FixtureSpec mp4;
+    mp4.videoCodec = "libx264";
+    mp4.seconds = 1.0;
+    ASSERT_EQ(rmtest::MakeMediaFixture((stem + ".mp4").toStdString(), mp4), "");
+    PlayerJobContext ctx;
+    ctx.programFolder = RM_APP_DIR;
+    for (int type : {2, 1}) {
+        SCOPED_TRACE(type);
+        CustomSettings s = Defaults();
+        SetText(s.FileExt, "mp4");
+        s.SwfType = type;
+        ASSERT_EQ(MakeOutputPlayer(s, stem, "movie", 1, ctx), 0);
+        auto w = rmtest::ReadWrittenSwf((stem + ".swf").toStdString());
+        ASSERT_TRUE(w.ok) << w.error;
+        EXPECT_NE(w.configJson.find("\"url\":\"movie.mp4\""), std::string::npos) << w.configJson;
+        EXPECT_EQ(w.configJson.find("movie.flv"), std::string::npos) << w.configJson;
+    }
+}
+
 TEST(PlayerJobs, SlidePlayerListsItsMembersInOrder)
 {
     const QString dir = TestDir();
