@@ -916,6 +916,66 @@ private slots:
         QVERIFY(get("/temp/page.html", "evil.example:80").startsWith("HTTP/1.1 404"));
     }
 
+    // A result's job folder served with the program's Ruffle copy beside it: the folder's own
+    // "ruffle" wins when it has one, and no path leaves either folder.
+    void previewServerFallbackFolder()
+    {
+        QTemporaryDir d;
+        auto write = [&d](const QString& rel, const QByteArray& data) {
+            QDir().mkpath(QFileInfo(d.filePath(rel)).path());
+            QFile f(d.filePath(rel));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(data);
+        };
+        write("job/clip.html", "page");
+        write("program/ruffle/ruffle.js", "program ruffle");
+        write("own/ruffle/ruffle.js", "own ruffle");
+        write("secret.txt", "secret");
+        QVERIFY(QFile::link(d.filePath("secret.txt"), d.filePath("program/ruffle/out.js")));
+
+        auto get = [](PreviewServer& server, const QByteArray& path) {
+            const quint16 port = quint16(QUrl(server.BaseUrl()).port());
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, port);
+            if (!s.waitForConnected(3000))
+                return QByteArray("no connection");
+            s.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n\r\n");
+            QByteArray reply;
+            QElapsedTimer t;
+            t.start();
+            while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < 4000) {
+                QTest::qWait(5);
+                reply += s.readAll();
+            }
+            reply += s.readAll();
+            const qsizetype end = reply.indexOf("\r\n\r\n");
+            return reply.startsWith("HTTP/1.1 200") && end >= 0 ? reply.mid(end + 4) : QByteArray("404");
+        };
+        PreviewServer job, own;
+        QVERIFY(job.Start(d.filePath("job")));
+        job.AddFallback(QStringLiteral("ruffle"), d.filePath("program/ruffle"));
+        QVERIFY(own.Start(d.filePath("own")));
+        own.AddFallback(QStringLiteral("ruffle"), d.filePath("program/ruffle"));
+
+        const QByteArray secretAbs = QFile::encodeName(d.filePath("secret.txt"));
+        const struct { PreviewServer* server; QByteArray path, want; } cases[] = {
+            {&job, "/clip.html", "page"},
+            {&job, "/ruffle/ruffle.js", "program ruffle"},
+            {&own, "/ruffle/ruffle.js", "own ruffle"},
+            {&job, "/ruffle/../secret.txt", "404"},
+            {&job, "/ruffle/../../secret.txt", "404"},
+            {&job, "/ruffle/%2e%2e/%2e%2e/secret.txt", "404"},
+            {&job, "/ruffle/%2E%2E%2F%2E%2E%2Fsecret.txt", "404"},
+            {&job, "/ruffle/" + secretAbs, "404"},
+            {&job, secretAbs, "404"},
+            {&job, "/ruffle/out.js", "404"},
+            {&job, "/ruffle/", "404"},
+            {&job, "/ruffle/../clip.html", "404"},
+        };
+        for (const auto& c : cases)
+            QVERIFY2(get(*c.server, c.path) == c.want, c.path.constData());
+    }
+
     // The same server against clients that misbehave: idle and trickling connections, more of
     // them than it keeps, bare LF requests, HEAD, a large file that is read slowly or not at
     // all, a link that leads out of the folder, and this instance's preview folder under /temp/.

@@ -33,6 +33,10 @@ QByteArray ContentType(const QString& path)
     if (ext == QLatin1String("swf")) return "application/x-shockwave-flash";
     if (ext == QLatin1String("flv")) return "video/x-flv";
     if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) return "image/jpeg";
+    if (ext == QLatin1String("png")) return "image/png";
+    if (ext == QLatin1String("css")) return "text/css";
+    if (ext == QLatin1String("mp4") || ext == QLatin1String("m4v")) return "video/mp4";
+    if (ext == QLatin1String("webm")) return "video/webm";
     return "application/octet-stream";
 }
 
@@ -162,6 +166,11 @@ void PreviewServer::Accept()
     }
 }
 
+void PreviewServer::AddFallback(const QString& name, const QString& folder)
+{
+    m_fallbacks.append({name, Canonical(folder)});
+}
+
 void PreviewServer::Forget(Connection* c)
 {
     auto it = std::find(m_connections.begin(), m_connections.end(), c);
@@ -179,6 +188,14 @@ QString PreviewServer::FileFor(const QString& urlPath) const
     if (!m_temp.isEmpty() && rel.startsWith(QLatin1String("/temp/"))) {
         root = m_temp;
         rel = rel.mid(5);
+    }
+    for (const auto& [name, folder] : m_fallbacks) {
+        const QString prefix = QLatin1Char('/') + name + QLatin1Char('/');
+        if (rel.startsWith(prefix) && !QFileInfo(m_root + prefix).isDir()) {
+            root = folder;
+            rel = rel.mid(prefix.size() - 1);
+            break;
+        }
     }
     const QString path = QDir::cleanPath(root + QLatin1Char('/') + rel);
     // Nothing outside the folder, whatever the path says: ".." (encoded or not) is resolved
@@ -237,6 +254,7 @@ PreviewServer::PreviewServer(QObject* parent) : QObject(parent) {}
 PreviewServer::~PreviewServer() = default;
 bool PreviewServer::Start(const QString&, const QString&) { return false; }
 QString PreviewServer::BaseUrl() const { return QString(); }
+void PreviewServer::AddFallback(const QString&, const QString&) {}
 void PreviewServer::Accept() {}
 void PreviewServer::Answer(Connection*) {}
 void PreviewServer::Forget(Connection*) {}

@@ -9,7 +9,9 @@
 // the same time, at most kMaxConnections are open (the oldest still waiting for its request
 // makes room for a new one), and files are sent in pieces as the reader takes them.
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 #include <list>
@@ -31,6 +33,9 @@ public:
     // given, is served under "/temp/" (this instance's own preview files) instead of the root's
     // "temp" folder.
     bool Start(const QString& rootFolder, const QString& tempFolder = QString());
+    // Serves "/<name>/..." from folder when the root has no <name> folder of its own: a result's
+    // job folder borrows the program's Ruffle copy this way. Same rules as the root.
+    void AddFallback(const QString& name, const QString& folder);
     // "http://127.0.0.1:<port>/" or empty before Start.
     QString BaseUrl() const;
 
@@ -45,6 +50,7 @@ private:
     QTcpServer* m_server = nullptr;
     QString m_root;  // canonical
     QString m_temp;  // canonical, or empty
+    QList<QPair<QString, QString>> m_fallbacks;  // name, canonical folder
     std::list<Connection*> m_connections;  // oldest first
 };
 
