@@ -1,4 +1,5 @@
 #include "convert/conver_thread.h"
+#include "convert/watch_targets.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,6 +122,9 @@ struct ConverThread::Impl {
     ConvertRunState& state;
     JobFolders folders;
     bool ruffleCopied = false;  // the output folder holds the emulator (web-ready runs)
+    // What the next reported output can be watched with (its page or playable video), set when
+    // it was written and recorded with its result line.
+    QString pendingWatch;
 
     Impl(RunSetup s, ConvertRunState& st) : setup(std::move(s)), state(st) {}
 
@@ -140,6 +144,9 @@ struct ConverThread::Impl {
             int32_t running = 0;
             state.cancel.compare_exchange_strong(running, 2);
         }
+        // Recorded before the line is posted, so that the window reading the line finds it.
+        RecordWatchTarget(name ? name : "", result == messages::kResultOk ? pendingWatch : QString());
+        pendingWatch.clear();
         Post(WM_CONVERT_ONE_POS, barMax, 0);
         Post(WM_CONVERT_RESULT, result, reinterpret_cast<intptr_t>(RunResultName(name)));
         state.finishedSeconds.fetch_add(barMax);
@@ -189,6 +196,8 @@ struct ConverThread::Impl {
         if (result != messages::kResultOk)
             return result;
         result = PlayerAndPage(s, StemOf(job.OutputPath), length, out);
+        if (result == messages::kResultOk)
+            pendingWatch = WatchTargetFor(s, out.playerName, QString::fromUtf8(job.OutputPath));
         return result != messages::kResultOk ? result : thumbnail;
     }
 
@@ -252,6 +261,8 @@ struct ConverThread::Impl {
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
             const int32_t thumbnail = ThumbnailResult(thumb);
             ReleaseThumbnail(thumb);
+            if (result == messages::kResultOk)
+                pendingWatch = WatchTargetFor(s, QString(), QString::fromUtf8(job.job->OutputPath));
             ReportOutput(result == messages::kResultOk ? thumbnail : result, m->outputBaseName, length);
             // A member that failed wrote nothing (the engine leaves no partial file); listing
             // it would give the playlist an entry that cannot play.
@@ -276,11 +287,24 @@ struct ConverThread::Impl {
                 out.playerName = name;
                 if (!PageStep(s, name))
                     result = messages::kResultPageWriteFailed;
+                else
+                    RecordWatchTarget(g.outputBaseName, WatchTargetFor(s, name, QString()));
             }
             if (result != messages::kResultOk)
                 Post(WM_CONVERT_RESULT, result, reinterpret_cast<intptr_t>(RunResultName(g.outputBaseName)));
         }
         player_maker::freeFPMUIGroupOption(&group);
+    }
+
+    // The page written for an output, or else the video when a browser plays it by itself.
+    QString WatchTargetFor(const CustomSettings& s, const QString& playerName, const QString& video) const
+    {
+        if (s.IsGeneralSwf && s.IsGeneralHtml && !playerName.isEmpty()) {
+            const QString page = folders.currentJobFolder + playerName + QStringLiteral(".html");
+            if (QFileInfo(page).isFile())
+                return page;
+        }
+        return !video.isEmpty() && IsWatchableFile(video) && QFileInfo(video).isFile() ? video : QString();
     }
 
     // The page of a written player, when the settings ask for one. False when it could not be

@@ -127,6 +127,7 @@ public:
     QAction* menuMerge = nullptr;
     QAction* menuSlide = nullptr;
     QAction* menuProperties = nullptr;
+    QAction* menuWatch = nullptr;      // "Watch result": plays the selected task's last output
     QString ChosenDVDPath;   // last DVD folder or IFO file chosen
     QString DVDDrive;        // first character of the last chosen DVD folder
     QString CurrentDVDPath;  // the DVD whose titles are in the list
@@ -155,6 +156,9 @@ public:
     void menuUPClick();
     void menuDownClick();
     void PropertiesClick();
+    void WatchResultClick();
+    // What the selected task's last output of this session can be watched with, or empty.
+    QString SelectedWatchTarget() const;
     void downlist_folderClick();
     void downlist_ifoClick();
     void addDVDListClick();

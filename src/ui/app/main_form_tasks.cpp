@@ -4,9 +4,11 @@
 #include "ui/app/main_form.h"
 
 #include "convert/conver_thread.h"
+#include "convert/watch_targets.h"
 #include "model/app_settings.h"
 #include "model/task_tree.h"
 #include "ui/app/app_windows.h"
+#include "ui/convert/watch_window.h"
 #include "ui/app/message_boxes.h"
 #include "ui/app/task_list_view.h"
 #include "ui/convert/convert_form.h"
@@ -118,6 +120,9 @@ void TfrmMain::BuildTaskList()
     Edit_Menu->addAction(QStringLiteral("Audio Track"));
     Edit_Menu->addAction(QStringLiteral("Subtitle"));
     menuProperties = Edit_Menu->addAction(QStringLiteral("Properties"), this, &TfrmMain::PropertiesClick);
+    menuWatch = Edit_Menu->addAction(QStringLiteral("Watch result"), this, &TfrmMain::WatchResultClick);
+    // Only a task whose output of this session is still there has something to watch.
+    connect(Edit_Menu, &QMenu::aboutToShow, this, [this] { menuWatch->setEnabled(!SelectedWatchTarget().isEmpty()); });
     menuUP->setEnabled(false);
     menuDown->setEnabled(false);
 
@@ -378,6 +383,21 @@ void TfrmMain::PropertiesClick()
         return;
     frmPro->SetItem(*sel.front()->item());
     RunModal(frmPro);
+}
+
+QString TfrmMain::SelectedWatchTarget() const
+{
+    const std::vector<TaskNode*> sel = SelectedNodes();
+    if (sel.size() != 1 || !sel.front()->item())
+        return {};
+    return WatchTargetOf(sel.front()->item()->outputBaseName);
+}
+
+void TfrmMain::WatchResultClick()
+{
+    const QString target = SelectedWatchTarget();
+    if (!target.isEmpty())
+        WatchWindow::Open(target, this);
 }
 
 // ---------------------------------------------------------------- menu entries

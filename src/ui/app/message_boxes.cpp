@@ -1,5 +1,6 @@
 #include "ui/app/message_boxes.h"
 
+#include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -39,6 +40,17 @@ void ShowMessage(QWidget* owner, const QString& text)
     }
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
     box.exec();
+}
+
+bool ShowMessageOffering(QWidget* owner, const QString& text, const QString& choice)
+{
+    if (g_answerer)
+        return g_answerer({BoxKind::Message, QString(), text, owner, choice});
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
+    QPushButton* chosen = box.addButton(choice, QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == chosen;
 }
 
 bool AskInformation(QWidget* owner, const QString& text)

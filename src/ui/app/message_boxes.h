@@ -17,15 +17,18 @@ struct BoxRequest {
     QString caption;   // empty for a plain message (the application's name is shown)
     QString text;
     QWidget* owner = nullptr;
+    QString choice;    // a message's second button beside OK, or empty
 };
 
-// Returns true for Yes (questions); the value is ignored for messages and errors.
+// Returns true for Yes (questions) or for a message's choice; ignored for other messages and errors.
 using BoxAnswerer = std::function<bool(const BoxRequest&)>;
 // Replaces the real boxes (tests); an empty function brings them back.
 void SetBoxAnswerer(BoxAnswerer answerer);
 
 // A plain message box with an OK button.
 void ShowMessage(QWidget* owner, const QString& text);
+// A plain message with OK and a second button named choice. True when choice was pressed.
+bool ShowMessageOffering(QWidget* owner, const QString& text, const QString& choice);
 // "Information", Yes and No, warning icon. True for Yes; false as well when the question was
 // withdrawn (DismissQuestions) before it was answered.
 bool AskInformation(QWidget* owner, const QString& text);

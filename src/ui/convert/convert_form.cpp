@@ -1,5 +1,8 @@
 #include "ui/convert/convert_form.h"
 
+#include "convert/watch_targets.h"
+#include "ui/convert/watch_window.h"
+
 #include "engines/converter/converter.h"
 #include "engines/messages/result_codes.h"
 #include "model/app_settings.h"
@@ -20,6 +23,9 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QMouseEvent>
+#include <QFileInfo>
+#include <QTextBlock>
 #include <QProgressBar>
 #include <QTimer>
 #include <QUrl>
@@ -161,6 +167,8 @@ TfrmConvert::TfrmConvert(QWidget* parent)
     ShowResult->setObjectName(QStringLiteral("ShowResult"));
     ShowResult->setReadOnly(true);
     ShowResult->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ShowResult->viewport()->setMouseTracking(true);
+    ShowResult->viewport()->installEventFilter(this);
     ShowResult->setStyleSheet(QStringLiteral("QPlainTextEdit { border: none; background: transparent; }"));
     OneProgress = new QProgressBar(this);
     OneProgress->setObjectName(QStringLiteral("OneProgress"));
@@ -252,6 +260,8 @@ void TfrmConvert::ResetProgress()
         b->setValue(0);
     }
     ShowResult->clear();
+    m_watchLines.clear();
+    m_lastWatch.clear();
     m_gaveUp = false;
     m_clock = rm::RunClock();
     ShowTimes();
@@ -401,6 +411,11 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
     const QString output = QString::fromUtf8(name ? name : "");
     if (code == rm::messages::kResultOk) {
         ShowResult->appendPlainText(output + QStringLiteral(" --> ") + QStringLiteral("Convert Successful!"));
+        const QString target = rm::WatchTargetOf(name ? name : "");
+        if (!target.isEmpty()) {
+            m_watchLines[ShowResult->document()->blockCount() - 1] = target;
+            m_lastWatch = target;
+        }
         return;
     }
     const QString text = QString::fromUtf8(rm::messages::getErrorInfo(code, 0, 1));
@@ -414,6 +429,36 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
         return;
     }
     ShowResult->appendPlainText(output + QStringLiteral(" --> ") + text);
+}
+
+QString TfrmConvert::WatchTargetOfLine(int block) const
+{
+    const auto it = m_watchLines.find(block);
+    return it == m_watchLines.end() ? QString() : it->second;
+}
+
+bool TfrmConvert::WatchLine(int block)
+{
+    const QString target = WatchTargetOfLine(block);
+    return !target.isEmpty() && WatchWindow::Open(target, this);
+}
+
+// A double-click on a successful result line plays that output.
+bool TfrmConvert::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == ShowResult->viewport()) {
+        if (e->type() == QEvent::MouseButtonDblClick) {
+            const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
+            if (WatchLine(ShowResult->cursorForPosition(at).blockNumber()))
+                return true;
+        } else if (e->type() == QEvent::MouseMove) {
+            const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
+            const bool watchable = !WatchTargetOfLine(ShowResult->cursorForPosition(at).blockNumber()).isEmpty();
+            ShowResult->viewport()->setCursor(watchable ? Qt::PointingHandCursor : Qt::IBeamCursor);
+            ShowResult->viewport()->setToolTip(watchable ? QStringLiteral("Double-click to watch") : QString());
+        }
+    }
+    return SkinnedForm::eventFilter(watched, e);
 }
 
 void TfrmConvert::WMConvertProgress(const void* record)
@@ -499,13 +544,20 @@ void TfrmConvert::WMConvertDone()
     }
     full(OneProgress);
     full(TotalProgress);
-    ShowMessage(this, QStringLiteral("All conversion takes have been finished!"));
+    const QString finished = QStringLiteral("All conversion takes have been finished!");
+    bool watch = false;
+    if (m_lastWatch.isEmpty() || !QFileInfo(m_lastWatch).isFile())
+        ShowMessage(this, finished);
+    else
+        watch = ShowMessageOffering(this, finished, QStringLiteral("Watch"));
     if (ShowPath->isChecked() && frmMain) {
         const QString path = frmMain->OutputPath->text().trimmed();
         if (!path.isEmpty())
             OpenUrl(QUrl::fromLocalFile(path));
     }
     CloseWindow();
+    if (watch)
+        WatchWindow::Open(m_lastWatch, frmMain);
     emit runFinished();
 }
 

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -92,6 +93,15 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void customEvent(QEvent* e) override;
 
+public:
+    // What the result line at block number can be watched with (empty for none).
+    QString WatchTargetOfLine(int block) const;
+    // Opens the watch window for a result line; false when the line has nothing to watch.
+    bool WatchLine(int block);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     class Sink;
     void LayoutControls();
@@ -109,6 +119,8 @@ private:
     QElapsedTimer m_wall;                     // the run's wall clock
     QTimer* m_timesTimer = nullptr;
     bool m_gaveUp = false;  // this run's disk-full box was shown: the window says no more
+    std::map<int, QString> m_watchLines;  // result line (block number) -> what it can be watched with
+    QString m_lastWatch;                  // the run's last watchable output
 };
 
 } // namespace rm::ui

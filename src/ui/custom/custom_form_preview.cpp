@@ -67,13 +67,7 @@ void TfrmCustom::EnsureWebView()
         return;
     // Chromium refuses to run its sandbox as root (containers, CI); the preview only shows local
     // files of the program folder.
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (::geteuid() == 0 && flags.isEmpty())
-        flags = "--no-sandbox --disable-gpu";
-    // "Auto play" plays the preview by itself: no click first to wake the page's sound.
-    if (!flags.contains("--autoplay-policy"))
-        flags += " --autoplay-policy=no-user-gesture-required";
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    PrepareWebEngineFlags();
     const QString previewFolder = PreviewFolder();
     if (previewFolder.isEmpty())
         return;

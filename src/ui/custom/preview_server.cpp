@@ -1,5 +1,7 @@
 #include "ui/custom/preview_server.h"
 
+#include <unistd.h>
+
 #if __has_include(<QTcpServer>)
 #include <QDir>
 #include <QFile>
@@ -261,5 +263,15 @@ void PreviewServer::Forget(Connection*) {}
 QString PreviewServer::FileFor(const QString&) const { return QString(); }
 
 #endif
+
+void PrepareWebEngineFlags()
+{
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (::geteuid() == 0 && flags.isEmpty())
+        flags = "--no-sandbox --disable-gpu";
+    if (!flags.contains("--autoplay-policy"))
+        flags += " --autoplay-policy=no-user-gesture-required";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+}
 
 } // namespace rm::ui

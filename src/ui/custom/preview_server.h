@@ -54,4 +54,9 @@ private:
     std::list<Connection*> m_connections;  // oldest first
 };
 
+// Sets the browser engine's start flags, before the first web view of the process is made: no
+// sandbox when running as root (Chromium refuses to start otherwise), and players that start by
+// themselves ("Auto play") without a click first to wake the page's sound.
+void PrepareWebEngineFlags();
+
 } // namespace rm::ui
