@@ -31,7 +31,7 @@ function(rm_gtest name)
   target_compile_definitions(${name} PRIVATE
     RM_APP_DIR="${RM_APP_DIR}" RM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ENVIRONMENT_MODIFICATION "RM_UNDER_CTEST=set:1")
 endfunction()
 
 # rm_qtest(DIR dir LIBS ...): one QtTest executable per .cpp in dir, run on the offscreen platform.

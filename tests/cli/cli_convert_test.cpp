@@ -11,7 +11,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <utility>
 
 #include "support/media_fixture.h"
 
@@ -229,6 +232,136 @@ TEST_F(CliConvertTest, OptionsShapeTheOutputs)
         EXPECT_EQ(job.entryList(QDir::Files, QDir::Name), c.files);
         if (c.flvSeconds > 0)
             EXPECT_NEAR(ProbeSeconds(job.filePath(QStringLiteral("clip.flv"))), c.flvSeconds, 0.3);
+    }
+}
+
+namespace {
+// One decoded picture of a file as packed RGB24, read by the ffmpeg tool.
+QByteArray DecodeRgb(const QString& path, int w, int h)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                       QStringLiteral("-ss"), QStringLiteral("0.5"), QStringLiteral("-frames:v"),
+                                       QStringLiteral("1"), QStringLiteral("-f"), QStringLiteral("rawvideo"),
+                                       QStringLiteral("-pix_fmt"), QStringLiteral("rgb24"), QStringLiteral("-")});
+    if (!p.waitForFinished(30000))
+        return {};
+    const QByteArray px = p.readAllStandardOutput();
+    return px.size() == w * h * 3 ? px : QByteArray();
+}
+
+// volumedetect's mean level in dB; -200 for silence, -300 when it could not be read.
+double MeanVolumeDb(const QString& path)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-i"),
+                                       path, QStringLiteral("-vn"), QStringLiteral("-af"), QStringLiteral("volumedetect"),
+                                       QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    if (!p.waitForFinished(30000))
+        return -300;
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("mean_volume: (-?inf|-?[0-9.]+) dB")).match(QString::fromUtf8(p.readAll()));
+    if (!m.hasMatch())
+        return -300;
+    return m.captured(1).endsWith(QStringLiteral("inf")) ? -200 : m.captured(1).toDouble();
+}
+
+struct Pixel {
+    int r, g, b;
+    double luma() const { return 0.299 * r + 0.587 * g + 0.114 * b; }
+    int chroma() const { return std::max({r, g, b}) - std::min({r, g, b}); }
+};
+
+Pixel At(const QByteArray& px, int w, int x, int y)
+{
+    const qsizetype i = (qsizetype(y) * w + x) * 3;
+    return {uint8_t(px[i]), uint8_t(px[i + 1]), uint8_t(px[i + 2])};
+}
+
+double MeanLuma(const QByteArray& px)
+{
+    double sum = 0;
+    const qsizetype n = px.size() / 3;
+    for (qsizetype i = 0; i < n; ++i)
+        sum += 0.299 * uint8_t(px[3 * i]) + 0.587 * uint8_t(px[3 * i + 1]) + 0.114 * uint8_t(px[3 * i + 2]);
+    return n ? sum / n : 0;
+}
+} // namespace
+
+// The picture and sound options are seen in the converted video's pixels and sound, against the
+// same clip converted without them.
+TEST_F(CliConvertTest, PictureAndSoundOptionsReachTheOutput)
+{
+    rmtest::FixtureSpec spec = Small();
+    spec.seconds = 2.0;
+    // A light blue top-left quadrant on brick red: colour, place and brightness all readable.
+    spec.videoSource = "color=c=0xA05040:s={w}x{h}:r={r}:d={d},drawbox=x=0:y=0:w=80:h=60:c=0x60C0E0:t=fill";
+    const QString clip = Source(QStringLiteral("px"), QStringLiteral("tones.mp4"), spec);
+    const QStringList common = {QStringLiteral("--no-swf"), QStringLiteral("--no-html"), QStringLiteral("--no-thumbnail"),
+                                QStringLiteral("--size"), QStringLiteral("160x120")};
+    struct Output {
+        QByteArray px;
+        double db = -300;
+    };
+    auto convert = [&](const QStringList& options) {
+        QTemporaryDir out;
+        const CliRun r = Convert(QStringList{QStringLiteral("--output"), out.path()} + common + options + QStringList{clip});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(Lines(r.out), QStringList{QStringLiteral("tones --> Convert Successful!")});
+        const QStringList dirs = QDir(out.path()).entryList({QStringLiteral("tones-*")}, QDir::Dirs);
+        Output o;
+        if (dirs.size() != 1)
+            return o;
+        const QString flv = out.path() + QLatin1Char('/') + dirs.first() + QStringLiteral("/tones.flv");
+        o.px = DecodeRgb(flv, 160, 120);
+        o.db = MeanVolumeDb(flv);
+        return o;
+    };
+
+    const Output plain = convert({});
+    ASSERT_FALSE(plain.px.isEmpty());
+    ASSERT_GT(plain.db, -40);
+    ASSERT_GT(At(plain.px, 160, 30, 25).luma(), At(plain.px, 160, 130, 95).luma() + 40);
+
+    {
+        SCOPED_TRACE("gray, both flips, half volume");
+        const Output o = convert({QStringLiteral("--effect"), QStringLiteral("gray"), QStringLiteral("--flip"),
+                                  QStringLiteral("hv"), QStringLiteral("--volume"), QStringLiteral("128")});
+        ASSERT_FALSE(o.px.isEmpty());
+        int worst = 0;
+        for (int y = 4; y < 120; y += 8)
+            for (int x = 4; x < 160; x += 8)
+                worst = std::max(worst, At(o.px, 160, x, y).chroma());
+        EXPECT_LE(worst, 12);
+        // The light quadrant went to the bottom right.
+        EXPECT_GT(At(o.px, 160, 130, 95).luma(), At(o.px, 160, 30, 25).luma() + 40);
+        EXPECT_NEAR(o.db - plain.db, 20 * std::log10(128 / 255.0), 1.0);
+    }
+    {
+        SCOPED_TRACE("crop to the light quadrant, loud");
+        const Output o = convert({QStringLiteral("--crop"), QStringLiteral("0,60,0,80"), QStringLiteral("--zoom"),
+                                  QStringLiteral("full"), QStringLiteral("--volume"), QStringLiteral("510")});
+        ASSERT_FALSE(o.px.isEmpty());
+        for (auto [x, y] : {std::pair{20, 20}, {140, 20}, {20, 100}, {140, 100}})
+            EXPECT_GT(At(o.px, 160, x, y).b, 150) << x << "," << y;
+        EXPECT_NEAR(o.db - plain.db, 20 * std::log10(2.0), 1.0);
+    }
+    {
+        SCOPED_TRACE("16:9 in a 4:3 frame");
+        const Output o = convert({QStringLiteral("--zoom"), QStringLiteral("16:9")});
+        ASSERT_FALSE(o.px.isEmpty());
+        // 160x90 picture, black bars of 15 lines above and below.
+        EXPECT_LT(At(o.px, 160, 130, 4).luma(), 25);
+        EXPECT_LT(At(o.px, 160, 130, 115).luma(), 25);
+        EXPECT_GT(At(o.px, 160, 130, 80).r, 120);
+    }
+    {
+        SCOPED_TRACE("brighter and darker");
+        const Output up = convert({QStringLiteral("--brightness"), QStringLiteral("50")});
+        const Output down = convert({QStringLiteral("--brightness"), QStringLiteral("-50")});
+        EXPECT_GT(MeanLuma(up.px), MeanLuma(plain.px) + 20);
+        EXPECT_LT(MeanLuma(down.px), MeanLuma(plain.px) - 20);
     }
 }
 

@@ -12,8 +12,21 @@ export const appDir = process.env.RM_APP_DIR || path.resolve(here, '../../build/
 export const chromiumPath = process.env.RM_CHROMIUM || '/usr/bin/chromium';
 export const rufflePath = path.join(here, 'node_modules/@ruffle-rs/ruffle');
 
+// What the players need to be played: false when all is there, else what to install. Under CTest
+// (RM_UNDER_CTEST, set by the test command) a missing piece throws, so the run fails with that
+// text instead of passing with skipped tests; by hand the callers skip.
 export function chromiumMissing() {
-  return fs.existsSync(chromiumPath) ? false : `chromium is not installed at ${chromiumPath}`;
+  const missing = [];
+  if (!fs.existsSync(chromiumPath))
+    missing.push(`chromium is not installed at ${chromiumPath} (apt-get install chromium, or set RM_CHROMIUM)`);
+  if (!fs.existsSync(path.join(rufflePath, 'ruffle.js')))
+    missing.push(`the Ruffle package is missing in ${rufflePath} (npm ci in tests/e2e)`);
+  if (!fs.existsSync(path.join(here, 'node_modules/playwright-core/package.json')))
+    missing.push('playwright-core is missing (npm ci in tests/e2e)');
+  if (missing.length === 0) return false;
+  const text = missing.join('; ');
+  if (process.env.RM_UNDER_CTEST && process.env.RM_UNDER_CTEST !== '0') throw new Error(text);
+  return text;
 }
 
 const types = {
@@ -176,3 +189,15 @@ export function share(png, x, y, w, h, rgb, tol = 60) {
 }
 
 export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// Calls probe() until ok(value) holds or the (generous) limit passes; returns the last value, for
+// the caller's assertion to judge. A busy machine only makes it take longer.
+export async function waitUntil(probe, ok = Boolean, { timeout = 20000, interval = 150 } = {}) {
+  const end = Date.now() + timeout;
+  let v = await probe();
+  while (!ok(v) && Date.now() < end) {
+    await sleep(interval);
+    v = await probe();
+  }
+  return v;
+}

@@ -7,7 +7,7 @@ import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { appDir, chromiumMissing, rufflePath, serve, launch, diff, sleep } from './harness.mjs';
+import { appDir, chromiumMissing, rufflePath, serve, launch, diff, sleep, waitUntil } from './harness.mjs';
 
 const NAME = `it's <mine> & "yours"`;
 const skip = chromiumMissing() || false;
@@ -83,10 +83,12 @@ async function assertPlays(page, seen) {
   assert.equal(Math.round(box.height), 240);
   const clip = { x: box.x, y: box.y, width: box.width, height: box.height };
   const { PNG } = await import('pngjs');
-  await sleep(1500);
-  const a = PNG.sync.read(await page.screenshot({ clip }));
-  await sleep(700);
-  const b = PNG.sync.read(await page.screenshot({ clip }));
+  const grab = async () => PNG.sync.read(await page.screenshot({ clip }));
+  const changed = (from) => (png) => diff(from, png, 0, 0, from.width, from.height) > 0.5;
+  // Two changes in a row: the first picture drawn, then playback.
+  const first = await grab();
+  const a = await waitUntil(grab, changed(first));
+  const b = await waitUntil(grab, changed(a));
   assert.ok(diff(a, b, 0, 0, a.width, a.height) > 0.5, 'the picture changes while the player plays');
 }
 
@@ -148,7 +150,7 @@ test('a page without its script says so', { skip }, async () => {
   const site = await serve(bare);
   try {
     const { page, seen } = await open(`${site.base}/page.html`);
-    await sleep(300);
+    await waitUntil(() => seen.dialogs.length > 0, Boolean, { timeout: 10000 });
     assert.deepEqual(seen.dialogs, ['Can not find AC_RunActiveContent.js!']);
     await page.close();
   } finally {

@@ -45,6 +45,19 @@ async function open(name) {
   return { page, m };
 }
 
+// The player's first picture once it has settled (alike in every grab for 1.5 s: a stream's
+// first frame may arrive a while after the stage is drawn), or null.
+async function stillPicture(page, m) {
+  let since = Date.now();
+  let prev = await h.shot(page, m.width, m.height);
+  return h.waitUntil(async () => {
+    const next = await h.shot(page, m.width, m.height);
+    if (h.diff(prev, next, ...videoArea(m)) >= 1) since = Date.now();
+    prev = next;
+    return Date.now() - since >= 1500 ? next : null;
+  }, Boolean, { timeout: 30000 });
+}
+
 // The picture above the control bar.
 const videoArea = (m) => [4, 4, m.width - 8, m.height - 48];
 
@@ -107,18 +120,25 @@ test('every player is a valid SWF with the runtime, its configuration and the fr
 for (const name of ['t2_default', 't1_credit', 'slide']) {
   test(`${name}: the picture changes while it plays`, { skip }, async () => {
     const { page, m } = await open(name);
-    const wait = name === 't1_credit' ? byName(name).creditSeconds * 1000 + 600 : 600;  // past the head credit
-    await h.sleep(wait);
-    const a = await h.shot(page, m.width, m.height);
-    await h.sleep(900);
-    const b = await h.shot(page, m.width, m.height);
+    const started = Date.now();
+    const grab = () => h.shot(page, m.width, m.height);
+    if (m.creditBg) {
+      // past the head credit
+      const gone = await h.waitUntil(grab, (png) => h.share(png, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5);
+      assert.ok(h.share(gone, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5, 'the head credit never ended');
+    }
+    const a = await grab();
+    const b = await h.waitUntil(grab, (png) => h.diff(a, png, ...videoArea(m)) > 3);
     const d = h.diff(a, b, ...videoArea(m));
     assert.ok(d > 3, `picture did not change (mean difference ${d.toFixed(2)})`);
     if (name === 'slide') {
-      // the second member follows the first (3 s each), and the playlist opens with its rows
-      await h.sleep(2200);
-      const c = await h.shot(page, m.width, m.height);
-      assert.ok(h.diff(b, c, ...videoArea(m)) > 3, 'the playlist stopped after its first member');
+      // The second member follows the first (3 s each): well past the first one's end the
+      // picture still moves. Then the playlist opens with its rows.
+      const firstEnds = 3000 + 1000 - (Date.now() - started);
+      if (firstEnds > 0) await h.sleep(firstEnds);
+      const late = await grab();
+      const c = await h.waitUntil(grab, (png) => h.diff(late, png, ...videoArea(m)) > 3);
+      assert.ok(h.diff(late, c, ...videoArea(m)) > 3, 'the playlist stopped after its first member');
       // The panel's plain part below its rows is 75% black over the video: no pixel there is
       // brighter than a quarter of full scale, whatever the video shows at that moment.
       const barY = m.height - 15;
@@ -146,11 +166,12 @@ for (const name of ['t2_default', 't1_credit', 'slide']) {
 
 test('t1_deco_wide: a decoration picture fills the rectangle drawn for it', { skip }, async () => {
   const { page, m } = await open('t1_deco_wide');
-  await h.sleep(600);
+  assert.ok(await stillPicture(page, m), 'the player never showed a still first picture');
   await page.mouse.click(m.width / 2, m.height / 2 - 10);  // the big play button
-  await h.sleep(1200);
-  const shot = await h.shot(page, m.width, m.height, process.env.RM_E2E_SHOTS && path.join(process.env.RM_E2E_SHOTS, 'deco_wide.png'));
   const [x, y, w, hh] = m.decoWide;
+  const covered = (png) => [x + 4, x + w - 34].every((sx) => h.share(png, sx, y + 4, 30, hh - 8, [255, 0, 0], 90) > 0.9);
+  await h.waitUntil(() => h.shot(page, m.width, m.height), covered);
+  const shot = await h.shot(page, m.width, m.height, process.env.RM_E2E_SHOTS && path.join(process.env.RM_E2E_SHOTS, 'deco_wide.png'));
   // Letterboxed, the 80x60 picture would cover only the middle 53 pixels of the 200.
   for (const [sx, end] of [[x + 4, 'left'], [x + w - 34, 'right']]) {
     const red = h.share(shot, sx, y + 4, 30, hh - 8, [255, 0, 0], 90);
@@ -164,16 +185,16 @@ test('t1_deco_wide: a decoration picture fills the rectangle drawn for it', { sk
 for (const name of ['t2_click', 't1_deco', 't2_deco_gif']) {
   test(`${name}: without auto play it waits for a click`, { skip }, async () => {
     const { page, m } = await open(name);
-    await h.sleep(600);
-    const a = await h.shot(page, m.width, m.height);
+    const grab = () => h.shot(page, m.width, m.height);
+    // Once the first picture is drawn nothing moves until the click.
+    const a = await stillPicture(page, m);
+    assert.ok(a, 'the player never showed a still first picture');
     await h.sleep(900);
-    const b = await h.shot(page, m.width, m.height);
+    const b = await grab();
     assert.ok(h.diff(a, b, ...videoArea(m)) < 1, 'it played before the click');
     await page.mouse.click(m.width / 2, m.height / 2 - 10);  // the big play button
-    await h.sleep(800);
-    const c = await h.shot(page, m.width, m.height);
-    await h.sleep(800);
-    const d = await h.shot(page, m.width, m.height);
+    const c = await h.waitUntil(grab, (png) => h.diff(b, png, ...videoArea(m)) > 3);
+    const d = await h.waitUntil(grab, (png) => h.diff(c, png, ...videoArea(m)) > 3);
     assert.ok(h.diff(c, d, ...videoArea(m)) > 3, 'the click did not start it');
     if (m.deco) {
       const [x, y, w, hh] = m.deco;
@@ -194,13 +215,11 @@ for (const name of ['t2_click', 't1_deco', 't2_deco_gif']) {
     }
     if (m.hideDelay) {
       // no mouse movement for longer than the delay: the skin hides; a movement brings it back
-      await h.sleep(m.hideDelay * 1000 + 700);
-      const idle = await h.shot(page, m.width, m.height);
+      const idle = await h.waitUntil(grab, (png) => barShare(png, m) < 0.15, { timeout: m.hideDelay * 1000 + 20000 });
       assert.ok(barShare(idle, m) < 0.15, `the skin stayed after the hide delay (${barShare(idle, m)})`);
       await page.mouse.move(40, 40);
       await page.mouse.move(60, 50);
-      await h.sleep(300);
-      const back = await h.shot(page, m.width, m.height);
+      const back = await h.waitUntil(grab, (png) => barShare(png, m) > 0.35);
       assert.ok(barShare(back, m) > 0.35, `the skin did not come back (${barShare(back, m)})`);
     }
     await page.close();
@@ -208,10 +227,13 @@ for (const name of ['t2_click', 't1_deco', 't2_deco_gif']) {
 }
 
 test('"Hide All" shows no controls while the default skin shows them', { skip }, async () => {
+  // Measured once the player is drawing: its picture has moved since it loaded.
   const measure = async (name) => {
     const { page, m } = await open(name);
-    await h.sleep(700);
-    const png = await h.shot(page, m.width, m.height);
+    const grab = () => h.shot(page, m.width, m.height);
+    const first = await grab();
+    await h.waitUntil(grab, (png) => h.diff(first, png, ...videoArea(m)) > 3);
+    const png = name === 't2_default' ? await h.waitUntil(grab, (p) => barShare(p, m) > 0.35) : await grab();
     await page.close();
     return barShare(png, m);
   };
@@ -226,15 +248,16 @@ test('"Hide All" shows no controls while the default skin shows them', { skip },
 
 test('a head credit shows its text on its background before the video', { skip }, async () => {
   const { page, m } = await open('t1_credit');
-  await h.sleep(500);
-  const a = await h.shot(page, m.width, m.height);
   const [x, y, w, hh] = m.creditBox;
+  const grab = () => h.shot(page, m.width, m.height);
+  const a = await h.waitUntil(grab, (png) => h.share(png, 4, 4, m.width - 8, 60, m.creditBg, 40) > 0.9 &&
+    h.share(png, x, y, w, hh, m.creditText, 120) > 0.05);
   assert.ok(h.share(a, 4, 4, m.width - 8, 60, m.creditBg, 40) > 0.9, 'credit background missing');
   const text = h.share(a, x, y, w, hh, m.creditText, 120);
   assert.ok(text > 0.05, `credit text missing (${text})`);
   assert.ok(h.share(a, 4, 4, m.width - 8, 60, m.creditText, 120) < 0.01, 'text outside its place');
-  await h.sleep(m.creditSeconds * 1000);
-  const b = await h.shot(page, m.width, m.height);
+  const b = await h.waitUntil(grab, (png) => h.share(png, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5,
+    { timeout: m.creditSeconds * 1000 + 20000 });
   assert.ok(h.share(b, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5, 'the video did not follow the credit');
   await page.close();
 });

@@ -3,6 +3,7 @@
 // turning checked titles and chapters into probed tasks, and the messages for folders that hold
 // no DVD.
 #include "engines/dvd/dvd_fixture.h"
+#include "support/test_env.h"
 #include "engines/dvd/dvd_reader.h"
 #include "engines/playback/playback_engine.h"
 #include "model/app_settings.h"
@@ -102,7 +103,11 @@ private slots:
         });
         m_dvd = std::make_unique<TfrmDVD>();
         if (!rmtest::HaveDvdAuthor())
-            QSKIP("dvdauthor is not installed (scripts/setup.sh installs it)");
+            {
+            if (rmtest::UnderCTest())
+                QFAIL("dvdauthor is not installed: apt-get install dvdauthor (scripts/setup.sh installs it)");
+            QSKIP("dvdauthor is not installed: apt-get install dvdauthor (scripts/setup.sh installs it)");
+        }
         std::string error;
         m_disc = rmtest::AuthoredDvd(&error);
         QVERIFY2(!m_disc.empty(), error.c_str());

@@ -5,6 +5,7 @@
 #include "model/registry_key.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "support/test_env.h"
 #include "ui/window_test_store.h"
 #include "engines/dvd/dvd_fixture.h"
 #include "ui/app/app_windows.h"
@@ -586,7 +587,11 @@ private slots:
     void aChosenDvdReachesTheLoaderAndItsOkFillsTheList()
     {
         if (!rmtest::HaveDvdAuthor())
-            QSKIP("dvdauthor is not installed");
+            {
+            if (rmtest::UnderCTest())
+                QFAIL("dvdauthor is not installed: apt-get install dvdauthor (scripts/setup.sh installs it)");
+            QSKIP("dvdauthor is not installed: apt-get install dvdauthor (scripts/setup.sh installs it)");
+        }
         std::string error;
         const QString disc = QString::fromStdString(rmtest::AuthoredDvd(&error));
         QVERIFY2(!disc.isEmpty(), error.c_str());

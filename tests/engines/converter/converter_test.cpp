@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <functional>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -473,39 +475,209 @@ TEST(ConverterPicture, SidewaysRecordingsAreTurnedUpright)
     EXPECT_EQ(blueCorners, 1);
 }
 
-TEST(ConverterPicture, GrayEffectIsGray)
+namespace {
+// Known colours away from the ends of the range, so that moves both ways show: a light blue
+// top-left quadrant on a darker brick red.
+std::string ToneSource()
 {
-    auto px = ConvertPicture("gray.mp4", [](ConvertInput* in) { in->ColorEffect = kEffectGray; });
-    ASSERT_FALSE(px.empty());
-    int worst = 0;
-    for (size_t i = 0; i + 2 < px.size(); i += 3)
-        worst = std::max({worst, std::abs(px[i] - px[i + 1]), std::abs(px[i + 1] - px[i + 2])});
-    EXPECT_LE(worst, 6);
-    // Other effects at least run and change the picture.
-    auto plain = ConvertPicture("plain_fx.mp4", [](ConvertInput*) {});
-    for (int fx : {kEffectEmboss, kEffectOldFilm}) {
-        auto p = ConvertPicture("fx" + std::to_string(fx) + ".mp4", [fx](ConvertInput* in) { in->ColorEffect = fx; });
-        EXPECT_GT(MeanDiff(p, plain), 10.0) << fx;
-    }
-    auto bright = ConvertPicture("bright.mp4", [](ConvertInput* in) { in->Brightness = 60; });
-    EXPECT_GT(MeanDiff(bright, plain), 10.0);
+    FixtureSpec s;
+    s.seconds = 1;
+    s.width = 160;
+    s.height = 120;
+    s.videoSource = "color=c=0xA05040:s={w}x{h}:r={r}:d={d},drawbox=x=0:y=0:w=80:h=60:c=0x60C0E0:t=fill";
+    return Source("tones.mp4", s);
 }
 
-TEST(ConverterSound, VolumeZeroIsSilentAndDefaultIsNot)
+std::vector<uint8_t> ConvertTones(const std::string& name, const std::function<void(ConvertInput*)>& set)
 {
-    std::string src = DefaultSource();
-    for (int volume : {0, 255}) {
-        std::string out = OutPath("volume" + std::to_string(volume) + ".flv");
+    std::string out = OutPath(name);
+    OutSpec o;
+    o.format = "mp4";
+    o.vcodec = "mpeg4";
+    o.acodec = "";
+    o.vbitrate = 2000;
+    o.fps = 25;
+    JobPtr job = MakeJob(out, o);
+    ConvertInput* in = AddInput(job.get(), ToneSource(), 0, 1);
+    set(in);
+    EXPECT_EQ(Convert(job.get()), kResultOk);
+    return DecodeRgb(out, 0.2, 160, 120);
+}
+
+double Luma(Rgb c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; }
+
+struct PictureStats {
+    double meanLuma = 0, lumaSpread = 0, meanChroma = 0;
+    int worstChroma = 0;
+};
+
+PictureStats StatsOf(const std::vector<uint8_t>& px)
+{
+    PictureStats st;
+    const size_t n = px.size() / 3;
+    if (n == 0)
+        return st;
+    double sum = 0, sq = 0, chroma = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Rgb c{px[3 * i], px[3 * i + 1], px[3 * i + 2]};
+        const double y = Luma(c);
+        sum += y;
+        sq += y * y;
+        const int spread = std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b});
+        chroma += spread;
+        st.worstChroma = std::max(st.worstChroma, spread);
+    }
+    st.meanLuma = sum / n;
+    st.lumaSpread = std::sqrt(std::max(0.0, sq / n - st.meanLuma * st.meanLuma));
+    st.meanChroma = chroma / n;
+    return st;
+}
+} // namespace
+
+// Each picture setting moves the output's pixels the way its name says, against the same source
+// converted with no settings.
+TEST(ConverterPicture, SettingsMoveThePixelsTheWayTheySay)
+{
+    const std::vector<uint8_t> plain = ConvertTones("tones_plain.mp4", [](ConvertInput*) {});
+    ASSERT_FALSE(plain.empty());
+    const PictureStats p = StatsOf(plain);
+    // The fixture's own colours came through: light blue top-left, brick red elsewhere.
+    ASSERT_TRUE(IsBlue(PixelAt(plain, 160, 30, 25)));
+    ASSERT_TRUE(IsRed(PixelAt(plain, 160, 130, 95)));
+
+    using Px = std::vector<uint8_t>;
+    struct Case {
+        const char* name;
+        std::function<void(ConvertInput*)> set;
+        std::function<void(const Px&, const PictureStats&)> check;
+    } cases[] = {
+        {"brightness_up", [](ConvertInput* in) { in->Brightness = 50; },
+         [&](const Px&, const PictureStats& s) { EXPECT_GT(s.meanLuma, p.meanLuma + 20) << p.meanLuma; }},
+        {"brightness_down", [](ConvertInput* in) { in->Brightness = -50; },
+         [&](const Px&, const PictureStats& s) { EXPECT_LT(s.meanLuma, p.meanLuma - 20) << p.meanLuma; }},
+        {"contrast_up", [](ConvertInput* in) { in->Contrast = 60; },
+         [&](const Px&, const PictureStats& s) { EXPECT_GT(s.lumaSpread, p.lumaSpread * 1.3) << p.lumaSpread; }},
+        {"contrast_down", [](ConvertInput* in) { in->Contrast = -60; },
+         [&](const Px&, const PictureStats& s) { EXPECT_LT(s.lumaSpread, p.lumaSpread * 0.7) << p.lumaSpread; }},
+        {"saturation_up", [](ConvertInput* in) { in->Saturation = 60; },
+         [&](const Px&, const PictureStats& s) { EXPECT_GT(s.meanChroma, p.meanChroma * 1.2) << p.meanChroma; }},
+        {"saturation_down", [](ConvertInput* in) { in->Saturation = -60; },
+         [&](const Px&, const PictureStats& s) {
+             EXPECT_LT(s.meanChroma, p.meanChroma * 0.6) << p.meanChroma;
+             EXPECT_NEAR(s.meanLuma, p.meanLuma, 12);
+         }},
+        {"saturation_none", [](ConvertInput* in) { in->Saturation = -100; },
+         [&](const Px&, const PictureStats& s) { EXPECT_LE(s.worstChroma, 8); }},
+        {"gray", [](ConvertInput* in) { in->ColorEffect = kEffectGray; },
+         [&](const Px&, const PictureStats& s) {
+             EXPECT_LE(s.worstChroma, 8);
+             // Gray keeps the light quadrant lighter than the rest.
+             EXPECT_NEAR(s.meanLuma, p.meanLuma, 12);
+         }},
+        {"emboss", [](ConvertInput* in) { in->ColorEffect = kEffectEmboss; },
+         [&](const Px& px, const PictureStats& s) {
+             EXPECT_LE(s.worstChroma, 8);
+             // Flat areas sit at mid gray; the quadrant's edges stand out from it.
+             EXPECT_NEAR(Luma(PixelAt(px, 160, 30, 25)), 128, 20);
+             EXPECT_NEAR(Luma(PixelAt(px, 160, 130, 95)), 128, 20);
+             double edge = 0;
+             for (int y = 10; y < 50; ++y)
+                 edge = std::max(edge, std::abs(Luma(PixelAt(px, 160, 79, y)) - 128) +
+                                           std::abs(Luma(PixelAt(px, 160, 80, y)) - 128));
+             EXPECT_GT(edge, 40);
+         }},
+        {"old_film", [](ConvertInput* in) { in->ColorEffect = kEffectOldFilm; },
+         [&](const Px& px, const PictureStats&) {
+             // Sepia: red over green over blue everywhere; the light blue turns warm.
+             int sepia = 0;
+             for (int y = 4; y < 120; y += 8)
+                 for (int x = 4; x < 160; x += 8) {
+                     const Rgb c = PixelAt(px, 160, x, y);
+                     sepia += c.r + 4 >= c.g && c.g + 4 >= c.b;
+                 }
+             EXPECT_GE(sepia, 20 * 15 * 9 / 10);
+             const Rgb tl = PixelAt(px, 160, 40, 30);
+             EXPECT_GT(tl.r, tl.b + 30);
+             // The vignette: a corner darker than the same colour nearer the middle.
+             EXPECT_LT(Luma(PixelAt(px, 160, 157, 117)) + 8, Luma(PixelAt(px, 160, 100, 75)));
+         }},
+        {"hflip", [](ConvertInput* in) { in->HorizontalFlip = 1; },
+         [&](const Px& px, const PictureStats&) {
+             EXPECT_TRUE(IsBlue(PixelAt(px, 160, 130, 25)));
+             EXPECT_TRUE(IsRed(PixelAt(px, 160, 30, 25)));
+             EXPECT_TRUE(IsRed(PixelAt(px, 160, 130, 95)));
+         }},
+        {"vflip", [](ConvertInput* in) { in->VerticalFlip = 1; },
+         [&](const Px& px, const PictureStats&) {
+             EXPECT_TRUE(IsBlue(PixelAt(px, 160, 30, 95)));
+             EXPECT_TRUE(IsRed(PixelAt(px, 160, 30, 25)));
+             EXPECT_TRUE(IsRed(PixelAt(px, 160, 130, 95)));
+         }},
+        {"both_flips", [](ConvertInput* in) { in->HorizontalFlip = in->VerticalFlip = 1; },
+         [&](const Px& px, const PictureStats&) {
+             EXPECT_TRUE(IsBlue(PixelAt(px, 160, 130, 95)));
+             EXPECT_TRUE(IsRed(PixelAt(px, 160, 30, 25)));
+             EXPECT_TRUE(IsRed(PixelAt(px, 160, 130, 25)));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Px px = ConvertTones(std::string("tones_") + c.name + ".mp4", c.set);
+        ASSERT_FALSE(px.empty());
+        c.check(px, StatsOf(px));
+    }
+}
+
+namespace {
+// volumedetect's mean level of the decoded sound, in dB (-200 when nothing is heard).
+double MeanVolumeDb(const std::string& path)
+{
+    const std::string out = RunCapture("ffmpeg -hide_banner -nostats -i " + Quote(path) +
+                                       " -vn -af volumedetect -f null - 2>&1");
+    const size_t at = out.find("mean_volume:");
+    if (at == std::string::npos)
+        return -300;
+    const double db = std::atof(out.c_str() + at + 12);
+    return out.compare(at + 12, 5, " -inf") == 0 ? -200 : db;
+}
+} // namespace
+
+// Volume 255 is unchanged; the scale is linear in amplitude (128 about -6 dB, 510 +6 dB); 0 is silence.
+TEST(ConverterSound, VolumeGivesTheExpectedLevels)
+{
+    FixtureSpec spec;
+    spec.seconds = 2;
+    spec.audioCodec = "pcm_s16le";
+    spec.container = "matroska";
+    spec.videoCodec = "mpeg4";
+    const std::string src = Source("tone.mkv", spec);
+    const double source = MeanVolumeDb(src);
+    ASSERT_GT(source, -40);
+    ASSERT_LT(source, -12);  // room for +6 dB without clipping
+    struct Case {
+        int volume;
+        double expectDb;  // against the source
+    } cases[] = {{0, -1000}, {128, 20 * std::log10(128 / 255.0)}, {255, 0}, {510, 20 * std::log10(2.0)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.volume);
+        const std::string out = OutPath("level" + std::to_string(c.volume) + ".mkv");
         OutSpec o;
-        o.volume = volume;
+        o.format = "matroska";
+        o.vcodec = "mpeg4";
+        o.acodec = "pcm_s16le";
+        o.sampleRate = 44100;
+        o.channels = 2;
+        o.volume = c.volume;
         JobPtr job = MakeJob(out, o);
         AddInput(job.get(), src, 0, 2);
         ASSERT_EQ(Convert(job.get()), kResultOk);
-        int peak = PeakSample(out);
-        if (volume == 0)
-            EXPECT_LE(peak, 2);
-        else
-            EXPECT_GT(peak, 1000);
+        const double db = MeanVolumeDb(out);
+        if (c.expectDb < -100) {
+            EXPECT_LT(db, -80);
+            EXPECT_LE(PeakSample(out), 2);
+        } else {
+            EXPECT_NEAR(db - source, c.expectDb, 0.8);
+        }
     }
 }
 
@@ -934,21 +1106,21 @@ TEST(ConverterThumbnail, WritesOneJpegOfARepresentativeFrame)
 
 // ---- the public graph description ---------------------------------------------------------------
 
-TEST(FilterGraph, DescriptionsFollowTheSettings)
+// The geometry in known numbers (what each setting does to the pixels is checked on converted
+// pictures above).
+TEST(FilterGraph, GeometryInKnownNumbers)
 {
     PictureSettings s;
     PictureSource src{320, 240, 1, 1};
     EXPECT_EQ(VideoFilterDescription(s, src, {320, 240, 0}), "setsar=1");
     s.CropLeft = 10;
     s.CropRight = 10;
-    s.HorizontalFlip = true;
-    s.Effect = kEffectGray;
     std::string d = VideoFilterDescription(s, src, {640, 360, 25});
     EXPECT_EQ(d.find("fps=fps=25"), 0u);
     EXPECT_NE(d.find("crop=300:240:10:0"), std::string::npos);
-    EXPECT_NE(d.find("hflip"), std::string::npos);
-    EXPECT_NE(d.find("hue=s=0"), std::string::npos);
-    EXPECT_NE(d.find("pad=640:360"), std::string::npos);
+    // 300x240 kept at its shape in 640x360: 450x360, centred.
+    EXPECT_NE(d.find("scale=450:360"), std::string::npos) << d;
+    EXPECT_NE(d.find("pad=640:360:94:0"), std::string::npos) << d;
     // Margins larger than the picture never leave less than 2x2 pixels.
     s.CropLeft = s.CropRight = 1000;
     CropRect r = EffectiveCrop(s, src);
@@ -970,6 +1142,4 @@ TEST(FilterGraph, DescriptionsFollowTheSettings)
     std::string rd = VideoFilterDescription(turned, PictureSource{320, 240, 1, 1, 90}, {0, 0, 0});
     EXPECT_EQ(rd.find("transpose=clock"), 0u);
     EXPECT_NE(rd.find("crop=240:300:0:20"), std::string::npos);
-    EXPECT_EQ(AudioFilterDescription(255), "anull");
-    EXPECT_EQ(AudioFilterDescription(0), "volume=0.000000");
 }

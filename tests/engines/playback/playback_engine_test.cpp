@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -73,14 +75,17 @@ TEST_F(PlaybackEngine, PositionsFollowPlaybackAndSeekDropsStaleFrames)
     pb::startPlay(0);
     ASSERT_TRUE(rmtest::WaitUntil([] { return LastPosition() >= 1.0; }, 4000));
     auto reports = rmtest::Log().snapshot();
-    // About four reports a second, in order, following the clock.
+    // About four reports a second, in order, following the clock. A busy machine may hold one
+    // report back; the typical (median) gap still shows the rate, and none comes too soon.
     ASSERT_GE(reports.size(), 3u);
+    std::vector<double> gaps;
     for (size_t i = 1; i < reports.size(); i++) {
         EXPECT_GE(reports[i].position(), reports[i - 1].position());
-        double gap = std::chrono::duration<double>(reports[i].at - reports[i - 1].at).count();
-        EXPECT_GT(gap, 0.15);
-        EXPECT_LT(gap, 0.75);
+        gaps.push_back(std::chrono::duration<double>(reports[i].at - reports[i - 1].at).count());
+        EXPECT_GT(gaps.back(), 0.15);
     }
+    std::sort(gaps.begin(), gaps.end());
+    EXPECT_LT(gaps[gaps.size() / 2], 0.5);
     EXPECT_EQ(reports.back().status.end, 0);
     EXPECT_EQ(reports.back().status.totalSeconds, 3);
 
@@ -89,8 +94,10 @@ TEST_F(PlaybackEngine, PositionsFollowPlaybackAndSeekDropsStaleFrames)
     rmtest::Log().clear();
     pb::findTimePlay(2.0);
     ASSERT_TRUE(rmtest::WaitUntil([] { return !rmtest::Log().snapshot().empty(); }, 3000));
-    EXPECT_GE(LastPosition(), 1.99);
-    EXPECT_LT(LastPosition(), 2.6);
+    // The first report after the seek, whenever this thread gets to look.
+    const double afterSeek = rmtest::Log().snapshot().front().position();
+    EXPECT_GE(afterSeek, 1.99);
+    EXPECT_LT(afterSeek, 2.6);
     ASSERT_TRUE(rmtest::WaitUntil([&] { return surface.snapshot().size() >= 3; }, 3000));
     auto frames = surface.snapshot();
     for (auto& f : frames)
@@ -466,7 +473,7 @@ TEST_F(PlaybackEngine, SoundLeadsTheClockAndAMissingDeviceDoesNotStopThePicture)
             rmtest::Log().clear();
             pb::startPlay(0);
             ASSERT_TRUE(rmtest::WaitUntil([] { return !rmtest::Log().snapshot().empty(); }, 2000));
-            EXPECT_NEAR(LastPosition(), held, 0.4);
+            EXPECT_NEAR(rmtest::Log().snapshot().front().position(), held, 0.4);
         }
         pb::close_sdl();
         ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 3000));

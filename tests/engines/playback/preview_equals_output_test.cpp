@@ -170,4 +170,70 @@ TEST(PreviewEqualsOutput, CaptureAtSecondFiveMatchesTheConvertedFrame)
     pb::setVideoSurface(nullptr);
 }
 
+// The ffmpeg tool's picture for second 5 of a file, through its own filters, as RGBA.
+rm::playback::PicturePtr ToolPicture(const std::string& source, const std::string& filters, int w, int h)
+{
+    const std::string cmd = "ffmpeg -v error -ss 5 -i '" + source + "' -frames:v 1 -vf '" + filters +
+                            "' -f rawvideo -pix_fmt rgba -";
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[65536];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        pclose(p);
+    }
+    if (out.size() != size_t(w) * h * 4)
+        return nullptr;
+    auto pic = std::make_shared<rm::playback::Picture>();
+    pic->width = w;
+    pic->height = h;
+    pic->rgba.assign(out.begin(), out.end());
+    return pic;
+}
+
+// The preview and the converter share their filter code, so a fault there shows on both sides
+// alike. The output pane is therefore also held against the ffmpeg tool applying the settings'
+// plain meaning: cut 30 columns at the left, fill the frame, mirror top to bottom, brightness 40
+// (a fifth of the full range up).
+TEST(PreviewEqualsOutput, OutputPaneMatchesTheToolsOwnFilters)
+{
+    rmtest::FixtureSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    spec.seconds = 6.5;
+    spec.audioCodec = "";
+    std::string source = rmtest::Fixture("six_plain.mp4", spec);
+
+    rmtest::RecordingSurface surface;
+    pb::setVideoSurface(&surface);
+    pb::setEditWindow(1);
+    ASSERT_EQ(pb::openFile(source.c_str()), 0);
+    pb::PictureSettings s;
+    s.CropLeft = 30;
+    s.Zoom = "full";
+    s.VerticalFlip = true;
+    s.Brightness = 40;
+    pb::setPictureSettings(s);
+    ASSERT_EQ(pb::showFrameAt(5.0, 5000), 0);
+    const std::string png = rmtest::FixtureDir() + "/tool_reference.png";
+    ASSERT_EQ(pb::vezCapture(png.c_str()), 0);
+    auto shown = rm::playback::detail::LoadPicture(png);
+    pb::close_sdl();
+    rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 3000);
+    pb::setVideoSurface(nullptr);
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(shown->width, 160);
+    ASSERT_EQ(shown->height, 120);
+
+    auto reference = ToolPicture(source, "crop=130:120:30:0,vflip,eq=brightness=0.2,scale=160:120", 160, 120);
+    auto darker = ToolPicture(source, "crop=130:120:30:0,vflip,eq=brightness=-0.2,scale=160:120", 160, 120);
+    auto upright = ToolPicture(source, "crop=130:120:30:0,eq=brightness=0.2,scale=160:120", 160, 120);
+    ASSERT_TRUE(reference && darker && upright);
+    const double d = MeanAbsDiff(*shown, *reference);
+    EXPECT_LT(d, 4.0);
+    // The measure tells the wrong direction of either setting apart.
+    EXPECT_GT(MeanAbsDiff(*shown, *darker), d + 20);
+    EXPECT_GT(MeanAbsDiff(*shown, *upright), d + 10);
+}
+
 } // namespace
