@@ -219,17 +219,35 @@ TEST_F(CustomStore, SeventyEightValuesRoundTrip)
     EXPECT_STREQ(loaded.Dec_imagePath, "/nowhere/logo.jpg");   // taken without the file test
     EXPECT_STREQ(loaded.Dec_textContent, saved.Dec_textContent);
 
-    // Every value: what the loaded record writes is what was stored.
-    QMap<QString, QString> before;
-    for (const QString& n : names)
-        before[n] = get(n);
-    ASSERT_TRUE(SaveCustomSettingsFrom(loaded));
-    for (const QString& n : names) {
-        if (n == "Tail_imagePath")
-            EXPECT_EQ(get(n), "");
-        else
-            EXPECT_EQ(get(n), before[n]) << n.toStdString();
-    }
+    // Stored texts of known values, and what loading them gives back.
+    const struct {
+        const char* name;
+        const char* stored;
+    } kStored[] = {
+        {"Head_textContent", "Opening, with commas; and = signs"},
+        {"Head_fontType", "DejaVu Sans"},
+        {"Head_fontSize", "14"},
+        {"Head_backgroundColor", "197121"},  // 1 + 2*256 + 3*65536
+        {"Tail_fontColor", "32768"},         // green 128
+        {"Tail_duration", "300"},
+        {"Dec_fontColor", "1971210"},        // 10 + 20*256 + 30*65536
+        {"Dec_textContent", "Deco \xc3\xa9t\xc3\xa9"},
+        {"Dec_img_Height", "12"},
+        {"Dec_URL", "https://example.org/?a=1&b=2"},
+        {"IsDecorate", "1"},
+        {"FileType", "2"},
+        {"EffectSkinPath", "Fade"},
+    };
+    for (const auto& k : kStored)
+        EXPECT_EQ(get(k.name), QString::fromUtf8(k.stored)) << k.name;
+    EXPECT_EQ(loaded.Head_backgroundColor, (RgbColor{1, 2, 3}));
+    EXPECT_EQ(loaded.Tail_fontColor, (RgbColor{0, 128, 0}));
+    EXPECT_EQ(loaded.Head_fontX, -5);
+    EXPECT_EQ(loaded.Tail_duration, 300);
+    EXPECT_EQ(loaded.Dec_img_Height, 12);
+    EXPECT_EQ(loaded.FileType, 2);
+    EXPECT_STREQ(loaded.Dec_URL, "https://example.org/?a=1&b=2");
+    EXPECT_STREQ(loaded.Head_fontType, "DejaVu Sans");
 }
 
 TEST_F(CustomStore, NoSavedDefaultsChangesNothing)
