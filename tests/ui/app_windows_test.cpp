@@ -109,7 +109,7 @@ private slots:
         for (QAction* a : frmMain->Edit_Menu->actions())
             entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(entries, QStringList({"CheckAll    ", "UncheckAll", "-", "Delete", "ClearAll", "-", "Move Up",
-                                       "Move Down", "-", "Merge", "Slide", "-", "Properties"}));
+                                       "Move Down", "-", "Merge", "Slide", "-", "Properties", "Watch result"}));
 
         // Nothing selected: the task and preview buttons show their disabled pictures.
         for (ImageButton* b : {frmMain->edit, frmMain->clip, frmMain->merge, frmMain->slide, frmMain->customize,
