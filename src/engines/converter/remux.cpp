@@ -1,6 +1,9 @@
 #include "engines/converter/converter.h"
 
-#include <cstdio>
+#include "engines/converter/conversion.h"
+#include "engines/files/atomic_output.h"
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,15 +38,19 @@ int32_t remuxH264ToMp4(const char* flvPath, const char* mp4Path)
     if (!flvPath || !mp4Path)
         return -1;
     Input in;
-    if (avformat_open_input(&in.ctx, flvPath, nullptr, nullptr) < 0 || avformat_find_stream_info(in.ctx, nullptr) < 0)
+    if (avformat_open_input(&in.ctx, detail::LocalUrl(flvPath).c_str(), nullptr, nullptr) < 0 || avformat_find_stream_info(in.ctx, nullptr) < 0)
         return -1;
     const int video = av_find_best_stream(in.ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (video < 0 || in.ctx->streams[video]->codecpar->codec_id != AV_CODEC_ID_H264)
         return 0;
 
-    const std::string part = std::string(mp4Path) + ".part";
+    // The copy takes its name only when complete; a failed or killed one leaves no MP4 behind.
+    files::AtomicOutput target;
+    if (!target.Create(mp4Path))
+        return -1;
+    const std::string url = detail::LocalUrl(target.TemporaryPath().c_str());
     Output out;
-    if (avformat_alloc_output_context2(&out.ctx, nullptr, "mp4", part.c_str()) < 0)
+    if (avformat_alloc_output_context2(&out.ctx, nullptr, "mp4", url.c_str()) < 0)
         return -1;
     // Input stream index -> output index; sound other than AAC or MP3 is left out (MP4 in a
     // browser plays no other FLV sound).
@@ -61,7 +68,7 @@ int32_t remuxH264ToMp4(const char* flvPath, const char* mp4Path)
         s->time_base = in.ctx->streams[i]->time_base;
         map[i] = s->index;
     }
-    if (avio_open(&out.ctx->pb, part.c_str(), AVIO_FLAG_WRITE) < 0)
+    if (avio_open(&out.ctx->pb, url.c_str(), AVIO_FLAG_WRITE) < 0)
         return -1;
     out.opened = true;
     AVDictionary* opts = nullptr;
@@ -86,10 +93,10 @@ int32_t remuxH264ToMp4(const char* flvPath, const char* mp4Path)
         ok = av_write_trailer(out.ctx) >= 0;
     avio_closep(&out.ctx->pb);
     out.opened = false;
-    if (!ok || std::rename(part.c_str(), mp4Path) != 0) {
-        std::remove(part.c_str());
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(target.TemporaryPath(), ec);
+    if (!ok || ec || size == 0 || !detail::OpensAsMedia(target.TemporaryPath()) || !target.Commit(int64_t(size)))
         return -1;
-    }
     return 1;
 }
 
