@@ -1,5 +1,4 @@
 #include "convert/conver_thread.h"
-#include "convert/watch_targets.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +17,7 @@
 #include "convert/job_records.h"
 #include "model/app_settings.h"
 #include "convert/page_writer.h"
+#include "convert/watch_targets.h"
 #include "engines/converter/converter.h"
 #include "engines/messages/result_codes.h"
 

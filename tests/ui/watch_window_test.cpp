@@ -5,17 +5,22 @@
 #include "convert/watch_targets.h"
 #include "support/media_fixture.h"
 #include "ui/convert/watch_window.h"
+#include "ui/app/message_boxes.h"
 #include "ui/custom/preview_server.h"
 #include "ui/window_test_store.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -101,6 +106,25 @@ class WatchWindowTest : public QObject {
 
     int m_runs = 0;
 
+    // Presses the button of that text on the message box once it is on screen (after a
+    // screenshot when RM_WATCH_SCREENS names a folder).
+    void pressWhenShown(const QString& button, QString& text)
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) {
+            QTimer::singleShot(50, this, [this, button, &text] { pressWhenShown(button, text); });
+            return;
+        }
+        text = box->text();
+        if (const QString out = qEnvironmentVariable("RM_WATCH_SCREENS"); !out.isEmpty()) {
+            QTest::qWait(200);
+            box->grab().save(out + QStringLiteral("/end_message.png"));
+        }
+        for (QAbstractButton* b : box->buttons())
+            if (b->text().remove(u'&') == button)
+                b->click();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -126,6 +150,27 @@ private slots:
         rm::RecordWatchTarget("t", QString());
         QVERIFY(rm::WatchTargetOf("t").isEmpty());
         QVERIFY(!WatchWindow::Open(m_dir.filePath(QStringLiteral("missing.html"))));
+    }
+
+    // The end message offers "Watch" beside OK: only the Watch button says yes.
+    void endMessageOffersWatch_data()
+    {
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<bool>("watch");
+        QTest::newRow("Watch") << QStringLiteral("Watch") << true;
+        QTest::newRow("OK") << QStringLiteral("OK") << false;
+    }
+
+    void endMessageOffersWatch()
+    {
+        QFETCH(QString, press);
+        QFETCH(bool, watch);
+        QString seen;
+        QTimer::singleShot(0, this, [&] { pressWhenShown(press, seen); });
+        QCOMPARE(ShowMessageOffering(nullptr, QStringLiteral("All conversion takes have been finished!"),
+                                     QStringLiteral("Watch")),
+                 watch);
+        QCOMPARE(seen, QStringLiteral("All conversion takes have been finished!"));
     }
 
     void watchPlaysOutputsOffline_data()

@@ -16,10 +16,6 @@
 
 namespace rm::ui {
 
-namespace {
-QString HtmlEscaped(const QString& s) { return s.toHtmlEscaped().replace(u'\'', QStringLiteral("&#39;")); }
-} // namespace
-
 WatchWindow::WatchWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("WatchWindow"));
@@ -85,7 +81,7 @@ bool WatchWindow::Load(const QString& target)
                                             "<style>html,body{margin:0;height:100%;overflow:hidden;background:#000}"
                                             "video{display:block;width:100%;height:100%}</style></head><body>"
                                             "<video src=\"%2\" controls autoplay></video></body></html>")
-                                 .arg(HtmlEscaped(info.fileName()), HtmlEscaped(encodedName));
+                                 .arg(info.fileName().toHtmlEscaped(), encodedName.toHtmlEscaped());
         view->setHtml(html, QUrl(base));
         resize(720, 440);
     }

@@ -323,18 +323,24 @@ TEST(ConverterJoin, TrimStartIsFrameAccurate)
 // ---- picture and sound processing -------------------------------------------------------------
 
 namespace {
-// Top-left quadrant blue, the rest red.
-std::string QuadrantSource()
+// A one-second 160x120 picture: the top-left quadrant in one colour, the rest in another.
+std::string QuadrantsSource(const char* file, const std::string& rest, const std::string& corner)
 {
     FixtureSpec s;
     s.seconds = 1;
     s.width = 160;
     s.height = 120;
-    s.videoSource = "color=c=red:s={w}x{h}:r={r}:d={d},drawbox=x=0:y=0:w=80:h=60:c=blue:t=fill";
-    return Source("quadrants.mp4", s);
+    s.videoSource = "color=c=" + rest + ":s={w}x{h}:r={r}:d={d},drawbox=x=0:y=0:w=80:h=60:c=" + corner + ":t=fill";
+    return Source(file, s);
 }
 
-std::vector<uint8_t> ConvertPicture(const std::string& name, const std::function<void(ConvertInput*)>& set)
+// Top-left quadrant blue, the rest red.
+std::string QuadrantSource() { return QuadrantsSource("quadrants.mp4", "red", "blue"); }
+
+// Converts a one-second source with the settings `set` gives its input; the output's picture
+// at 0.2 s as RGB.
+std::vector<uint8_t> ConvertStill(const std::string& source, const std::string& name,
+                                  const std::function<void(ConvertInput*)>& set)
 {
     std::string out = OutPath(name);
     OutSpec o;
@@ -344,10 +350,15 @@ std::vector<uint8_t> ConvertPicture(const std::string& name, const std::function
     o.vbitrate = 2000;
     o.fps = 25;
     JobPtr job = MakeJob(out, o);
-    ConvertInput* in = AddInput(job.get(), QuadrantSource(), 0, 1);
+    ConvertInput* in = AddInput(job.get(), source, 0, 1);
     set(in);
     EXPECT_EQ(Convert(job.get()), kResultOk);
     return DecodeRgb(out, 0.2, 160, 120);
+}
+
+std::vector<uint8_t> ConvertPicture(const std::string& name, const std::function<void(ConvertInput*)>& set)
+{
+    return ConvertStill(QuadrantSource(), name, set);
 }
 } // namespace
 
@@ -478,30 +489,11 @@ TEST(ConverterPicture, SidewaysRecordingsAreTurnedUpright)
 namespace {
 // Known colours away from the ends of the range, so that moves both ways show: a light blue
 // top-left quadrant on a darker brick red.
-std::string ToneSource()
-{
-    FixtureSpec s;
-    s.seconds = 1;
-    s.width = 160;
-    s.height = 120;
-    s.videoSource = "color=c=0xA05040:s={w}x{h}:r={r}:d={d},drawbox=x=0:y=0:w=80:h=60:c=0x60C0E0:t=fill";
-    return Source("tones.mp4", s);
-}
+std::string ToneSource() { return QuadrantsSource("tones.mp4", "0xA05040", "0x60C0E0"); }
 
 std::vector<uint8_t> ConvertTones(const std::string& name, const std::function<void(ConvertInput*)>& set)
 {
-    std::string out = OutPath(name);
-    OutSpec o;
-    o.format = "mp4";
-    o.vcodec = "mpeg4";
-    o.acodec = "";
-    o.vbitrate = 2000;
-    o.fps = 25;
-    JobPtr job = MakeJob(out, o);
-    ConvertInput* in = AddInput(job.get(), ToneSource(), 0, 1);
-    set(in);
-    EXPECT_EQ(Convert(job.get()), kResultOk);
-    return DecodeRgb(out, 0.2, 160, 120);
+    return ConvertStill(ToneSource(), name, set);
 }
 
 double Luma(Rgb c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; }
