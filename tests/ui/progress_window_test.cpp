@@ -216,7 +216,10 @@ private slots:
             });
             m_answer = [&](const BoxRequest& r) { return r.kind == BoxKind::Question ? k.yes : true; };
             // Every job folder the run makes (an empty one is removed again) shows in the
-            // kernel's record of what was created in the output folder.
+            // kernel's record of what was created in the output folder. The folder starts empty:
+            // a job folder of the case before, made in the same second, would be reused rather
+            // than created.
+            QDir(m_out).removeRecursively();
             QDir().mkpath(m_out);
             const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
             QVERIFY(watch >= 0 && inotify_add_watch(watch, QFile::encodeName(m_out).constData(), IN_CREATE) >= 0);
