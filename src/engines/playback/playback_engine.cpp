@@ -195,13 +195,13 @@ public:
         return r == 0 ? 0 : -3;
     }
 
-    int32_t showFrameAt(double second, int timeoutMs)
+    int32_t showFrameAt(double second, int timeoutMs, bool nearest)
     {
         int64_t ticket;
         {
             std::lock_guard lock(m_mu);
             ticket = ++m_showTickets;
-            Command c{Cmd::Seek, second, 1};  // flag 1: stay paused
+            Command c{Cmd::Seek, second, nearest ? 2 : 1};  // stay paused
             c.crop.top = int32_t(ticket);  // carries the ticket
             m_commands.push_back(c);
         }
@@ -324,13 +324,13 @@ private:
         updateInfo();
     }
 
-    void seek(double target, bool play)
+    void seek(double target, bool play, bool nearest = false)
     {
         if (!m_session)
             return;
         target = std::clamp(target, 0.0, m_session->tl->length);
         int64_t serial = ++m_serialCounter;
-        m_session->requestSeek(target, serial);
+        m_session->requestSeek(target, serial, nearest);
         m_needFirst = true;
         m_videoEnded = false;
         m_endReported = false;
@@ -391,14 +391,15 @@ private:
             }
             break;
         case Cmd::Seek:
-            if (c.flag == 1 && c.crop.top) {  // showFrameAt: paused, then tell the waiter
+            // flag 0: play on; 1: stay paused; 2: stay paused, a keyframe near the place will do.
+            if (c.flag != 0 && c.crop.top) {  // showFrameAt: tell the waiter when shown
                 m_showTicketPending = c.crop.top;
                 if (!m_session) {
                     finishTicket(false);
                     break;
                 }
             }
-            seek(c.value, c.flag != 1);
+            seek(c.value, c.flag == 0, c.flag == 2);
             break;
         case Cmd::Stop:
             if (m_state == Playing || m_state == Paused || m_state == Ended) {
@@ -871,7 +872,12 @@ void dragCropFrame(const CropReport& margins, bool finished)
     Engine::get().post(c);
 }
 
-int32_t showFrameAt(double second, int32_t timeoutMs) { return Engine::get().showFrameAt(second, timeoutMs); }
+int32_t showFrameAt(double second, int32_t timeoutMs) { return Engine::get().showFrameAt(second, timeoutMs, false); }
+void scrubTo(double second) { Engine::get().post(Command(Cmd::Seek, std::max(0.0, second), 2)); }
+int32_t showNearFrameAt(double second, int32_t timeoutMs)
+{
+    return Engine::get().showFrameAt(std::max(0.0, second), timeoutMs, true);
+}
 EngineInfo engineInfo() { return Engine::get().info(); }
 PictureSettings pictureSettings() { return Engine::get().settings(); }
 void setPictureSettings(const PictureSettings& settings)
