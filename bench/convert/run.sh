@@ -37,9 +37,12 @@ make_source() {
         ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25:d=30" $(tone 30) \
           -c:v libx264 -preset veryfast -crf 23 -g 50 -pix_fmt yuv420p -c:a aac -b:a 128k "$out" ;;
       hevc10_1080p_rot) # a phone clip: HEVC Main 10, 30 fps, held upright (turned 90 degrees)
+        # (the rotation tag is taken when the streams are copied, not when they are encoded)
         ffmpeg -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=30:d=10" $(tone 10) \
           -c:v libx265 -preset ultrafast -x265-params log-level=error -pix_fmt yuv420p10le -tag:v hvc1 \
-          -metadata:s:v:0 rotate=90 -c:a aac -b:a 128k "$out" ;;
+          -c:a aac -b:a 128k "$work/upright.mp4"
+        ffmpeg -v error -y -i "$work/upright.mp4" -c copy -metadata:s:v:0 rotate=90 "$out"
+        rm -f "$work/upright.mp4" ;;
       h264_4k) # a 4K camera clip
         ffmpeg -v error -y -f lavfi -i "testsrc2=s=3840x2160:r=25:d=6" $(tone 6) \
           -c:v libx264 -preset veryfast -crf 23 -g 50 -pix_fmt yuv420p -c:a aac -b:a 128k "$out" ;;
