@@ -4,6 +4,9 @@
 //   convert_bench --print-vf SRC_W SRC_H SIZE FPS   (the picture chain the engine builds)
 //   convert_bench --print-vf SRC SIZE FPS           (the same for a file: its rotation, pixel
 //                                                    shape and interlacing as the engine sees them)
+//   convert_bench --print-tool-vf SRC SIZE FPS      (what the ffmpeg tool is given for the same
+//                                                    output: it turns a sideways picture upright
+//                                                    itself, before the chain)
 //
 // Prints "seconds=<wall time> result=<code>".
 
@@ -22,7 +25,7 @@ using namespace rm::converter;
 namespace {
 
 // The chain for a file, from its first decoded picture as the converter's reader hands it on.
-int PrintFileChain(const char* path, const char* size, const char* fps)
+int PrintFileChain(const char* path, const char* size, const char* fps, bool tool)
 {
     AVFormatContext* ic = nullptr;
     if (avformat_open_input(&ic, path, nullptr, nullptr) < 0 || avformat_find_stream_info(ic, nullptr) < 0)
@@ -53,6 +56,14 @@ int PrintFileChain(const char* path, const char* size, const char* fps)
     detail::TakeStreamShape(ic, st, f);
     PictureSource src{f->width, f->height, f->sample_aspect_ratio.num, f->sample_aspect_ratio.den,
                       detail::StreamRotation(st), detail::StreamSaysInterlaced(st) || f->interlaced_frame != 0};
+    if (tool) {
+        int turn = (src.Rotation % 360 + 360) % 360;
+        if (turn == 90 || turn == 270) {
+            std::swap(src.Width, src.Height);
+            std::swap(src.SarNum, src.SarDen);
+        }
+        src.Rotation = 0;
+    }
     int w = std::atoi(size), h = std::atoi(std::strchr(size, 'x') + 1);
     PictureTarget target{w, h, 0};
     target.FrameRate = std::atof(fps);
@@ -76,7 +87,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc == 5 && std::strcmp(argv[1], "--print-vf") == 0)
-        return PrintFileChain(argv[2], argv[3], argv[4]);
+        return PrintFileChain(argv[2], argv[3], argv[4], false);
+    if (argc == 5 && std::strcmp(argv[1], "--print-tool-vf") == 0)
+        return PrintFileChain(argv[2], argv[3], argv[4], true);
     if (argc != 11) {
         std::fprintf(stderr, "usage: convert_bench SRC OUT SIZE FPS VCODEC VBITRATE ACODEC ABITRATE RATE CHANNELS\n");
         return 2;

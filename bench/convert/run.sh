@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Converts the kinds of source people bring with the project's engine and with the ffmpeg tool at
 # identical settings (the default FLV profile: 480x360, 25 fps, FLV1 800 kbit/s, MP3 64 kbit/s
-# 44.1 kHz stereo, keyframe every 2 s, the same picture chain the engine builds for that source:
-# turned upright, deinterlaced, shaped), and prints per source both wall times, their ratio and
+# 44.1 kHz stereo, keyframe every 2 s, the picture chain the engine builds for that source:
+# deinterlaced, shaped; a sideways picture is turned upright by the tool's own autorotation, as
+# its users get it), and prints per source both wall times, their ratio and
 # peak memory, then the median ratio. Each side runs REPS times (default 3), alternating, and the
 # best time counts, so that other work on the machine disturbs the comparison as little as
 # possible. The sources are made here with the ffmpeg tool, once (kept in BENCH_DIR).
@@ -74,13 +75,13 @@ printf '%-20s %9s %9s %7s %10s %10s\n' source ours_s ffmpeg_s ratio ours_MB ffmp
 ratios=()
 for i in "${!names[@]}"; do
   name=${names[$i]} src=${srcs[$i]}
-  vf=$("$bin" --print-vf "$src" 480x360 25)
+  vf=$("$bin" --print-tool-vf "$src" 480x360 25)
   best_e=; best_f=; mem_e=0; mem_f=0
   for ((r = 0; r < ${REPS:-3}; r++)); do
     /usr/bin/time -v "$bin" "$src" "$work/engine.flv" 480x360 25 flv1 800 mp3 64 44100 2 \
       >"$work/engine.out" 2>"$work/engine.time" || { echo "$name: engine failed: $(cat "$work/engine.out")" >&2; exit 1; }
-    # -noautorotate: the chain turns the picture itself, as the engine does.
-    /usr/bin/time -v ffmpeg -v error -y -noautorotate -i "$src" -vf "$vf" -c:v flv -b:v 800k -g 50 \
+    # The tool turns a sideways picture upright itself, then runs the chain of the upright picture.
+    /usr/bin/time -v ffmpeg -v error -y -i "$src" -vf "$vf" -c:v flv -b:v 800k -g 50 \
       -af aresample=44100:async=1 -c:a libmp3lame -b:a 64k -ar 44100 -ac 2 \
       -f flv -flvflags add_keyframe_index "$work/ffmpeg.flv" 2>"$work/ffmpeg.time"
     e=$(wall_s "$work/engine.time"); f=$(wall_s "$work/ffmpeg.time")
