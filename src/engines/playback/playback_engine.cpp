@@ -331,6 +331,7 @@ private:
         target = std::clamp(target, 0.0, m_session->tl->length);
         int64_t serial = ++m_serialCounter;
         m_session->requestSeek(target, serial, nearest);
+        m_scrubbed = nearest;
         m_needFirst = true;
         m_videoEnded = false;
         m_endReported = false;
@@ -375,7 +376,8 @@ private:
         case Cmd::Start:
             if (!m_session)
                 break;
-            if (m_state == Paused && c.value == 0) {
+            // A scrub's picture is no pause to go on from: 0 then means the start.
+            if (m_state == Paused && c.value == 0 && !m_scrubbed) {
                 // Goes on from the picture shown, or from the place of a seek still under way.
                 m_anchorPts = m_pausedPos;
                 m_anchorWall = Clock::now();
@@ -386,6 +388,7 @@ private:
             break;
         case Cmd::Pause:
             if (m_state == Playing) {
+                m_scrubbed = false;
                 m_pausedPos = clockNow();
                 setState(Paused);
             }
@@ -770,6 +773,7 @@ private:
     int64_t m_serialCounter = 0;
     int64_t m_presentSerial = 0;
     int64_t m_showTicketPending = 0;
+    bool m_scrubbed = false;  // the picture shown came from a scrub, not from playing
     bool m_needFirst = false;
     bool m_videoEnded = false;
     bool m_endReported = false;

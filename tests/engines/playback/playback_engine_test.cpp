@@ -296,6 +296,12 @@ TEST_F(PlaybackEngine, ScrubShowsAKeyframeNearThePlaceAndTheReleaseTheExactFrame
     pb::findTimePlay(2.5);
     ASSERT_TRUE(rmtest::WaitUntil([] { return LastPosition() >= 2.5; }, 3000));
     EXPECT_EQ(pb::engineInfo().state, pb::PlayState::Playing);
+    // After a drag, play from second 0 means the start, not going on from the dragged picture.
+    ASSERT_EQ(pb::showNearFrameAt(3.9, 3000), 0);
+    rmtest::Log().clear();
+    pb::startPlay(0);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return LastPosition() >= 0; }, 3000));
+    EXPECT_LT(LastPosition(), 1.0);
 }
 
 TEST_F(PlaybackEngine, ScrubInARangeThatStartsBetweenKeyframesShowsThePicture)
