@@ -2,6 +2,10 @@
 //
 //   preview_bench seek FILE N            N seeks to fixed pseudo-random seconds; latency from the
 //                                        call until the picture at that second is shown
+//   preview_bench scrub FILE N           N drags of a position bar: 6 moves each towards a
+//                                        pseudo-random second (latency until a picture near each
+//                                        move is shown), then the release (latency until the exact
+//                                        frame is shown)
 //   preview_bench play FILE SECONDS EFFECT PANES WxH
 //                                        plays SECONDS with the colour effect (0..3) in 1 or 2
 //                                        panes fitted into the window WxH; frames shown and
@@ -90,6 +94,52 @@ int Seek(const char* file, int n)
     return 0;
 }
 
+double Percentile(std::vector<double> v, double q)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(v.size() * q))];
+}
+
+int Scrub(const char* file, int n)
+{
+    CountingSurface surface;
+    pb::setVideoSurface(&surface);
+    pb::initPlayOption("", "", 0, 0, 640, 360);
+    if (pb::openFile(file) != 0)
+        return 1;
+    double length = 0;
+    if (!WaitLength(length))
+        return 1;
+    pb::showFrameAt(0, 10000);
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> pick(0.5, std::max(1.0, length - 1.0));
+    std::vector<double> drag, release;
+    double at = 0;
+    for (int i = 0; i < n; i++) {
+        double target = std::round(pick(rng) * 25) / 25;
+        for (int m = 1; m <= 6; m++) {
+            double t = at + (target - at) * m / 6;
+            auto t0 = Clock::now();
+            if (pb::showNearFrameAt(t, 10000) != 0)
+                return 1;
+            drag.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        }
+        auto t0 = Clock::now();
+        if (pb::showFrameAt(target, 10000) != 0)
+            return 1;
+        release.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        std::printf("release_ms %.3f %.1f\n", target, release.back());
+        at = target;
+    }
+    std::printf("drag_median_ms %.1f\n", Percentile(drag, 0.5));
+    std::printf("drag_p90_ms %.1f\n", Percentile(drag, 0.9));
+    std::printf("release_median_ms %.1f\n", Percentile(release, 0.5));
+    std::printf("release_p90_ms %.1f\n", Percentile(release, 0.9));
+    pb::close_sdl();
+    pb::setVideoSurface(nullptr);
+    return 0;
+}
+
 int Play(const char* file, double seconds, int effect, int panes, int w, int h)
 {
     CountingSurface surface;
@@ -128,6 +178,8 @@ int main(int argc, char** argv)
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "seek" && argc == 4)
         return Seek(argv[2], std::atoi(argv[3]));
+    if (mode == "scrub" && argc == 4)
+        return Scrub(argv[2], std::atoi(argv[3]));
     if (mode == "play" && argc == 7) {
         int w = 0, h = 0;
         std::sscanf(argv[6], "%dx%d", &w, &h);
@@ -139,6 +191,6 @@ int main(int argc, char** argv)
         std::printf("%s\n", pb::detail::OutputChainDescription(s, std::atoi(argv[2]), std::atoi(argv[3]), 1, 1).c_str());
         return 0;
     }
-    std::fprintf(stderr, "usage: preview_bench seek FILE N | play FILE SECONDS EFFECT PANES WxH | chain W H EFFECT\n");
+    std::fprintf(stderr, "usage: preview_bench seek FILE N | scrub FILE N | play FILE SECONDS EFFECT PANES WxH | chain W H EFFECT\n");
     return 2;
 }

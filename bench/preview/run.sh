@@ -5,6 +5,9 @@
 #    ffplay cannot be driven to seek from a script, so the tool side is `ffmpeg -ss T -frames:v 1`,
 #    which does the same keyframe-then-decode-forward work (its process start is measured at T=0
 #    and taken off);
+#  - scrubbing: a position bar dragged in 6 moves to each of N/2 places, then released: the
+#    time until a picture near each move is shown (a keyframe at or before it) and the time
+#    until the exact frame is shown after the release (median, p90);
 #  - playing 10 s with the old-film effect: frames shown and dropped, CPU seconds per wall
 #    second, for the engine in one pane and in two panes, and for ffplay (one picture, -an, under
 #    xvfb-run, its fd= drop counter and /usr/bin/time).
@@ -37,6 +40,9 @@ done < <(grep '^seek_ms' "$work/seek.txt")
 printf '%s\n' "${tool[@]}" | sort -n | awk -v b="$base" '{a[NR]=$1} END {
   printf "ffmpeg -ss seek_median_ms %.1f\nffmpeg -ss seek_p90_ms %.1f\nffmpeg process start at T=0 (taken off): %.0f ms\n",
          a[int(NR/2)+1], a[int(NR*0.9)+ (NR*0.9==int(NR*0.9)?0:1)], b*1000 }'
+
+echo "== scrubbing (ms), $((seeks / 2)) drags of 6 moves, 720p H.264, keyframe every 10 s"
+"$bin" scrub "$src" $((seeks / 2)) | grep -E '^(drag|release)_' | sed 's/^/engine /'
 
 echo "== playing 10 s of 720p with the old-film effect"
 for run in "1 640x360" "2 1280x360"; do

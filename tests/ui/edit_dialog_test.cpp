@@ -431,6 +431,26 @@ private slots:
         QTRY_COMPARE(m_edit->TotalTrackBar->value(), 3);
     }
 
+    void draggingWhilePlayingShowsPicturesNearEachPlace()
+    {
+        // A stretch from second 1: the bar and the pictures of a drag count from there.
+        m_item->trim = {1, 4};
+        Open();
+        emit m_edit->TotalTrackBar->sliderPressed();
+        m_edit->TotalTrackBar->setSliderPosition(2);
+        emit m_edit->TotalTrackBar->sliderMoved(2);
+        // Paused on a picture at most a GOP (1.2 s here) before second 2 of the stretch.
+        QTRY_VERIFY_WITH_TIMEOUT(pb::engineInfo().state == pb::PlayState::Paused, 3000);
+        auto shown = [] {
+            const pb::SurfaceFramePtr f = PreviewSurface::Instance()->CurrentFrame();
+            return f && !f->idle ? f->position : -1.0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(shown() > 0.79 && shown() <= 2.0, 3000);
+        m_edit->TotalTrackBar->setValue(2);
+        emit m_edit->TotalTrackBar->sliderReleased();
+        QTRY_VERIFY_WITH_TIMEOUT(pb::engineInfo().state == pb::PlayState::Playing && shown() >= 1.99, 5000);
+    }
+
     void aThemeChangeKeepsTheChosenLooks()
     {
         Open();

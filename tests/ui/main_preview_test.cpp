@@ -236,6 +236,38 @@ private slots:
         QVERIFY(frmMain->PreviewPlaying());
     }
 
+    void draggingTheBarShowsPicturesNearEachPlaceAndTheReleaseSeeksExactly()
+    {
+        // A segment from second 1: the bar counts from there, and so do the pictures of a drag.
+        TaskNode* row = addOne(m_long);
+        QVERIFY(row);
+        std::vector<std::unique_ptr<rm::MediaItem>> segments = tasks()->trimListFor(row);
+        segments.front()->trim = {1, 4};
+        TaskNode* task = tasks()->saveTrim(row, {segments.front().get()}, 1);
+        QVERIFY(task && task->childCount() == 1);
+        frmMain->SelectOnly(task->child(0));
+        play();
+        QTRY_VERIFY_WITH_TIMEOUT(pictureShown(), 5000);
+
+        SkinTrackBar* bar = frmMain->MainTrackBar;
+        const QPoint from(bar->KnobCentre(0), bar->height() / 2), to(bar->KnobCentre(2), bar->height() / 2);
+        QTest::mousePress(bar, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &move);
+        // Paused on a picture at most a GOP before second 3 of the file (bar 2 + the start).
+        QTRY_VERIFY_WITH_TIMEOUT(pb::engineInfo().state == pb::PlayState::Paused, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(PreviewSurface::Instance()->CurrentFrame()->position > 2.0 &&
+                                     PreviewSurface::Instance()->CurrentFrame()->position <= 3.0,
+                                 3000);
+        QCOMPARE(bar->value(), 2);
+
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
+        QTRY_VERIFY_WITH_TIMEOUT(pb::engineInfo().state == pb::PlayState::Playing &&
+                                     pb::engineInfo().position >= 3.0,
+                                 5000);
+        QVERIFY(!frmMain->PreviewStopped());
+    }
+
     void aSegmentPlaysItsRangeWithTheBarCountingFromItsStart()
     {
         TaskNode* row = addOne(m_long);

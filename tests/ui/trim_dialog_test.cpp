@@ -10,6 +10,7 @@
 #include "support/media_fixture.h"
 #include "ui/app/message_boxes.h"
 #include "ui/editors/clip_form.h"
+#include "ui/preview/preview_surface.h"
 #include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_track_bar.h"
@@ -435,6 +436,37 @@ private slots:
         QTest::mouseClick(m_clip->btnTrimEnd, Qt::LeftButton);
         QCOMPARE(m_clip->Rows().front()->trim.start, at);
         QCOMPARE(m_clip->Rows().front()->trim.end, at + 3);
+    }
+
+    void draggingABarShowsPicturesNearEachPlaceAndTheReleaseTheExactOne()
+    {
+        // A keyframe every 5 s: a drag shows the one before each place, the release the place.
+        rmtest::FixtureSpec spec;
+        spec.width = 160;
+        spec.height = 120;
+        spec.fpsNum = 5;
+        spec.seconds = 20;
+        spec.audioCodec = "";
+        spec.gop = 25;
+        rm::TaskNode* task = AddFile(rmtest::Fixture("gop5s.mp4", spec));
+        Open(task);
+        QTRY_VERIFY_WITH_TIMEOUT(m_clip->TotalTrackBar->value() >= 1, 5000);
+        auto shown = [] {
+            const pb::SurfaceFramePtr f = PreviewSurface::Instance()->CurrentFrame();
+            return f && !f->idle ? f->position : -1.0;
+        };
+        for (SkinTrackBar* bar : {m_clip->TotalTrackBar, m_clip->EndTrackBar}) {
+            PressBar(bar, 11);
+            const QPoint to(bar->KnobCentre(13), bar->height() / 2);
+            QMouseEvent move(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(bar, &move);
+            QTRY_VERIFY_WITH_TIMEOUT(std::abs(shown() - 10.0) < 0.01, 3000);
+            QCOMPARE(pb::engineInfo().state, pb::PlayState::Paused);
+            ReleaseBar(bar, 13);
+            QTRY_VERIFY_WITH_TIMEOUT(shown() >= 12.99 && shown() < 16, 5000);
+            QTRY_COMPARE(pb::engineInfo().state, pb::PlayState::Playing);
+        }
     }
 
     void holdKeepsTheEndOfTheSource()

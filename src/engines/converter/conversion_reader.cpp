@@ -64,6 +64,13 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             fail(kResultCodecUnsupported);
             break;
         }
+        // Decoded pictures waiting for the filter: about 48 MB of them, 6 to 16. Each one held is
+        // a buffer the decoder's pool must allocate (and clear) once more; 4K pictures are 12 MB.
+        {
+            const int bytes = av_image_get_buffer_size(vdec->pix_fmt, std::max(1, vdec->width),
+                                                       std::max(1, vdec->height), 1);
+            m_decoded.setCapacity(bytes > 0 ? std::clamp<size_t>((48u << 20) / size_t(bytes), 6, 16) : 16);
+        }
         int ai = -1;
         if (m_aenc) {
             const AVCodec* acodec = nullptr;

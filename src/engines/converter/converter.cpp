@@ -432,7 +432,15 @@ int Conversion::Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame)
     return err;
 }
 
-int Conversion::EncodeVideo(AVFrame* frame) { return Encode(m_venc, m_vst, frame); }
+int Conversion::EncodeVideo(AVFrame* frame)
+{
+    // The encoder copies a picture of its own size: one of another size would be read past its end.
+    if (frame && (frame->width != m_venc->width || frame->height != m_venc->height)) {
+        Fail(kResultEncodeFailed);
+        return AVERROR(EINVAL);
+    }
+    return Encode(m_venc, m_vst, frame);
+}
 
 int Conversion::EncodeAudioFrame(AVFrame* frame) { return Encode(m_aenc, m_ast, frame); }
 

@@ -249,21 +249,35 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
         Append(chain, Fmt("fps=fps=%d/%d", target.FrameRateNum, target.FrameRateDen));
     else if (target.FrameRate > 0)
         Append(chain, Fmt("fps=fps=%.6g", target.FrameRate));
-    Append(chain, RotationFilter(shown.Rotation));
     const PictureSource src = Upright(shown);
     CropRect c = EffectiveCrop(s, src);
-    if (c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height)
-        // A 1-pixel side is odd: exact, or the crop rounds it to the colour planes' 2 (to 0).
-        Append(chain, Fmt((c.W | c.H) & 1 ? "crop=%d:%d:%d:%d:exact=1" : "crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
+    const bool cropped = c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height;
     std::string fx = PictureEffectsDescription(s);
-    if (fx != "null")
-        Append(chain, fx);
     int frameW = target.Width > 0 ? target.Width : c.W;
     int frameH = target.Height > 0 ? target.Height : c.H;
     PlacedRect p = PlacePicture(s, src, frameW, frameH);
-    if (p.W != c.W || p.H != c.H || SampleAspect(src) != 1.0)
-        Append(chain, target.ScaleThreads > 1 ? Fmt("scale=%d:%d:threads=%d", p.W, p.H, target.ScaleThreads)
-                                              : Fmt("scale=%d:%d", p.W, p.H));
+    const bool scaled = p.W != c.W || p.H != c.H || SampleAspect(src) != 1.0;
+    auto scale = [&](int w, int h) {
+        Append(chain, target.ScaleThreads > 1 ? Fmt("scale=%d:%d:threads=%d", w, h, target.ScaleThreads)
+                                              : Fmt("scale=%d:%d", w, h));
+    };
+    const int turn = NormalRotation(shown.Rotation);
+    if ((turn == 90 || turn == 270) && !cropped && fx == "null") {
+        // A sideways picture that is only scaled: scaled first, so that the turn moves the small
+        // picture's pixels rather than the source's (the same picture, up to rounding).
+        if (scaled)
+            scale(p.H, p.W);
+        Append(chain, RotationFilter(shown.Rotation));
+    } else {
+        Append(chain, RotationFilter(shown.Rotation));
+        if (cropped)
+            // A 1-pixel side is odd: exact, or the crop rounds it to the colour planes' 2 (to 0).
+            Append(chain, Fmt((c.W | c.H) & 1 ? "crop=%d:%d:%d:%d:exact=1" : "crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
+        if (fx != "null")
+            Append(chain, fx);
+        if (scaled)
+            scale(p.W, p.H);
+    }
     if (p.W != frameW || p.H != frameH)
         Append(chain, Fmt("pad=%d:%d:%d:%d:black", frameW, frameH, p.X, p.Y));
     Append(chain, "setsar=1");

@@ -2,6 +2,7 @@
 // A bounded queue between two pipeline stages. Producers block while it is full, consumers
 // while it is empty; abort() wakes everyone and makes every later call fail at once.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -25,6 +26,14 @@ public:
         m_items.push_back(std::move(item));
         m_notEmpty.notify_one();
         return true;
+    }
+
+    // A new bound; items already held stay (a producer waits until fewer are left).
+    void setCapacity(size_t capacity)
+    {
+        std::lock_guard lock(m_mutex);
+        m_capacity = std::max<size_t>(1, capacity);
+        m_notFull.notify_all();
     }
 
     enum class Pop { Item, Timeout, Aborted };

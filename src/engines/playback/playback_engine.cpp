@@ -195,13 +195,13 @@ public:
         return r == 0 ? 0 : -3;
     }
 
-    int32_t showFrameAt(double second, int timeoutMs)
+    int32_t showFrameAt(double second, int timeoutMs, bool nearest)
     {
         int64_t ticket;
         {
             std::lock_guard lock(m_mu);
             ticket = ++m_showTickets;
-            Command c{Cmd::Seek, second, 1};  // flag 1: stay paused
+            Command c{Cmd::Seek, second, nearest ? 2 : 1};  // stay paused
             c.crop.top = int32_t(ticket);  // carries the ticket
             m_commands.push_back(c);
         }
@@ -324,13 +324,14 @@ private:
         updateInfo();
     }
 
-    void seek(double target, bool play)
+    void seek(double target, bool play, bool nearest = false)
     {
         if (!m_session)
             return;
         target = std::clamp(target, 0.0, m_session->tl->length);
         int64_t serial = ++m_serialCounter;
-        m_session->requestSeek(target, serial);
+        m_session->requestSeek(target, serial, nearest);
+        m_scrubbed = nearest;
         m_needFirst = true;
         m_videoEnded = false;
         m_endReported = false;
@@ -375,7 +376,8 @@ private:
         case Cmd::Start:
             if (!m_session)
                 break;
-            if (m_state == Paused && c.value == 0) {
+            // A scrub's picture is no pause to go on from: 0 then means the start.
+            if (m_state == Paused && c.value == 0 && !m_scrubbed) {
                 // Goes on from the picture shown, or from the place of a seek still under way.
                 m_anchorPts = m_pausedPos;
                 m_anchorWall = Clock::now();
@@ -386,19 +388,21 @@ private:
             break;
         case Cmd::Pause:
             if (m_state == Playing) {
+                m_scrubbed = false;
                 m_pausedPos = clockNow();
                 setState(Paused);
             }
             break;
         case Cmd::Seek:
-            if (c.flag == 1 && c.crop.top) {  // showFrameAt: paused, then tell the waiter
+            // flag 0: play on; 1: stay paused; 2: stay paused, a keyframe near the place will do.
+            if (c.flag != 0 && c.crop.top) {  // showFrameAt: tell the waiter when shown
                 m_showTicketPending = c.crop.top;
                 if (!m_session) {
                     finishTicket(false);
                     break;
                 }
             }
-            seek(c.value, c.flag != 1);
+            seek(c.value, c.flag == 0, c.flag == 2);
             break;
         case Cmd::Stop:
             if (m_state == Playing || m_state == Paused || m_state == Ended) {
@@ -769,6 +773,7 @@ private:
     int64_t m_serialCounter = 0;
     int64_t m_presentSerial = 0;
     int64_t m_showTicketPending = 0;
+    bool m_scrubbed = false;  // the picture shown came from a scrub, not from playing
     bool m_needFirst = false;
     bool m_videoEnded = false;
     bool m_endReported = false;
@@ -871,7 +876,12 @@ void dragCropFrame(const CropReport& margins, bool finished)
     Engine::get().post(c);
 }
 
-int32_t showFrameAt(double second, int32_t timeoutMs) { return Engine::get().showFrameAt(second, timeoutMs); }
+int32_t showFrameAt(double second, int32_t timeoutMs) { return Engine::get().showFrameAt(second, timeoutMs, false); }
+void scrubTo(double second) { Engine::get().post(Command(Cmd::Seek, std::max(0.0, second), 2)); }
+int32_t showNearFrameAt(double second, int32_t timeoutMs)
+{
+    return Engine::get().showFrameAt(std::max(0.0, second), timeoutMs, true);
+}
 EngineInfo engineInfo() { return Engine::get().info(); }
 PictureSettings pictureSettings() { return Engine::get().settings(); }
 void setPictureSettings(const PictureSettings& settings)

@@ -154,6 +154,14 @@ void dragCropFrame(const CropReport& margins, bool finished);
 // taken without a window. It waits for the engine's thread, so never call it from a callback.
 int32_t showFrameAt(double second, int32_t timeoutMs);
 
+// While a position bar is dragged: pauses and shows, soon, the keyframe at or before `second`
+// without decoding on to the exact frame, so that the picture keeps up with the hand. A later call replaces one still under way. The exact
+// frame comes with the startPlay, findTimePlay or showFrameAt of the release.
+void scrubTo(double second);
+// As scrubTo, and waits (at most timeoutMs) until that picture is shown. 0 when it is. Never call
+// it from a callback.
+int32_t showNearFrameAt(double second, int32_t timeoutMs);
+
 enum class PlayState { Closed, Stopped, Playing, Paused, Ended };
 
 struct EngineInfo {

@@ -81,6 +81,7 @@ struct PacketItem {
     double rangeStart = 0, rangeEnd = 0;  // Change: the range of the file that is played
     double offset = 0;                  // Change: timeline second of rangeStart
     double seekTarget = -1;             // Change: timeline second before which frames are dropped
+    bool nearest = false;               // Change: a keyframe near seekTarget is all that follows
     int sarNum = 0, sarDen = 0;         // Change: pixel shape the container declares (0/0: none)
     int64_t openCount = 0;              // Change: which opening of a file the stream belongs to
     int64_t serial = 0;

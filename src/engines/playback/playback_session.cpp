@@ -54,6 +54,7 @@ struct Decoder {
     AVRational containerSar{0, 1};  // pixel shape the container declares (0/1: none)
     AVFieldOrder fieldOrder = AV_FIELD_UNKNOWN;
     int codecId = AV_CODEC_ID_NONE;
+    bool nearest = false;  // the keyframe of a scrub: shown wherever it lies
     ~Decoder() { avcodec_free_context(&ctx); }
 
     // A picture as a player shows it (the converter does the same): the container's pixel shape
@@ -78,6 +79,7 @@ struct Decoder {
         rangeEnd = it.rangeEnd;
         offset = it.offset;
         dropBefore = it.seekTarget;
+        nearest = it.nearest;
         serial = it.serial;
         if (!it.params)
             return;
@@ -89,7 +91,7 @@ struct Decoder {
             // A seek in the same file: forget the old pictures, keep the threads.
             avcodec_flush_buffers(ctx);
             if (video)
-                ctx->skip_frame = dropBefore > offset + 0.25 ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+                ctx->skip_frame = dropBefore > offset + 0.25 && !nearest ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             return;
         }
         const AVCodec* codec = avcodec_find_decoder(it.params->codec_id);
@@ -102,7 +104,7 @@ struct Decoder {
         if (video) {
             ctx->thread_count = 0;
             ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-            if (dropBefore > offset + 0.25)
+            if (dropBefore > offset + 0.25 && !nearest)
                 ctx->skip_frame = AVDISCARD_NONREF;  // a seek inside the range
         }
         if (avcodec_open2(ctx, codec, nullptr) < 0)
@@ -147,7 +149,7 @@ void Session::start()
     audioThread = std::thread([this] { audioDecode(); });
 }
 
-void Session::requestSeek(double target, int64_t newSerial)
+void Session::requestSeek(double target, int64_t newSerial, bool nearest)
 {
     // Old frames go before the demuxer hears of the seek, or the first new ones could be
     // cleared with them.
@@ -163,6 +165,7 @@ void Session::requestSeek(double target, int64_t newSerial)
         std::lock_guard lock(seekMu);
         seekTarget = target;
         seekSerial = newSerial;
+        seekNearest = nearest;
     }
     seekCv.notify_all();
 }
@@ -180,6 +183,7 @@ void Session::demux()
     int64_t opened = 0;  // openings so far: a decoder may keep its state within one
     // A new range (after a seek, or the next range of the timeline): decoders start anew
     // and drop frames before dropBefore (timeline seconds).
+    bool nearest = false;  // this serial wants one keyframe only
     auto pushChange = [&](double dropBefore) {
         const Segment& s = tl->segments[seg];
         for (int which = 0; which < 2; which++) {
@@ -193,6 +197,7 @@ void Session::demux()
             it.rangeEnd = s.end;
             it.offset = s.offset;
             it.openCount = opened;
+            it.nearest = nearest;
             if (idx >= 0) {
                 it.params = avcodec_parameters_alloc();
                 avcodec_parameters_copy(it.params, fmt->streams[idx]->codecpar);
@@ -279,6 +284,7 @@ void Session::demux()
     while (!abort) {
         bool doSeek = false;
         double target = 0;
+        bool wantNearest = false;
         {
             std::unique_lock lock(seekMu);
             if (finished && seekSerial == handled)
@@ -286,6 +292,7 @@ void Session::demux()
             if (seekSerial != handled) {
                 handled = seekSerial;
                 target = seekTarget;
+                wantNearest = seekNearest;
                 doSeek = true;
             }
         }
@@ -306,9 +313,18 @@ void Session::demux()
                 continue;
             }
             const Segment& s = tl->segments[seg];
-            // A little before the place: codecs whose every frame is a keyframe (DV, ProRes)
-            // land exactly, and the deinterlacer wants the picture before the one shown.
-            seekVerified(std::max(s.start, s.start + (target - s.offset) - kLeadIn));
+            nearest = wantNearest;
+            if (nearest) {
+                // The keyframe at or before the place: one picture to decode, nothing to verify
+                // (a container that lands after the place shows a picture a little later).
+                seekFile(s.start + (target - s.offset));
+                verify = false;
+                verifyDropped = 0;
+            } else {
+                // A little before the place: codecs whose every frame is a keyframe (DV, ProRes)
+                // land exactly, and the deinterlacer wants the picture before the one shown.
+                seekVerified(std::max(s.start, s.start + (target - s.offset) - kLeadIn));
+            }
             pushChange(target);
             continue;
         }
@@ -369,6 +385,23 @@ void Session::demux()
             }
             verify = false;
         }
+        if (nearest) {
+            // Sound and the pictures up to the keyframe are of no use to a scrub; the
+            // keyframe goes to the decoder, then this serial is over.
+            if (pkt->stream_index != vIdx || (!(pkt->flags & AV_PKT_FLAG_KEY) && ++verifyDropped < 300)) {
+                av_packet_unref(pkt);
+                continue;
+            }
+            PacketItem it;
+            it.kind = PacketItem::Packet;
+            it.serial = cur;
+            it.bytes = pkt->size;
+            it.packet = av_packet_alloc();
+            av_packet_move_ref(it.packet, pkt);
+            vq.put(it);
+            endAll();
+            continue;
+        }
         if (pkt->stream_index == master) {
             int64_t t = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
             if (t != AV_NOPTS_VALUE) {
@@ -415,6 +448,10 @@ void Session::videoDecode()
         double t = d.timelineOf(f, fileSec);
         if (stale(d.serial))
             return;
+        // A scrub's keyframe from before the range (a stretch that starts inside a GOP) stands
+        // for the range's first moment.
+        if (d.nearest && f != before && fileSec < d.rangeStart)
+            t = d.offset;
         d.takeStreamShape(f);
         if (f != before && f->interlaced_frame) {
             av_frame_unref(decodedBefore);

@@ -62,6 +62,7 @@ struct Session {
     std::condition_variable seekCv;
     double seekTarget = 0;
     int64_t seekSerial = 0;
+    bool seekNearest = false;  // only the keyframe at or before the target is wanted
 
     PacketQueue vq, aq;
     // Decoded video frames waiting to be shown.
@@ -85,7 +86,9 @@ struct Session {
 
     ~Session();
     void start();
-    void requestSeek(double target, int64_t newSerial);
+    // `nearest`: show the keyframe at or before the target and read no further (a position bar
+    // being dragged); otherwise decode on to the exact frame and keep going.
+    void requestSeek(double target, int64_t newSerial, bool nearest = false);
     bool stale(int64_t s) const { return s != serial.load(); }
     // Whether the sound of the current serial has played out (true without sound).
     bool soundDone();

@@ -190,6 +190,8 @@ public:
     void btnOpenClick();
     void MainTrackBarMouseDown();
     void MainTrackBarMouseUp();
+    // While the bar is dragged the picture follows it (a keyframe near each place).
+    void MainTrackBarMouseMove(int position);
     // The main window's share of the status callback; runs on the engine's thread.
     void MainPreviewStatus(const rm::playback::PlayerStatus& status);
     // Press/release protocol of MainTrackBar against the engine's position reports.
@@ -258,6 +260,7 @@ private:
     // Preview state. The atomics are read by the status handler on the engine's thread.
     std::atomic<bool> m_playing{false};
     std::atomic<bool> m_stopped{false};
+    bool m_scrubbing = false; // a press on the track bar took the preview; its moves show pictures
     std::atomic<int32_t> m_trackPosition{0};  // mirror of MainTrackBar
     std::atomic<int32_t> m_trackMaximum{0};
     std::atomic<bool> m_hasSelection{false};

@@ -179,6 +179,7 @@ void TfrmMain::BuildPreview()
     connect(MainTrackBar, &QSlider::rangeChanged, this, [this](int, int max) { m_trackMaximum.store(max); });
     connect(MainTrackBar, &QSlider::sliderPressed, this, &TfrmMain::MainTrackBarMouseDown);
     connect(MainTrackBar, &QSlider::sliderReleased, this, &TfrmMain::MainTrackBarMouseUp);
+    connect(MainTrackBar, &QSlider::sliderMoved, this, &TfrmMain::MainTrackBarMouseMove);
     // The pause look follows the click, as the button's MouseUp follows its Click.
     connect(btnPlay, &QAbstractButton::clicked, this, [this] {
         btnPlayClick();
@@ -393,10 +394,23 @@ void TfrmMain::MainTrackBarMouseDown()
         m_stopped.store(true);
     }
     MainSeek.pending.fetch_add(1);
+    m_scrubbing = true;
+}
+
+void TfrmMain::MainTrackBarMouseMove(int position)
+{
+    if (!m_scrubbing)
+        return;
+    const std::vector<rm::TaskNode*> sel = SelectedNodes();
+    if (sel.empty() || !sel.front()->item())
+        return;
+    // The same place the release will seek to: segments count from their trim start.
+    pb::scrubTo(double(position + (IsPlayingRole(sel.front()->item()) ? m_positionOffset.load() : 0)));
 }
 
 void TfrmMain::MainTrackBarMouseUp()
 {
+    m_scrubbing = false;
     const std::vector<rm::TaskNode*> sel = SelectedNodes();
     if (sel.empty() || !sel.front()->item() || !m_playing.load()) {
         SetTrackPosition(0);

@@ -146,8 +146,10 @@ TfrmClip::TfrmClip(QWidget* parent)
 
     connect(btnPlay, &QAbstractButton::clicked, this, &TfrmClip::btnPlayClick);
     connect(btnStop, &QAbstractButton::clicked, this, &TfrmClip::btnStopClick);
-    for (SkinTrackBar* b : {TotalTrackBar, StartTrackBar, EndTrackBar})
+    for (SkinTrackBar* b : {TotalTrackBar, StartTrackBar, EndTrackBar}) {
         connect(b, &QSlider::sliderPressed, this, &TfrmClip::TotalTrackBarMouseDown);
+        connect(b, &QSlider::sliderMoved, this, &TfrmClip::TrackBarMouseMove);
+    }
     connect(TotalTrackBar, &QSlider::sliderReleased, this, &TfrmClip::TotalTrackBarMouseUp);
     connect(StartTrackBar, &QSlider::sliderReleased, this, &TfrmClip::StartTrackBarMouseUp);
     connect(EndTrackBar, &QSlider::sliderReleased, this, &TfrmClip::EndTrackBarMouseUp);
@@ -395,10 +397,18 @@ void TfrmClip::TotalTrackBarMouseDown()
     pb::stopPlay(0);
     m_handshake.pending.fetch_add(1);
     m_hold = true;
+    m_scrubbing = true;
+}
+
+void TfrmClip::TrackBarMouseMove(int position)
+{
+    if (m_scrubbing)
+        pb::scrubTo(double(position));
 }
 
 void TfrmClip::SeekRelease(int target)
 {
+    m_scrubbing = false;
     m_handshake.seekTarget = target;
     m_handshake.Wait();
     const int32_t t = m_handshake.seekTarget.exchange(-1);

@@ -93,6 +93,8 @@ public:
     void TotalTrackBarMouseUp();
     void StartTrackBarMouseUp();
     void EndTrackBarMouseUp();
+    // While a bar is dragged the picture follows it (a keyframe near each place).
+    void TrackBarMouseMove(int position);
     void btnPlayTrimMouseDown();
     void btnPlayTrimMouseUp();
     void btnTrimStartClick();
@@ -141,6 +143,7 @@ private:
     int32_t m_duration = 0;
     bool m_playing = false;
     bool m_open = false;               // the engine is set up for this dialog
+    bool m_scrubbing = false;          // between a bar's press and its release
     std::atomic<bool> m_hold{false};   // read by the status callback on the engine's thread
     SeekHandshake m_handshake;
 };

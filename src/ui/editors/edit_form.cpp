@@ -167,6 +167,7 @@ TfrmEdit::TfrmEdit(QWidget* parent)
     connect(btnReplay, &QAbstractButton::clicked, this, &TfrmEdit::btnReplayClick);
     connect(TotalTrackBar, &QSlider::sliderPressed, this, &TfrmEdit::TotalTrackBarMouseDown);
     connect(TotalTrackBar, &QSlider::sliderReleased, this, &TfrmEdit::TotalTrackBarMouseUp);
+    connect(TotalTrackBar, &QSlider::sliderMoved, this, &TfrmEdit::TotalTrackBarMouseMove);
     connect(btnOK, &QAbstractButton::clicked, this, &TfrmEdit::btnOKClick);
     connect(btnCancel, &QAbstractButton::clicked, this, &TfrmEdit::btnCancelClick);
     connect(close, &QAbstractButton::clicked, this, &TfrmEdit::btnCancelClick);
@@ -652,6 +653,13 @@ void TfrmEdit::TotalTrackBarMouseDown()
     m_handshake.Wait();
     m_handshake.pending.fetch_add(1);
     m_dragging = true;
+}
+
+void TfrmEdit::TotalTrackBarMouseMove(int position)
+{
+    // Without playback the release puts the bar back to 0 and seeks nothing: nothing to show.
+    if (m_dragging && m_playing)
+        pb::scrubTo(double(position));
 }
 
 void TfrmEdit::TotalTrackBarMouseUp()

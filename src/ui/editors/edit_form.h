@@ -98,6 +98,8 @@ public:
     void btnReplayClick();
     void TotalTrackBarMouseDown();
     void TotalTrackBarMouseUp();
+    // While the bar is dragged during playback the picture follows it (a keyframe near each place).
+    void TotalTrackBarMouseMove(int position);
     void btnOKClick();
     void btnCancelClick();
 

@@ -486,6 +486,39 @@ TEST(ConverterPicture, SidewaysRecordingsAreTurnedUpright)
     EXPECT_EQ(blueCorners, 1);
 }
 
+TEST(ConverterPicture, SidewaysRecordingsScaledIntoAFrameMatchTheTool)
+{
+    // A detailed picture stored sideways, scaled up, down and into a frame of another shape
+    // (bars): the same picture as the ffmpeg tool gives when it turns the file upright and then
+    // scales it, whatever order the chain does the two in.
+    std::string rotated = OutPath("rotated90_detail.mp4");
+    ASSERT_TRUE(RemuxWithRotation(DefaultSource(), rotated, 90));
+    struct Case { const char* size; int w, h; };
+    for (Case c : {Case{"480x640", 480, 640}, Case{"90x120", 90, 120}, Case{"320x240", 320, 240}}) {
+        std::string out = OutPath(std::string("sideways_") + c.size + ".mp4");
+        OutSpec o;
+        o.format = "mp4";
+        o.vcodec = "mpeg4";
+        o.acodec = "";
+        o.size = c.size;
+        o.vbitrate = 4000;
+        o.fps = 25;
+        JobPtr job = MakeJob(out, o);
+        AddInput(job.get(), rotated, 0, 1);
+        ASSERT_EQ(Convert(job.get()), kResultOk) << c.size;
+        auto px = DecodeRgb(out, 0.2, c.w, c.h);
+        std::string vf = c.w > c.h ? "scale=-2:" + std::to_string(c.h) + ",pad=" + std::to_string(c.w) + ":" +
+                                         std::to_string(c.h) + ":(ow-iw)/2:0:black"
+                                   : "scale=" + std::to_string(c.w) + ":" + std::to_string(c.h);
+        std::string ref = OutPath(std::string("sideways_ref_") + c.size + ".mp4");
+        ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + Quote(rotated) + " -vf " + Quote(vf) +
+                               " -c:v mpeg4 -q:v 1 -an " + Quote(ref)).c_str()), 0);
+        auto reference = DecodeRgb(ref, 0.2, c.w, c.h);
+        ASSERT_FALSE(px.empty());
+        EXPECT_LT(MeanDiff(px, reference), 6.0) << c.size;
+    }
+}
+
 namespace {
 // Known colours away from the ends of the range, so that moves both ways show: a light blue
 // top-left quadrant on a darker brick red.

@@ -256,6 +256,75 @@ TEST_F(PlaybackEngine, SeeksLandOnTheFrameInEveryContainer)
     }
 }
 
+TEST_F(PlaybackEngine, ScrubShowsAKeyframeNearThePlaceAndTheReleaseTheExactFrame)
+{
+    // Keyframes every second, B-frames between: most places lie between two keyframes.
+    rmtest::FixtureSpec spec = Small(4);
+    spec.videoCodec = "libx264";
+    spec.gop = 25;
+    spec.bFrames = 2;
+    std::string path = rmtest::Fixture("gop25.mp4", spec);
+    ASSERT_EQ(pb::openFile(path.c_str()), 0);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().length > 3.5; }, 2000));
+    pb::startPlay(0);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return LastPosition() >= 0; }, 3000));
+    for (double at : {2.6, 1.32, 3.48, 0.2}) {
+        ASSERT_EQ(pb::showNearFrameAt(at, 3000), 0) << at;
+        pb::SurfaceFramePtr near = surface.last();
+        EXPECT_LE(near->position, at + 0.001) << "a picture from before the place, never after it";
+        EXPECT_GT(near->position, at - 1.001) << "the keyframe at or before the place";
+        EXPECT_EQ(pb::engineInfo().state, pb::PlayState::Paused);
+        // The picture is the frame of its own time, as an exact seek shows it.
+        ASSERT_EQ(pb::showFrameAt(near->position, 3000), 0);
+        EXPECT_EQ(surface.last()->output->rgba, near->output->rgba) << at;
+        // The release: the exact frame.
+        ASSERT_EQ(pb::showFrameAt(at, 3000), 0);
+        EXPECT_NEAR(surface.last()->position, at, 0.001);
+    }
+    // A drag reports no positions (nothing fights the hand on the bar), and the release plays on
+    // from the place.
+    rmtest::Log().clear();
+    for (double at : {0.5, 1.5, 2.5})
+        pb::scrubTo(at);
+    ASSERT_TRUE(rmtest::WaitUntil([&] {
+        pb::SurfaceFramePtr f = surface.last();
+        return f && f->position > 1.9 && f->position <= 2.5;
+    }, 3000)) << "the last move's picture comes, whatever came before it";
+    // Paused: the engine reports positions only while it plays.
+    EXPECT_EQ(pb::engineInfo().state, pb::PlayState::Paused);
+    EXPECT_TRUE(rmtest::Log().snapshot().empty());
+    pb::findTimePlay(2.5);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return LastPosition() >= 2.5; }, 3000));
+    EXPECT_EQ(pb::engineInfo().state, pb::PlayState::Playing);
+    // After a drag, play from second 0 means the start, not going on from the dragged picture.
+    ASSERT_EQ(pb::showNearFrameAt(3.9, 3000), 0);
+    rmtest::Log().clear();
+    pb::startPlay(0);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return LastPosition() >= 0; }, 3000));
+    EXPECT_LT(LastPosition(), 1.0);
+}
+
+TEST_F(PlaybackEngine, ScrubInARangeThatStartsBetweenKeyframesShowsThePicture)
+{
+    // The range begins at second 1; the keyframe before it is at 0, outside the range.
+    rmtest::FixtureSpec spec = Small(4);
+    spec.videoCodec = "libx264";
+    spec.gop = 100;
+    std::string path = rmtest::Fixture("gop100.mp4", spec);
+    pb::MultiFileEntry e{};
+    std::snprintf(e.path, sizeof e.path, "%s", path.c_str());
+    e.start = 1;
+    e.end = 3;
+    ASSERT_EQ(pb::openMultiFile(&e, 1), 0);
+    ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().length > 1.5; }, 2000));
+    surface.clear();
+    ASSERT_EQ(pb::showNearFrameAt(0.52, 3000), 0);
+    ASSERT_TRUE(surface.last() && !surface.last()->idle);
+    EXPECT_NEAR(surface.last()->position, 0.0, 0.001) << "stands for the range's first moment";
+    ASSERT_EQ(pb::showFrameAt(0.52, 3000), 0);
+    EXPECT_NEAR(surface.last()->position, 0.52, 0.001);
+}
+
 TEST_F(PlaybackEngine, PictureSettingsChangeTheOutputPaneOnly)
 {
     pb::setEditWindow(1);
