@@ -1,6 +1,7 @@
 // The reader stage of a conversion: demux and decode each input in order, cut to its stretch.
 
 #include "engines/converter/conversion.h"
+#include "engines/converter/picture_buffers.h"
 
 namespace rm::converter::detail {
 
@@ -60,6 +61,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         avcodec_parameters_to_context(vdec, ic->streams[vi]->codecpar);
         vdec->pkt_timebase = ic->streams[vi]->time_base;
         vdec->thread_count = 0;  // the library picks (frame threads on every core)
+        UsePictureBuffers(vdec);
         if (avcodec_open2(vdec, vcodec, nullptr) < 0) {
             fail(kResultCodecUnsupported);
             break;
@@ -276,7 +278,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
     } while (false);
 
     av_packet_free(&pkt);
-    avcodec_free_context(&vdec);
+    FreeDecoderWithPictureBuffers(&vdec);
     avcodec_free_context(&adec);
     if (ic)
         avformat_close_input(&ic);
