@@ -7,6 +7,8 @@
 //   convert_bench --print-tool-vf SRC SIZE FPS      (what the ffmpeg tool is given for the same
 //                                                    output: it turns a sideways picture upright
 //                                                    itself, before the chain)
+//   convert_bench --thumbnail VIDEO SIZE OUT.jpg     (the thumbnail step of a run, which reads
+//                                                    the video the run wrote)
 //
 // Prints "seconds=<wall time> result=<code>".
 
@@ -90,6 +92,22 @@ int main(int argc, char** argv)
         return PrintFileChain(argv[2], argv[3], argv[4], false);
     if (argc == 5 && std::strcmp(argv[1], "--print-tool-vf") == 0)
         return PrintFileChain(argv[2], argv[3], argv[4], true);
+    if (argc == 5 && std::strcmp(argv[1], "--thumbnail") == 0) {
+        // As a run makes it: one picture of a representative frame of the converted video.
+        ConvertJob* thumb = createGroupMediaUIOption(nullptr, "image2", 0);
+        std::free(thumb->FrameSize);
+        thumb->FrameSize = CopyText(argv[3]);
+        thumb->IsThumbnail = 1;
+        thumb->Filled = 1;
+        std::snprintf(thumb->OutputPath, sizeof thumb->OutputPath, "%s", argv[4]);
+        createMediaUIOption(thumb, argv[2]);
+        auto t0 = std::chrono::steady_clock::now();
+        int32_t rc = converteToMedia(thumb, "image2", 0);
+        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::printf("seconds=%.3f result=%d\n", s, rc);
+        releaseMediaUIOption(thumb);
+        return rc == 0 ? 0 : 1;
+    }
     if (argc != 11) {
         std::fprintf(stderr, "usage: convert_bench SRC OUT SIZE FPS VCODEC VBITRATE ACODEC ABITRATE RATE CHANNELS\n");
         return 2;

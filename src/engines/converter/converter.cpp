@@ -10,8 +10,11 @@
 // mutex. The output is written under a temporary name beside the final one and renamed only when
 // complete and readable; the first error stops all three stages and removes the temporary file.
 
+#include <pthread.h>
+
 #include "engines/converter/conversion.h"
 #include "engines/converter/filter_chain_internal.h"
+#include "engines/converter/scaler_buffer.h"
 
 namespace rm::converter {
 
@@ -525,7 +528,7 @@ void Conversion::MaybePreview(const AVFrame* f, double position)
                                         AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!m_previewSws)
         return;
-    m_previewRgb.resize(size_t(w) * h * 3);
+    SizeForScaler(m_previewRgb, size_t(w) * h * 3);
     uint8_t* dst[4] = {m_previewRgb.data(), nullptr, nullptr, nullptr};
     int stride[4] = {w * 3, 0, 0, 0};
     sws_scale(m_previewSws, f->data, f->linesize, 0, f->height, dst, stride);
@@ -614,8 +617,16 @@ int32_t Conversion::Run()
     if (rc != kResultOk)
         return rc;
 
-    std::thread reader([this] { ReaderMain(); });
-    std::thread filter([this] { FilterMain(); });
+    // Named for profilers and debuggers; the decoder's and scaler's own threads, started from
+    // these, take the same names, so that a profile reads as the pipeline's stages.
+    std::thread reader([this] {
+        pthread_setname_np(pthread_self(), "rm-read-decode");
+        ReaderMain();
+    });
+    std::thread filter([this] {
+        pthread_setname_np(pthread_self(), "rm-filter-sound");
+        FilterMain();
+    });
     EncodeLoop();
     if (Stopped()) {
         m_decoded.abort();

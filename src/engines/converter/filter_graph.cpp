@@ -67,6 +67,8 @@ PictureSource Upright(const PictureSource& src)
     return u;
 }
 
+} // namespace
+
 std::string RotationFilter(int rotation)
 {
     switch (NormalRotation(rotation)) {
@@ -76,8 +78,6 @@ std::string RotationFilter(int rotation)
     default: return "";
     }
 }
-
-} // namespace
 
 PictureSettings PictureSettingsOf(const ConvertInput& in)
 {

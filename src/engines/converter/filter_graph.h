@@ -72,6 +72,8 @@ DisplaySize DisplaySizeOf(const PictureSource& src);
 // The frame a preview's output pane shows the source in (rotation aside): the source's size, with
 // the width of its display size (even) when its pixels are not square.
 DisplaySize PreviewFrameOf(const PictureSource& src);
+// The filters that turn a picture upright for a container's rotation in degrees ("" for none).
+std::string RotationFilter(int rotation);
 
 // The crop rectangle actually used for a source (margins clamped so that at least 2 pixels stay
 // of a side that has 2 or more, and the whole side of a 1-pixel one; sizes of 2 or more even).

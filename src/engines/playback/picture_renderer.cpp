@@ -1,5 +1,6 @@
 #include "engines/playback/playback_internal.h"
 #include "engines/converter/filter_chain_internal.h"
+#include "engines/converter/scaler_buffer.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -9,6 +10,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -56,6 +58,73 @@ std::string OutputChainDescription(const PictureSettings& s, int width, int heig
     target.Width = frame.Width;
     target.Height = frame.Height;
     return rm::converter::VideoFilterDescription(s, src, target);
+}
+
+namespace {
+
+// One plane turned: `bytes` per sample, `r` degrees clockwise (90, 180 or 270).
+void TurnPlane(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, int dstStride, int bytes, int r)
+{
+    for (int y = 0; y < h; y++) {
+        const uint8_t* row = src + ptrdiff_t(y) * srcStride;
+        for (int x = 0; x < w; x++) {
+            int ox, oy;  // where the sample at (x, y) lands
+            if (r == 90) {
+                ox = h - 1 - y;
+                oy = x;
+            } else if (r == 270) {
+                ox = y;
+                oy = w - 1 - x;
+            } else {
+                ox = w - 1 - x;
+                oy = h - 1 - y;
+            }
+            std::memcpy(dst + ptrdiff_t(oy) * dstStride + ptrdiff_t(ox) * bytes, row + ptrdiff_t(x) * bytes, bytes);
+        }
+    }
+}
+
+} // namespace
+
+bool PictureTurner::turn(AVFrame* frame, int rotation)
+{
+    const int r = ((rotation % 360 + 360) % 360 + 45) / 90 * 90 % 360;
+    if (!frame || r == 0 || frame->interlaced_frame || frame->width <= 0 || frame->height <= 0)
+        return false;
+    // Planar pictures whose colour planes are shrunk alike both ways (4:2:0, 4:4:4): their planes
+    // turn on their own. Others stay as decoded.
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    if (!d || !(d->flags & AV_PIX_FMT_FLAG_PLANAR) ||
+        (d->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)) ||
+        d->log2_chroma_w != d->log2_chroma_h)
+        return false;
+    const int bytes = (d->comp[0].depth + 7) / 8;
+    for (int c = 0; c < d->nb_components; c++)
+        if (d->comp[c].step != bytes || d->comp[c].offset != 0 || (d->comp[c].depth + 7) / 8 != bytes)
+            return false;
+    AVFrame* out = av_frame_alloc();
+    if (!out)
+        return false;
+    const bool sideways = r != 180;
+    out->format = frame->format;
+    out->width = sideways ? frame->height : frame->width;
+    out->height = sideways ? frame->width : frame->height;
+    if (av_frame_get_buffer(out, 0) < 0 || av_frame_copy_props(out, frame) < 0) {
+        av_frame_free(&out);
+        return false;
+    }
+    for (int p = 0; p < av_pix_fmt_count_planes(AVPixelFormat(frame->format)); p++) {
+        const bool chroma = p == 1 || p == 2;
+        const int w = chroma ? AV_CEIL_RSHIFT(frame->width, d->log2_chroma_w) : frame->width;
+        const int h = chroma ? AV_CEIL_RSHIFT(frame->height, d->log2_chroma_h) : frame->height;
+        TurnPlane(frame->data[p], frame->linesize[p], w, h, out->data[p], out->linesize[p], bytes, r);
+    }
+    if (sideways && frame->sample_aspect_ratio.num > 0 && frame->sample_aspect_ratio.den > 0)
+        out->sample_aspect_ratio = AVRational{frame->sample_aspect_ratio.den, frame->sample_aspect_ratio.num};
+    av_frame_unref(frame);
+    av_frame_move_ref(frame, out);
+    av_frame_free(&out);
+    return true;
 }
 
 PictureRenderer::~PictureRenderer()
@@ -176,7 +245,7 @@ PicturePtr PictureRenderer::toPicture(const AVFrame* f, int maxW, int maxH, SwsC
     auto pic = std::make_shared<Picture>();
     pic->width = w;
     pic->height = h;
-    pic->rgba.resize(size_t(w) * h * 4);
+    rm::converter::SizeForScaler(pic->rgba, size_t(w) * h * 4);
     uint8_t* dst[4] = {pic->rgba.data(), nullptr, nullptr, nullptr};
     int dstStride[4] = {4 * w, 0, 0, 0};
     sws_scale(*sws, f->data, f->linesize, 0, f->height, dst, dstStride);
@@ -241,7 +310,7 @@ PicturePtr LoadPicture(const std::string& path)
                     auto pic = std::make_shared<Picture>();
                     pic->width = w;
                     pic->height = h;
-                    pic->rgba.resize(size_t(w) * h * 4);
+                    rm::converter::SizeForScaler(pic->rgba, size_t(w) * h * 4);
                     uint8_t* dst[4] = {pic->rgba.data(), nullptr, nullptr, nullptr};
                     int stride[4] = {4 * w, 0, 0, 0};
                     sws_scale(sws, frame->data, frame->linesize, 0, h, dst, stride);

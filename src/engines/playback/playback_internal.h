@@ -26,6 +26,17 @@ using Clock = std::chrono::steady_clock;
 // Turns decoded frames into pane pictures. The output picture goes through the converter's video
 // chain for the current settings, into a frame of the source's size. Not thread-safe: each
 // thread keeps its own renderer.
+// Turns decoded pictures upright as their container asks (a phone clip held upright is stored
+// sideways), so that both panes, the crop frame and snapshots show the picture the way it is
+// written. Interlaced pictures stay as decoded: turned, their fields would become columns.
+class PictureTurner {
+public:
+    // Replaces `frame` with its picture turned by `rotation` degrees clockwise (times and
+    // properties kept, the pixel shape turned with it). False, with `frame` untouched, when there
+    // is nothing to turn or the picture's layout cannot be turned plane by plane (4:2:2, packed).
+    bool turn(AVFrame* frame, int rotation);
+};
+
 class PictureRenderer {
 public:
     PictureRenderer() = default;
@@ -83,6 +94,7 @@ struct PacketItem {
     double seekTarget = -1;             // Change: timeline second before which frames are dropped
     bool nearest = false;               // Change: a keyframe near seekTarget is all that follows
     int sarNum = 0, sarDen = 0;         // Change: pixel shape the container declares (0/0: none)
+    int rotation = 0;                   // Change: degrees the container turns the picture by
     int64_t openCount = 0;              // Change: which opening of a file the stream belongs to
     int64_t serial = 0;
     int64_t bytes = 0;

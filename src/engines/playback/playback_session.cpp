@@ -1,4 +1,5 @@
 #include "engines/playback/playback_session.h"
+#include "engines/converter/conversion.h"
 #include "engines/converter/filter_chain_internal.h"
 
 extern "C" {
@@ -55,6 +56,7 @@ struct Decoder {
     AVFieldOrder fieldOrder = AV_FIELD_UNKNOWN;
     int codecId = AV_CODEC_ID_NONE;
     bool nearest = false;  // the keyframe of a scrub: shown wherever it lies
+    int rotation = 0;      // degrees the container turns the pictures by
     ~Decoder() { avcodec_free_context(&ctx); }
 
     // A picture as a player shows it (the converter does the same): the container's pixel shape
@@ -85,6 +87,7 @@ struct Decoder {
             return;
         tb = it.tbDen ? double(it.tbNum) / it.tbDen : 0;
         containerSar = AVRational{it.sarNum, it.sarDen};
+        rotation = it.rotation;
         fieldOrder = it.params->field_order;
         codecId = it.params->codec_id;
         if (sameStream) {
@@ -205,6 +208,8 @@ void Session::demux()
                 it.sarDen = fmt->streams[idx]->sample_aspect_ratio.den;
                 it.tbNum = fmt->streams[idx]->time_base.num;
                 it.tbDen = fmt->streams[idx]->time_base.den;
+                if (which == 0)
+                    it.rotation = rm::converter::detail::StreamRotation(fmt->streams[idx]);
             }
             (which == 0 ? vq : aq).put(it);
         }
@@ -430,6 +435,7 @@ void Session::videoDecode()
 {
     Decoder d;
     PictureRenderer renderer;
+    PictureTurner turner;
     AVFrame* frame = av_frame_alloc();
     PictureSettings settings;
     int64_t settingsSerial = -1;
@@ -453,6 +459,8 @@ void Session::videoDecode()
         if (d.nearest && f != before && fileSec < d.rangeStart)
             t = d.offset;
         d.takeStreamShape(f);
+        if (f != before)
+            turner.turn(f, d.rotation);  // `before` was turned when it was kept
         if (f != before && f->interlaced_frame) {
             av_frame_unref(decodedBefore);
             av_frame_move_ref(decodedBefore, lastDecoded);

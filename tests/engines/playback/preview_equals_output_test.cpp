@@ -17,6 +17,7 @@ extern "C" {
 #include "engines/playback/playback_internal.h"
 #include "engines/playback/playback_test_support.h"
 #include "support/media_fixture.h"
+#include "support/source_fixtures.h"
 
 namespace pb = rm::playback;
 namespace cv = rm::converter;
@@ -81,12 +82,13 @@ double MeanAbsDiff(const rm::playback::Picture& a, const rm::playback::Picture& 
 }
 
 // Converts second 5 of the source with the settings into a lossless file; returns its path.
-std::string ConvertSecondFive(const std::string& source, const pb::PictureSettings& s, const std::string& name)
+std::string ConvertSecondFive(const std::string& source, const pb::PictureSettings& s, const std::string& name,
+                              const char* frameSize = "160x120")
 {
     cv::ConvertJob* job = cv::createGroupMediaUIOption(nullptr, "matroska", 0);
     std::free(job->VideoCodec);  // the job's default codec text is ours to replace
     job->VideoCodec = cv::CopyText("ffv1");
-    job->FrameSize = cv::CopyText("160x120");
+    job->FrameSize = cv::CopyText(frameSize);
     job->FrameRate = 25;
     std::string out = rmtest::FixtureDir() + "/" + name + ".mkv";
     std::remove(out.c_str());
@@ -234,6 +236,52 @@ TEST(PreviewEqualsOutput, OutputPaneMatchesTheToolsOwnFilters)
     // The measure tells the wrong direction of either setting apart.
     EXPECT_GT(MeanAbsDiff(*shown, *darker), d + 20);
     EXPECT_GT(MeanAbsDiff(*shown, *upright), d + 10);
+}
+
+// A phone clip held upright (stored 160x120, turned 90 degrees by its container): both panes show
+// it upright, the output pane in a frame of its upright size, and that is what a job of that size
+// writes (the converter scales such a picture before it turns it, which moves fewer pixels).
+TEST(PreviewEqualsOutput, SidewaysPhoneClipMatchesTheConvertedFrame)
+{
+    using rmtest::sources::Made;
+    const std::string stored = Made("sideways-stored.mp4", "-f lavfi -i testsrc2=s=160x120:r=25:d=6.5 "
+                                                           "-c:v libx264 -g 100 -bf 2 -pix_fmt yuv420p");
+    ASSERT_FALSE(stored.empty());
+    // The turn is written when the stream is copied (an encoder does not take it).
+    const std::string sideways =
+        Made("sideways.mp4", "-i " + rmtest::sources::Quoted(stored) + " -c copy -metadata:s:v:0 rotate=90");
+    ASSERT_FALSE(sideways.empty());
+
+    rmtest::RecordingSurface surface;
+    pb::setVideoSurface(&surface);
+    pb::setEditWindow(1);
+    ASSERT_EQ(pb::openFile(sideways.c_str()), 0);
+    const pb::PictureSettings plain;  // nothing but the turn and the fit into the frame
+    const std::string converted = ConvertSecondFive(sideways, plain, "sideways", "120x160");
+    ASSERT_FALSE(converted.empty());
+    auto written = FirstPicture(converted);
+    ASSERT_TRUE(written);
+    ASSERT_EQ(written->width, 120);
+    ASSERT_EQ(written->height, 160);
+
+    pb::setPictureSettings(plain);
+    const std::string png = rmtest::FixtureDir() + "/sideways.png";
+    auto capture = [&](double second) -> rm::playback::PicturePtr {
+        if (pb::showFrameAt(second, 5000) != 0 || pb::vezCapture(png.c_str()) != 0)
+            return nullptr;
+        return rm::playback::detail::LoadPicture(png);
+    };
+    auto shown = capture(5.0);
+    auto later = capture(5.2);
+    pb::close_sdl();
+    rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 3000);
+    pb::setVideoSurface(nullptr);
+    ASSERT_TRUE(shown && later);
+    ASSERT_EQ(shown->width, written->width);
+    ASSERT_EQ(shown->height, written->height);
+    const double d = MeanAbsDiff(*shown, *written);
+    EXPECT_LT(d, 1.5);
+    EXPECT_GT(MeanAbsDiff(*later, *written), d + 1.0);
 }
 
 } // namespace
