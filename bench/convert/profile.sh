@@ -25,7 +25,7 @@ for name in "${names[@]}"; do
   echo "== $name ($(sed -n 's/seconds=\([0-9.]*\).*/\1 s in the engine/p' "$work/profile.out"))"
   perf report -q -i "$work/perf.data" --no-children --sort comm,dso --stdio -g none 2>/dev/null |
     awk '$1+0 >= 1.0 {printf "  %-16s %6s  %s\n", $2, $1, $3}'
-  thumb=$("$bin" --thumbnail "$work/profile.flv" 480x360 "$work/profile.jpg" | sed -n 's/seconds=\([0-9.]*\).*/\1/p')
+  thumb=$("$bin" --thumbnail "$work/profile.flv" 480x360 "$work/profile.jpg" 2>/dev/null | sed -n 's/seconds=\([0-9.]*\).*/\1/p')
   echo "  thumbnail step   ${thumb} s"
 done
 rm -f "$work/perf.data" "$work/perf.data.old"
