@@ -62,24 +62,27 @@ std::string OutputChainDescription(const PictureSettings& s, int width, int heig
 
 namespace {
 
-// One plane turned: `bytes` per sample, `r` degrees clockwise (90, 180 or 270).
-void TurnPlane(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, int dstStride, int bytes, int r)
+// One plane of samples of type T turned `r` degrees clockwise (90, 180 or 270), written row by
+// row of the turned picture.
+template <typename T>
+void TurnPlane(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, int dstStride, int r)
 {
-    for (int y = 0; y < h; y++) {
-        const uint8_t* row = src + ptrdiff_t(y) * srcStride;
-        for (int x = 0; x < w; x++) {
-            int ox, oy;  // where the sample at (x, y) lands
+    const int outW = r == 180 ? w : h, outH = r == 180 ? h : w;
+    for (int oy = 0; oy < outH; oy++) {
+        T* out = reinterpret_cast<T*>(dst + ptrdiff_t(oy) * dstStride);
+        for (int ox = 0; ox < outW; ox++) {
+            int x, y;  // the source sample that lands at (ox, oy)
             if (r == 90) {
-                ox = h - 1 - y;
-                oy = x;
+                x = oy;
+                y = h - 1 - ox;
             } else if (r == 270) {
-                ox = y;
-                oy = w - 1 - x;
+                x = w - 1 - oy;
+                y = ox;
             } else {
-                ox = w - 1 - x;
-                oy = h - 1 - y;
+                x = w - 1 - ox;
+                y = h - 1 - oy;
             }
-            std::memcpy(dst + ptrdiff_t(oy) * dstStride + ptrdiff_t(ox) * bytes, row + ptrdiff_t(x) * bytes, bytes);
+            out[ox] = reinterpret_cast<const T*>(src + ptrdiff_t(y) * srcStride)[x];
         }
     }
 }
@@ -99,6 +102,8 @@ bool PictureTurner::turn(AVFrame* frame, int rotation)
         d->log2_chroma_w != d->log2_chroma_h)
         return false;
     const int bytes = (d->comp[0].depth + 7) / 8;
+    if (bytes > 2)
+        return false;
     for (int c = 0; c < d->nb_components; c++)
         if (d->comp[c].step != bytes || d->comp[c].offset != 0 || (d->comp[c].depth + 7) / 8 != bytes)
             return false;
@@ -117,7 +122,10 @@ bool PictureTurner::turn(AVFrame* frame, int rotation)
         const bool chroma = p == 1 || p == 2;
         const int w = chroma ? AV_CEIL_RSHIFT(frame->width, d->log2_chroma_w) : frame->width;
         const int h = chroma ? AV_CEIL_RSHIFT(frame->height, d->log2_chroma_h) : frame->height;
-        TurnPlane(frame->data[p], frame->linesize[p], w, h, out->data[p], out->linesize[p], bytes, r);
+        if (bytes == 1)
+            TurnPlane<uint8_t>(frame->data[p], frame->linesize[p], w, h, out->data[p], out->linesize[p], r);
+        else
+            TurnPlane<uint16_t>(frame->data[p], frame->linesize[p], w, h, out->data[p], out->linesize[p], r);
     }
     if (sideways && frame->sample_aspect_ratio.num > 0 && frame->sample_aspect_ratio.den > 0)
         out->sample_aspect_ratio = AVRational{frame->sample_aspect_ratio.den, frame->sample_aspect_ratio.num};
