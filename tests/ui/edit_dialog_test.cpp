@@ -8,6 +8,7 @@
 #include "model/skin_theme.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "support/source_fixtures.h"
 #include "ui/app/message_boxes.h"
 #include "ui/editors/edit_form.h"
 #include "ui/preview/preview_audio.h"
@@ -57,6 +58,17 @@ bool SameCrop(const rm::CropSettings& a, const rm::CropSettings& b)
 {
     return a.top == b.top && a.bottom == b.bottom && a.left == b.left && a.right == b.right &&
            std::strcmp(a.zoom, b.zoom) == 0;
+}
+
+// Stored 160x120 and turned 90 degrees by its container, as a phone held upright writes it.
+std::string TurnedPhoneClip()
+{
+    using rmtest::sources::Made;
+    const std::string stored =
+        Made("edit-turned-stored.mp4", "-f lavfi -i testsrc2=s=160x120:r=10:d=6 -c:v libx264 -pix_fmt yuv420p");
+    return stored.empty() ? stored
+                          : Made("edit-turned.mp4",
+                                 "-i " + rmtest::sources::Quoted(stored) + " -c copy -metadata:s:v:0 rotate=90");
 }
 
 bool SameEffects(const rm::EffectSettings& a, const rm::EffectSettings& b)
@@ -470,6 +482,31 @@ private slots:
         m_edit->ApplySkin();
     }
 
+    // Both panes show the picture the way it is written: upright, in the sizes the crop limits
+    // are counted in.
+    void aTurnedPhoneClipStandsUprightInBothPanes()
+    {
+        const std::string clip = TurnedPhoneClip();
+        QVERIFY(!clip.empty());
+        const rm::AddFilesResult r = m_tree->addFiles({QString::fromStdString(clip)}, false);
+        QCOMPARE(int(r.added.size()), 1);
+        m_item = r.added.front()->item();
+        Open();
+        PreviewSurface* s = PreviewSurface::Instance();
+        QTRY_VERIFY(s->CurrentFrame() && s->CurrentFrame()->source && s->CurrentFrame()->output);
+        const auto f = s->CurrentFrame();
+        QVERIFY(f->twoPanes);
+        QCOMPARE(f->sourceWidth, 120);
+        QCOMPARE(f->sourceHeight, 160);
+        QVERIFY2(f->source->height > f->source->width, "the source pane shows the clip upright");
+        QVERIFY2(f->output->height > f->output->width, "the output pane shows the clip upright");
+        // The margins are checked against the upright width, 120: 25 + 100 leaves too little.
+        Type(m_edit->Crop_right, 25);
+        Type(m_edit->Crop_left, 100);
+        QCOMPARE(m_boxes, QStringList{QStringLiteral("Crop error!")});
+        QCOMPARE(m_edit->Crop_left->value(), 85);
+    }
+
     // Not a check: with RM_SCREENSHOT_DIR set, shows the dialog on a real video and writes
     // edit_*.png there.
     void screenshots()
@@ -502,6 +539,15 @@ private slots:
         QVERIFY(m_edit->grab().save(dir + "/edit_sunset.png"));
         QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/DefaultImage.xml")));
         m_edit->ApplySkin();
+        m_edit->done(QDialog::Rejected);
+        // A phone clip held upright, with a crop.
+        const rm::AddFilesResult turned = m_tree->addFiles({QString::fromStdString(TurnedPhoneClip())}, false);
+        QVERIFY(!turned.added.empty());
+        m_item = turned.added.front()->item();
+        *m_item->crop = {10, 30, 10, 10, "original"};
+        Open();
+        QTest::qWait(1500);
+        QVERIFY(m_edit->grab().save(dir + "/edit_turned.png"));
     }
 };
 

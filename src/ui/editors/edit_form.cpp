@@ -1,5 +1,7 @@
 #include "ui/editors/edit_form.h"
 
+#include <utility>
+
 #include "model/app_settings.h"
 #include "model/custom_settings.h"
 #include "ui/app/message_boxes.h"
@@ -483,7 +485,16 @@ void TfrmEdit::MarginChanged(Margin m)
     const bool horizontal = m == MarginLeft || m == MarginRight;
     const Margin opposite = m == MarginLeft ? MarginRight : m == MarginRight ? MarginLeft
                           : m == MarginTop ? MarginBottom : MarginTop;
-    const int32_t size = m_item && m_item->media ? (horizontal ? m_item->media->width : m_item->media->height) : 0;
+    // The margins cut the picture as it is written: a clip its container turns sideways has its
+    // width and height swapped.
+    int32_t width = 0, height = 0;
+    if (m_item && m_item->media) {
+        width = m_item->media->width;
+        height = m_item->media->height;
+        if (const int32_t turn = (m_item->media->rotation % 360 + 360) % 360; turn == 90 || turn == 270)
+            std::swap(width, height);
+    }
+    const int32_t size = horizontal ? width : height;
     if (size > 0) {  // a source without a known size has nothing to check against
         bool refused = false;
         const int32_t fixed = CheckCropMargin(s->value(), Spin(opposite)->value(), size, &refused);
