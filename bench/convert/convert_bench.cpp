@@ -77,6 +77,17 @@ int PrintFileChain(const char* path, const char* size, const char* fps, bool too
     return 0;
 }
 
+// Runs a filled job, prints its wall time and result, and releases it. Exit status: 0 on success.
+int RunTimed(ConvertJob* job, const char* format)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    int32_t rc = converteToMedia(job, format, 0);
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("seconds=%.3f result=%d\n", s, rc);
+    releaseMediaUIOption(job);
+    return rc == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -101,12 +112,7 @@ int main(int argc, char** argv)
         thumb->Filled = 1;
         std::snprintf(thumb->OutputPath, sizeof thumb->OutputPath, "%s", argv[4]);
         createMediaUIOption(thumb, argv[2]);
-        auto t0 = std::chrono::steady_clock::now();
-        int32_t rc = converteToMedia(thumb, "image2", 0);
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        std::printf("seconds=%.3f result=%d\n", s, rc);
-        releaseMediaUIOption(thumb);
-        return rc == 0 ? 0 : 1;
+        return RunTimed(thumb, "image2");
     }
     if (argc != 11) {
         std::fprintf(stderr, "usage: convert_bench SRC OUT SIZE FPS VCODEC VBITRATE ACODEC ABITRATE RATE CHANNELS\n");
@@ -128,10 +134,5 @@ int main(int argc, char** argv)
     job->Filled = 1;
     std::snprintf(job->OutputPath, sizeof job->OutputPath, "%s", argv[2]);
     createMediaUIOption(job, argv[1]);
-    auto t0 = std::chrono::steady_clock::now();
-    int32_t rc = converteToMedia(job, "flv", 0);
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::printf("seconds=%.3f result=%d\n", s, rc);
-    releaseMediaUIOption(job);
-    return rc == 0 ? 0 : 1;
+    return RunTimed(job, "flv");
 }

@@ -62,17 +62,24 @@ bool WaitLength(double& length)
     return false;
 }
 
+// Opens the file in a 640x360 pane drawing onto `surface` and shows its first picture (the first
+// open is not part of what is measured). False when the file does not open.
+bool OpenShown(CountingSurface& surface, const char* file, double& length)
+{
+    pb::setVideoSurface(&surface);
+    pb::initPlayOption("", "", 0, 0, 640, 360);
+    if (pb::openFile(file) != 0 || !WaitLength(length))
+        return false;
+    pb::showFrameAt(0, 10000);
+    return true;
+}
+
 int Seek(const char* file, int n)
 {
     CountingSurface surface;
-    pb::setVideoSurface(&surface);
-    pb::initPlayOption("", "", 0, 0, 640, 360);
-    if (pb::openFile(file) != 0)
-        return 1;
     double length = 0;
-    if (!WaitLength(length))
+    if (!OpenShown(surface, file, length))
         return 1;
-    pb::showFrameAt(0, 10000);  // the first open is not part of a seek
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> pick(0.5, std::max(1.0, length - 1.0));
     std::vector<double> ms;
@@ -103,14 +110,9 @@ double Percentile(std::vector<double> v, double q)
 int Scrub(const char* file, int n)
 {
     CountingSurface surface;
-    pb::setVideoSurface(&surface);
-    pb::initPlayOption("", "", 0, 0, 640, 360);
-    if (pb::openFile(file) != 0)
-        return 1;
     double length = 0;
-    if (!WaitLength(length))
+    if (!OpenShown(surface, file, length))
         return 1;
-    pb::showFrameAt(0, 10000);
     std::mt19937 rng(11);
     std::uniform_real_distribution<double> pick(0.5, std::max(1.0, length - 1.0));
     std::vector<double> drag, release;

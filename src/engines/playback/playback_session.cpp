@@ -264,6 +264,16 @@ void Session::demux()
         backoff = 1;
         verifyDropped = 0;
     };
+    // The packet just read goes to its stream's decoder.
+    auto pushPacket = [&] {
+        PacketItem it;
+        it.kind = PacketItem::Packet;
+        it.serial = cur;
+        it.bytes = pkt->size;
+        it.packet = av_packet_alloc();
+        av_packet_move_ref(it.packet, pkt);
+        (it.packet->stream_index == vIdx ? vq : aq).put(it);
+    };
     auto endAll = [&] {
         for (PacketQueue* q : {&vq, &aq}) {
             PacketItem it;
@@ -397,13 +407,7 @@ void Session::demux()
                 av_packet_unref(pkt);
                 continue;
             }
-            PacketItem it;
-            it.kind = PacketItem::Packet;
-            it.serial = cur;
-            it.bytes = pkt->size;
-            it.packet = av_packet_alloc();
-            av_packet_move_ref(it.packet, pkt);
-            vq.put(it);
+            pushPacket();
             endAll();
             continue;
         }
@@ -418,13 +422,7 @@ void Session::demux()
                 }
             }
         }
-        PacketItem it;
-        it.kind = PacketItem::Packet;
-        it.serial = cur;
-        it.bytes = pkt->size;
-        it.packet = av_packet_alloc();
-        av_packet_move_ref(it.packet, pkt);
-        (it.packet->stream_index == vIdx ? vq : aq).put(it);
+        pushPacket();
     }
     av_packet_free(&pkt);
     avformat_close_input(&fmt);
