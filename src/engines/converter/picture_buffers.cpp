@@ -149,7 +149,10 @@ int GetPictureBuffer(AVCodecContext* ctx, AVFrame* frame, int flags)
 
 void UsePictureBuffers(AVCodecContext* ctx)
 {
-    if (!ctx || ctx->codec_type != AVMEDIA_TYPE_VIDEO || ctx->opaque)
+    // Only decoders that promise to take any buffer from get_buffer2 (DR1); others may rely on
+    // the library's own.
+    if (!ctx || ctx->codec_type != AVMEDIA_TYPE_VIDEO || ctx->opaque || !ctx->codec ||
+        !(ctx->codec->capabilities & AV_CODEC_CAP_DR1))
         return;
     ctx->opaque = new PicturePools;
     ctx->get_buffer2 = GetPictureBuffer;
