@@ -67,7 +67,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             break;
         }
         // Decoded pictures waiting for the filter: about 48 MB of them, 6 to 16. Each one held is
-        // a buffer the decoder's pool must allocate (and clear) once more; 4K pictures are 12 MB.
+        // one more buffer for the decoder's pool to map and fault in; 4K pictures are 12 MB.
         {
             const int bytes = av_image_get_buffer_size(vdec->pix_fmt, std::max(1, vdec->width),
                                                        std::max(1, vdec->height), 1);

@@ -48,6 +48,8 @@ double SampleAspect(const PictureSource& src)
     return double(src.SarNum) / src.SarDen;
 }
 
+} // namespace
+
 int NormalRotation(int r)
 {
     r %= 360;
@@ -66,8 +68,6 @@ PictureSource Upright(const PictureSource& src)
     u.Rotation = 0;
     return u;
 }
-
-} // namespace
 
 std::string RotationFilter(int rotation)
 {

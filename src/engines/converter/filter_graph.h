@@ -72,6 +72,11 @@ DisplaySize DisplaySizeOf(const PictureSource& src);
 // The frame a preview's output pane shows the source in (rotation aside): the source's size, with
 // the width of its display size (even) when its pixels are not square.
 DisplaySize PreviewFrameOf(const PictureSource& src);
+// A container's rotation as 0, 90, 180 or 270 degrees (the nearest quarter turn).
+int NormalRotation(int rotation);
+// The source as it is shown and cropped: turned upright (sides and pixel shape swapped for a
+// quarter turn), rotation 0.
+PictureSource Upright(const PictureSource& src);
 // The filters that turn a picture upright for a container's rotation in degrees ("" for none).
 std::string RotationFilter(int rotation);
 

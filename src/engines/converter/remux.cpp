@@ -38,7 +38,8 @@ int32_t remuxH264ToMp4(const char* flvPath, const char* mp4Path)
     if (!flvPath || !mp4Path)
         return -1;
     Input in;
-    if (avformat_open_input(&in.ctx, detail::LocalUrl(flvPath).c_str(), nullptr, nullptr) < 0 || avformat_find_stream_info(in.ctx, nullptr) < 0)
+    if (avformat_open_input(&in.ctx, detail::LocalUrl(flvPath).c_str(), nullptr, nullptr) < 0 ||
+        avformat_find_stream_info(in.ctx, nullptr) < 0)
         return -1;
     const int video = av_find_best_stream(in.ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (video < 0 || in.ctx->streams[video]->codecpar->codec_id != AV_CODEC_ID_H264)

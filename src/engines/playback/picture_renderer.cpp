@@ -10,7 +10,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
-#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -60,75 +59,48 @@ std::string OutputChainDescription(const PictureSettings& s, int width, int heig
     return rm::converter::VideoFilterDescription(s, src, target);
 }
 
-namespace {
-
-// One plane of samples of type T turned `r` degrees clockwise (90, 180 or 270), written row by
-// row of the turned picture.
-template <typename T>
-void TurnPlane(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, int dstStride, int r)
-{
-    const int outW = r == 180 ? w : h, outH = r == 180 ? h : w;
-    for (int oy = 0; oy < outH; oy++) {
-        T* out = reinterpret_cast<T*>(dst + ptrdiff_t(oy) * dstStride);
-        for (int ox = 0; ox < outW; ox++) {
-            int x, y;  // the source sample that lands at (ox, oy)
-            if (r == 90) {
-                x = oy;
-                y = h - 1 - ox;
-            } else if (r == 270) {
-                x = w - 1 - oy;
-                y = ox;
-            } else {
-                x = w - 1 - ox;
-                y = h - 1 - oy;
-            }
-            out[ox] = reinterpret_cast<const T*>(src + ptrdiff_t(y) * srcStride)[x];
-        }
-    }
-}
-
-} // namespace
+PictureTurner::~PictureTurner() { avfilter_graph_free(&m_graph); }
 
 bool PictureTurner::turn(AVFrame* frame, int rotation)
 {
-    const int r = ((rotation % 360 + 360) % 360 + 45) / 90 * 90 % 360;
-    if (!frame || r == 0 || frame->interlaced_frame || frame->width <= 0 || frame->height <= 0)
+    const std::string filters = rm::converter::RotationFilter(rotation);
+    if (!frame || filters.empty() || frame->interlaced_frame || frame->width <= 0 || frame->height <= 0)
         return false;
-    // Planar pictures whose colour planes are shrunk alike both ways (4:2:0, 4:4:4): their planes
-    // turn on their own. Others stay as decoded.
-    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
-    if (!d || !(d->flags & AV_PIX_FMT_FLAG_PLANAR) ||
-        (d->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)) ||
-        d->log2_chroma_w != d->log2_chroma_h)
-        return false;
-    const int bytes = (d->comp[0].depth + 7) / 8;
-    if (bytes > 2)
-        return false;
-    for (int c = 0; c < d->nb_components; c++)
-        if (d->comp[c].step != bytes || d->comp[c].offset != 0 || (d->comp[c].depth + 7) / 8 != bytes)
+    AVRational sar = frame->sample_aspect_ratio;
+    if (sar.num <= 0 || sar.den <= 0)
+        sar = AVRational{1, 1};
+    char args[256];
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/1000:pixel_aspect=%d/%d",
+                  frame->width, frame->height, frame->format, sar.num, sar.den);
+    const std::string key = std::string(args) + "|" + filters;
+    if (!m_graph || key != m_key) {
+        avfilter_graph_free(&m_graph);
+        m_key.clear();
+        if (!(m_graph = avfilter_graph_alloc()))
             return false;
+        m_graph->nb_threads = 1;
+        if (avfilter_graph_create_filter(&m_src, avfilter_get_by_name("buffer"), "in", args, nullptr, m_graph) < 0 ||
+            avfilter_graph_create_filter(&m_sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
+                                         m_graph) < 0 ||
+            converter::ConfigureFilterChain(m_graph, m_src, m_sink, filters) < 0) {
+            avfilter_graph_free(&m_graph);
+            return false;
+        }
+        m_key = key;
+    }
     AVFrame* out = av_frame_alloc();
-    if (!out)
-        return false;
-    const bool sideways = r != 180;
-    out->format = frame->format;
-    out->width = sideways ? frame->height : frame->width;
-    out->height = sideways ? frame->width : frame->height;
-    if (av_frame_get_buffer(out, 0) < 0 || av_frame_copy_props(out, frame) < 0) {
+    bool ok = out && av_buffersrc_add_frame_flags(m_src, frame, AV_BUFFERSRC_FLAG_KEEP_REF) >= 0 &&
+              av_buffersink_get_frame(m_sink, out) >= 0;
+    if (!ok) {
         av_frame_free(&out);
+        avfilter_graph_free(&m_graph);  // built anew for the next picture
+        m_key.clear();
         return false;
     }
-    for (int p = 0; p < av_pix_fmt_count_planes(AVPixelFormat(frame->format)); p++) {
-        const bool chroma = p == 1 || p == 2;
-        const int w = chroma ? AV_CEIL_RSHIFT(frame->width, d->log2_chroma_w) : frame->width;
-        const int h = chroma ? AV_CEIL_RSHIFT(frame->height, d->log2_chroma_h) : frame->height;
-        if (bytes == 1)
-            TurnPlane<uint8_t>(frame->data[p], frame->linesize[p], w, h, out->data[p], out->linesize[p], r);
-        else
-            TurnPlane<uint16_t>(frame->data[p], frame->linesize[p], w, h, out->data[p], out->linesize[p], r);
-    }
-    if (sideways && frame->sample_aspect_ratio.num > 0 && frame->sample_aspect_ratio.den > 0)
-        out->sample_aspect_ratio = AVRational{frame->sample_aspect_ratio.den, frame->sample_aspect_ratio.num};
+    // The turned picture with the decoded frame's properties (times, flags), its own pixel shape.
+    const AVRational turnedSar = out->sample_aspect_ratio;
+    av_frame_copy_props(out, frame);
+    out->sample_aspect_ratio = turnedSar;
     av_frame_unref(frame);
     av_frame_move_ref(frame, out);
     av_frame_free(&out);

@@ -23,20 +23,32 @@ namespace rm::playback::detail {
 
 using Clock = std::chrono::steady_clock;
 
+// Turns decoded pictures upright as their container asks (a phone clip held upright is stored
+// sideways), so that both panes, the crop frame and snapshots show the picture the way it is
+// written. Interlaced pictures stay as decoded: turned, their fields would become columns. Not
+// thread-safe: one per decoding thread.
+class PictureTurner {
+public:
+    PictureTurner() = default;
+    PictureTurner(const PictureTurner&) = delete;
+    PictureTurner& operator=(const PictureTurner&) = delete;
+    ~PictureTurner();
+    // Replaces `frame` with its picture turned by `rotation` degrees clockwise (times and
+    // properties kept, the pixel shape turned with it). False, with `frame` untouched, when there
+    // is nothing to turn or turning failed.
+    bool turn(AVFrame* frame, int rotation);
+
+private:
+    // The library's turning filters (vector code), kept while pictures keep their size.
+    AVFilterGraph* m_graph = nullptr;
+    AVFilterContext* m_src = nullptr;
+    AVFilterContext* m_sink = nullptr;
+    std::string m_key;
+};
+
 // Turns decoded frames into pane pictures. The output picture goes through the converter's video
 // chain for the current settings, into a frame of the source's size. Not thread-safe: each
 // thread keeps its own renderer.
-// Turns decoded pictures upright as their container asks (a phone clip held upright is stored
-// sideways), so that both panes, the crop frame and snapshots show the picture the way it is
-// written. Interlaced pictures stay as decoded: turned, their fields would become columns.
-class PictureTurner {
-public:
-    // Replaces `frame` with its picture turned by `rotation` degrees clockwise (times and
-    // properties kept, the pixel shape turned with it). False, with `frame` untouched, when there
-    // is nothing to turn or the picture's layout cannot be turned plane by plane (4:2:2, packed).
-    bool turn(AVFrame* frame, int rotation);
-};
-
 class PictureRenderer {
 public:
     PictureRenderer() = default;

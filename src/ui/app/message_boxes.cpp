@@ -1,9 +1,9 @@
 #include "ui/app/message_boxes.h"
 
-#include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 
 #include <vector>
 
@@ -35,7 +35,7 @@ void SetBoxAnswerer(BoxAnswerer answerer) { g_answerer = std::move(answerer); }
 void ShowMessage(QWidget* owner, const QString& text)
 {
     if (g_answerer) {
-        g_answerer({BoxKind::Message, QString(), text, owner});
+        g_answerer({BoxKind::Message, QString(), text, owner, QString()});
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
@@ -60,7 +60,7 @@ bool AskInformation(QWidget* owner, const QString& text)
     question.owner = owner;
     OpenQuestionScope scope(question);
     if (g_answerer) {
-        const bool yes = g_answerer({BoxKind::Question, caption, text, owner});
+        const bool yes = g_answerer({BoxKind::Question, caption, text, owner, QString()});
         return yes && !question.withdrawn;
     }
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
@@ -91,7 +91,7 @@ bool QuestionOpen(const QWidget* owner)
 void ShowError(QWidget* owner, const QString& caption, const QString& text)
 {
     if (g_answerer) {
-        g_answerer({BoxKind::Error, caption, text, owner});
+        g_answerer({BoxKind::Error, caption, text, owner, QString()});
         return;
     }
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner);

@@ -1,8 +1,6 @@
 #include "ui/convert/convert_form.h"
 
 #include "convert/watch_targets.h"
-#include "ui/convert/watch_window.h"
-
 #include "engines/converter/converter.h"
 #include "engines/messages/result_codes.h"
 #include "model/app_settings.h"
@@ -11,6 +9,7 @@
 #include "ui/app/main_form.h"
 #include "ui/app/message_boxes.h"
 #include "ui/convert/power_off_countdown.h"
+#include "ui/convert/watch_window.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 
@@ -19,14 +18,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QMouseEvent>
-#include <QFileInfo>
-#include <QTextBlock>
 #include <QProgressBar>
+#include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
 
@@ -261,7 +260,6 @@ void TfrmConvert::ResetProgress()
     }
     ShowResult->clear();
     m_watchLines.clear();
-    m_lastWatch.clear();
     m_gaveUp = false;
     m_clock = rm::RunClock();
     ShowTimes();
@@ -412,10 +410,8 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
     if (code == rm::messages::kResultOk) {
         ShowResult->appendPlainText(output + QStringLiteral(" --> ") + QStringLiteral("Convert Successful!"));
         const QString target = rm::WatchTargetOf(name ? name : "");
-        if (!target.isEmpty()) {
+        if (!target.isEmpty())
             m_watchLines[ShowResult->document()->blockCount() - 1] = target;
-            m_lastWatch = target;
-        }
         return;
     }
     const QString text = QString::fromUtf8(rm::messages::getErrorInfo(code, 0, 1));
@@ -545,8 +541,10 @@ void TfrmConvert::WMConvertDone()
     full(OneProgress);
     full(TotalProgress);
     const QString finished = QStringLiteral("All conversion takes have been finished!");
+    // The run's last watchable output: the line furthest down that has one.
+    const QString lastWatch = m_watchLines.empty() ? QString() : m_watchLines.rbegin()->second;
     bool watch = false;
-    if (m_lastWatch.isEmpty() || !QFileInfo(m_lastWatch).isFile())
+    if (lastWatch.isEmpty() || !QFileInfo(lastWatch).isFile())
         ShowMessage(this, finished);
     else
         watch = ShowMessageOffering(this, finished, QStringLiteral("Watch"));
@@ -557,7 +555,7 @@ void TfrmConvert::WMConvertDone()
     }
     CloseWindow();
     if (watch)
-        WatchWindow::Open(m_lastWatch, frmMain);
+        WatchWindow::Open(lastWatch, frmMain);
     emit runFinished();
 }
 

@@ -120,7 +120,6 @@ private:
     QTimer* m_timesTimer = nullptr;
     bool m_gaveUp = false;  // this run's disk-full box was shown: the window says no more
     std::map<int, QString> m_watchLines;  // result line (block number) -> what it can be watched with
-    QString m_lastWatch;                  // the run's last watchable output
 };
 
 } // namespace rm::ui

@@ -1,7 +1,6 @@
 #include "ui/editors/edit_form.h"
 
-#include <utility>
-
+#include "engines/converter/filter_graph.h"
 #include "model/app_settings.h"
 #include "model/custom_settings.h"
 #include "ui/app/message_boxes.h"
@@ -485,16 +484,16 @@ void TfrmEdit::MarginChanged(Margin m)
     const bool horizontal = m == MarginLeft || m == MarginRight;
     const Margin opposite = m == MarginLeft ? MarginRight : m == MarginRight ? MarginLeft
                           : m == MarginTop ? MarginBottom : MarginTop;
-    // The margins cut the picture as it is written: a clip its container turns sideways has its
-    // width and height swapped.
-    int32_t width = 0, height = 0;
+    // The margins cut the picture as it is written: upright (a clip its container turns sideways
+    // has its sides swapped).
+    rm::converter::PictureSource upright;
     if (m_item && m_item->media) {
-        width = m_item->media->width;
-        height = m_item->media->height;
-        if (const int32_t turn = (m_item->media->rotation % 360 + 360) % 360; turn == 90 || turn == 270)
-            std::swap(width, height);
+        upright.Width = m_item->media->width;
+        upright.Height = m_item->media->height;
+        upright.Rotation = m_item->media->rotation;
+        upright = rm::converter::Upright(upright);
     }
-    const int32_t size = horizontal ? width : height;
+    const int32_t size = horizontal ? upright.Width : upright.Height;
     if (size > 0) {  // a source without a known size has nothing to check against
         bool refused = false;
         const int32_t fixed = CheckCropMargin(s->value(), Spin(opposite)->value(), size, &refused);
