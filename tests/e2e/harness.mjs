@@ -64,8 +64,14 @@ export async function serve(root, pages = {}, options = {}) {
       res.end('not found');
       return;
     }
-    res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
-    fs.createReadStream(file).pipe(res);
+    const send = () => {
+      res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
+      fs.createReadStream(file).pipe(res);
+    };
+    // RM_E2E_SLOW=<ms> answers every file of the site that late, to try the tests as a slow
+    // machine would run them.
+    if (process.env.RM_E2E_SLOW && !fromPackage) setTimeout(send, Number(process.env.RM_E2E_SLOW));
+    else send();
   });
   await new Promise((r) => server.listen(0, '127.0.0.1', r));
   const { port } = server.address();
@@ -161,6 +167,20 @@ export function brightest(png, x, y, w, h) {
   return top;
 }
 
+// Share of pixels of a rectangle in strong colour (neither white, black nor grey).
+export function colourful(png, x, y, w, h) {
+  let hit = 0, n = 0;
+  for (let yy = y; yy < y + h; yy++) {
+    for (let xx = x; xx < x + w; xx++) {
+      const i = (yy * png.width + xx) * 4;
+      const c = [png.data[i], png.data[i + 1], png.data[i + 2]];
+      if (Math.max(...c) - Math.min(...c) > 100) hit++;
+      n++;
+    }
+  }
+  return hit / n;
+}
+
 // Mean absolute difference per channel between the same rectangle of two pictures.
 export function diff(a, b, x, y, w, h) {
   let d = 0, n = 0;
@@ -200,4 +220,14 @@ export async function waitUntil(probe, ok = Boolean, { timeout = 20000, interval
     v = await probe();
   }
   return v;
+}
+
+// Whether the picture in a rectangle keeps moving: it changes, then changes again (one change
+// alone may be a play button going away or a late first frame). Waits as long as a busy machine
+// needs; returns the mean difference of the second change, for the caller's assertion.
+export async function secondChange(grab, x, y, w, h, { timeout = 20000 } = {}) {
+  const a = await grab();
+  const b = await waitUntil(grab, (png) => diff(a, png, x, y, w, h) > 3, { timeout });
+  const c = await waitUntil(grab, (png) => diff(b, png, x, y, w, h) > 3, { timeout });
+  return diff(b, c, x, y, w, h);
 }

@@ -11,6 +11,9 @@ import * as h from './harness.mjs';
 
 const skip = h.chromiumMissing() || false;
 const NAMES = ['Episode #3', '100% done', 'what? now: 1+1', 'tab\there', 'new\nline'];
+// Each name's picture has a corner of its own colour, so a wrong file would show.
+const CORNERS = [['red', [255, 0, 0]], ['blue', [0, 0, 255]], ['lime', [0, 255, 0]], ['yellow', [255, 255, 0]],
+  ['magenta', [255, 0, 255]]];
 let work, out, site, browser;
 const players = new Map();  // name -> { dir, swf }
 
@@ -34,10 +37,9 @@ before(async () => {
   work = fs.mkdtempSync(path.join(os.tmpdir(), 'rm-e2e-names-'));
   const src = path.join(work, 'src');
   fs.mkdirSync(src);
-  // 3 s sources; each name gets its own colour so a wrong file would show.
-  const colours = ['red', 'blue', 'green', 'yellow', 'magenta'];
+  // 3 s sources
   NAMES.forEach((name, i) => run('ffmpeg', ['-v', 'error', '-y', '-f', 'lavfi', '-i',
-    `testsrc2=s=320x240:r=25:d=3,drawbox=x=0:y=0:w=60:h=60:c=${colours[i]}:t=fill`, '-f', 'lavfi', '-i', 'sine=d=3',
+    `testsrc2=s=320x240:r=25:d=3,drawbox=x=0:y=0:w=60:h=60:c=${CORNERS[i][0]}:t=fill`, '-f', 'lavfi', '-i', 'sine=d=3',
     '-c:v', 'mpeg4', '-c:a', 'aac', '-shortest', path.join(src, `${name}.mp4`)]));
   const home = path.join(work, 'home');
   fs.mkdirSync(home);
@@ -78,25 +80,19 @@ async function open(key) {
 }
 
 const bad = (answers) => answers.filter((a) => !a.startsWith('200 '));
-const black = (png) => h.share(png, 10, 10, 100, 70, [0, 0, 0], 30);
 
 for (const name of NAMES) {
   test(`${JSON.stringify(name)}: the player shows its thumbnail and plays its video`, { skip }, async () => {
     const { page, answers, j } = await open(name);
-    // Without auto play the thumbnail waits behind the play button.
-    let idle;
-    for (let i = 0; i < 20; ++i) {
-      await h.sleep(250);
-      idle = await h.shot(page, 320, 240);
-      if (black(idle) < 0.2) break;
-    }
-    assert.ok(black(idle) < 0.2, `no thumbnail (${black(idle)} of the picture is the background)`);
+    // Without auto play the thumbnail waits behind the play button: its corner has the name's colour
+    // (before that the page is white, then the stage black, for as long as the machine takes).
+    const rgb = CORNERS[NAMES.indexOf(name)][1];
+    const corner = (png) => h.share(png, 10, 10, 40, 40, rgb, 90);
+    const idle = await h.waitUntil(() => h.shot(page, 320, 240), (png) => corner(png) > 0.8);
+    assert.ok(corner(idle) > 0.8, `no thumbnail (${corner(idle)} of its corner has its colour)`);
     await page.mouse.click(160, 110);
-    await h.sleep(1000);
-    const a = await h.shot(page, 320, 240);
-    await h.sleep(800);
-    const b = await h.shot(page, 320, 240);
-    assert.ok(h.diff(a, b, 4, 4, 312, 190) > 3, 'the video does not play');
+    const moved = await h.secondChange(() => h.shot(page, 320, 240), 4, 4, 312, 190);
+    assert.ok(moved > 3, `the video does not play (${moved.toFixed(2)})`);
     // The stream's answer is logged once it has been sent, which a busy machine can delay.
     const fetched = () => answers.some((x) => x === `200 /${j.dir}/${name}.flv`);
     for (let i = 0; i < 40 && !fetched(); ++i) await h.sleep(250);
@@ -109,20 +105,14 @@ for (const name of NAMES) {
 
 test('a slide group of such names plays both members', { skip }, async () => {
   const { page, answers, j } = await open('slide');
-  await h.sleep(1000);
-  const a = await h.shot(page, 320, 240);
-  await h.sleep(800);
-  const b = await h.shot(page, 320, 240);
-  assert.ok(h.diff(a, b, 4, 4, 312, 190) > 3, 'the first member does not play');
+  const grab = () => h.shot(page, 320, 240);
+  const moved = await h.secondChange(grab, 4, 4, 312, 190);
+  assert.ok(moved > 3, `the first member does not play (${moved.toFixed(2)})`);
   // The members' files carry their names (with a number when the group needs one).
   const fetched = (name) => answers.some((x) => x.startsWith(`200 /${j.dir}/${name}`) && x.endsWith('.flv'));
   // the second member (blue corner) follows the first (red corner)
-  let second = false;
-  for (let i = 0; i < 30 && !second; ++i) {
-    await h.sleep(250);
-    const c = await h.shot(page, 320, 240);
-    second = fetched(NAMES[1]) && h.share(c, 10, 10, 20, 20, [0, 0, 255], 120) > 0.5;
-  }
+  const blue = (png) => h.share(png, 10, 10, 20, 20, CORNERS[1][1], 120) > 0.5;
+  const second = blue(await h.waitUntil(grab, (png) => fetched(NAMES[1]) && blue(png), { timeout: 30000 })) && fetched(NAMES[1]);
   assert.ok(second, `the second member did not play: ${answers.join(' | ')}`);
   assert.ok(fetched(NAMES[0]), 'the first member was not fetched');
   assert.deepEqual(bad(answers), []);
@@ -155,11 +145,9 @@ for (const name of NAMES.slice(0, 2)) {
     await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2 - 10);
     const clip = { x: box.x, y: box.y, width: box.width, height: box.height };
     const { PNG } = await import('pngjs');
-    await h.sleep(1000);
-    const a = PNG.sync.read(await page.screenshot({ clip }));
-    await h.sleep(800);
-    const b = PNG.sync.read(await page.screenshot({ clip }));
-    assert.ok(h.diff(a, b, 4, 4, a.width - 8, a.height - 50) > 3, 'the video does not play');
+    const grab = async () => PNG.sync.read(await page.screenshot({ clip }));
+    const moved = await h.secondChange(grab, 4, 4, Math.floor(box.width) - 8, Math.floor(box.height) - 50);
+    assert.ok(moved > 3, `the video does not play (${moved.toFixed(2)})`);
     assert.ok(answers.includes(`200 /${name}.swf`), `the player was not fetched: ${answers.join(' | ')}`);
     assert.ok(answers.includes(`200 /${name}.flv`), `the video was not fetched: ${answers.join(' | ')}`);
     assert.deepEqual(bad(answers), []);

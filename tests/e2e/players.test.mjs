@@ -45,14 +45,17 @@ async function open(name) {
   return { page, m };
 }
 
-// The player's first picture once it has settled (alike in every grab for 1.5 s: a stream's
-// first frame may arrive a while after the stage is drawn), or null.
+// The player's first picture once it has settled, or null: its thumbnail is shown (the player
+// may load it from beside itself, and on a busy machine that can take seconds: until then the
+// page is white, then the stage black around the play button) and the picture is alike in every
+// grab for 1.5 s. The thumbnails here are of the colour bars of a test pattern.
 async function stillPicture(page, m) {
   let since = Date.now();
   let prev = await h.shot(page, m.width, m.height);
+  const thumbnailShown = (png) => h.colourful(png, 4, 4, m.width - 8, Math.floor(m.height / 4)) > 0.3;
   return h.waitUntil(async () => {
     const next = await h.shot(page, m.width, m.height);
-    if (h.diff(prev, next, ...videoArea(m)) >= 1) since = Date.now();
+    if (h.diff(prev, next, ...videoArea(m)) >= 1 || !thumbnailShown(next)) since = Date.now();
     prev = next;
     return Date.now() - since >= 1500 ? next : null;
   }, Boolean, { timeout: 30000 });
@@ -303,7 +306,7 @@ ${boxes.map((b, i) => `<div class="box" style="left:${b.left}px;top:${b.top}px" 
     // every decoration is up (red) before it is clicked
     const red = (png, b) => h.share(png, b.left + 40, b.top + 14, 46, 52, [255, 0, 0], 90);
     let png;
-    for (let i = 0; i < 40; ++i) {
+    for (let i = 0; i < 80; ++i) {
       png = await h.shot(page, cols * cellW, Math.ceil(boxes.length / cols) * cellH);
       if (boxes.every((b) => red(png, b) > 0.9)) break;
       await h.sleep(250);
