@@ -61,46 +61,121 @@ std::string OutputChainDescription(const PictureSettings& s, int width, int heig
 
 PictureTurner::~PictureTurner() { avfilter_graph_free(&m_graph); }
 
-bool PictureTurner::turn(AVFrame* frame, int rotation)
+namespace {
+
+// The buffer source's arguments for pictures like `frame`.
+std::string BufferArgs(const AVFrame* frame)
 {
-    const std::string filters = rm::converter::RotationFilter(rotation);
-    if (!frame || filters.empty() || frame->interlaced_frame || frame->width <= 0 || frame->height <= 0)
-        return false;
     AVRational sar = frame->sample_aspect_ratio;
     if (sar.num <= 0 || sar.den <= 0)
         sar = AVRational{1, 1};
     char args[256];
     std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/1000:pixel_aspect=%d/%d",
                   frame->width, frame->height, frame->format, sar.num, sar.den);
-    const std::string key = std::string(args) + "|" + filters;
-    if (!m_graph || key != m_key) {
-        avfilter_graph_free(&m_graph);
-        m_key.clear();
-        if (!(m_graph = avfilter_graph_alloc()))
-            return false;
-        m_graph->nb_threads = 1;
-        if (avfilter_graph_create_filter(&m_src, avfilter_get_by_name("buffer"), "in", args, nullptr, m_graph) < 0 ||
-            avfilter_graph_create_filter(&m_sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
-                                         m_graph) < 0 ||
-            converter::ConfigureFilterChain(m_graph, m_src, m_sink, filters) < 0) {
-            avfilter_graph_free(&m_graph);
-            return false;
-        }
-        m_key = key;
-    }
-    AVFrame* out = av_frame_alloc();
-    bool ok = out && av_buffersrc_add_frame_flags(m_src, frame, AV_BUFFERSRC_FLAG_KEEP_REF) >= 0 &&
-              av_buffersink_get_frame(m_sink, out) >= 0;
-    if (!ok) {
-        av_frame_free(&out);
-        avfilter_graph_free(&m_graph);  // built anew for the next picture
-        m_key.clear();
+    return args;
+}
+
+// A one-thread graph buffer -> filters -> sink; false (graph freed) on failure.
+bool BuildChain(AVFilterGraph*& graph, AVFilterContext*& src, AVFilterContext*& sink, const std::string& args,
+                const std::string& filters)
+{
+    avfilter_graph_free(&graph);
+    if (!(graph = avfilter_graph_alloc()))
+        return false;
+    graph->nb_threads = 1;
+    if (avfilter_graph_create_filter(&src, avfilter_get_by_name("buffer"), "in", args.c_str(), nullptr, graph) < 0 ||
+        avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph) < 0 ||
+        converter::ConfigureFilterChain(graph, src, sink, filters) < 0) {
+        avfilter_graph_free(&graph);
         return false;
     }
-    // The turned picture with the decoded frame's properties (times, flags), its own pixel shape.
+    return true;
+}
+
+} // namespace
+
+AVFrame* PictureTurner::turnFields(const AVFrame* frame, const std::string& turn, const AVFrame* previous)
+{
+    const std::string deinterlace =
+        rm::converter::DeinterlaceDescription({frame->width, frame->height, 1, 1, 0, true});
+    if (deinterlace.empty())
+        return nullptr;
+    AVFilterGraph* graph = nullptr;
+    AVFilterContext* src = nullptr;
+    AVFilterContext* sink = nullptr;
+    if (!BuildChain(graph, src, sink, BufferArgs(frame), deinterlace + "," + turn))
+        return nullptr;
+    const bool withPrevious = previous && previous->buf[0] && previous->width == frame->width &&
+                              previous->height == frame->height && previous->format == frame->format;
+    int64_t tick = 0;
+    auto feed = [&](const AVFrame* f) {
+        AVFrame* in = av_frame_clone(f);
+        if (!in)
+            return AVERROR(ENOMEM);
+        in->pts = ++tick * 40;  // the decoder's clock may jump; the graph wants rising times
+        int r = av_buffersrc_add_frame_flags(src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
+        av_frame_free(&in);
+        return r;
+    };
+    int r = withPrevious ? feed(previous) : 0;
+    if (r >= 0)
+        r = feed(frame);
+    if (r >= 0)
+        r = av_buffersrc_add_frame_flags(src, nullptr, 0);
+    // The last picture out is this frame's.
+    AVFrame* out = av_frame_alloc();
+    AVFrame* next = av_frame_alloc();
+    bool got = false;
+    while (r >= 0 && out && next && av_buffersink_get_frame(sink, next) >= 0) {
+        av_frame_unref(out);
+        av_frame_move_ref(out, next);
+        got = true;
+    }
+    av_frame_free(&next);
+    avfilter_graph_free(&graph);
+    if (!got)
+        av_frame_free(&out);
+    return out;
+}
+
+bool PictureTurner::turn(AVFrame* frame, int rotation, const AVFrame* previous)
+{
+    const std::string filters = rm::converter::RotationFilter(rotation);
+    if (!frame || filters.empty() || frame->width <= 0 || frame->height <= 0)
+        return false;
+    AVFrame* out = nullptr;
+    if (frame->interlaced_frame) {
+        if (!(out = turnFields(frame, filters, previous)))
+            return false;
+    } else {
+        const std::string args = BufferArgs(frame);
+        const std::string key = args + "|" + filters;
+        if (!m_graph || key != m_key) {
+            m_key.clear();
+            if (!BuildChain(m_graph, m_src, m_sink, args, filters))
+                return false;
+            m_key = key;
+        }
+        out = av_frame_alloc();
+        bool ok = out && av_buffersrc_add_frame_flags(m_src, frame, AV_BUFFERSRC_FLAG_KEEP_REF) >= 0 &&
+                  av_buffersink_get_frame(m_sink, out) >= 0;
+        if (!ok) {
+            av_frame_free(&out);
+            avfilter_graph_free(&m_graph);  // built anew for the next picture
+            m_key.clear();
+            return false;
+        }
+    }
+    // The turned picture with the decoded frame's properties (times, flags), its own pixel shape;
+    // a deinterlaced one is progressive now.
     const AVRational turnedSar = out->sample_aspect_ratio;
+    const bool woven = frame->interlaced_frame != 0;
     av_frame_copy_props(out, frame);
     out->sample_aspect_ratio = turnedSar;
+    if (woven) {
+        out->interlaced_frame = 0;
+        out->top_field_first = 0;
+    }
     av_frame_unref(frame);
     av_frame_move_ref(frame, out);
     av_frame_free(&out);
@@ -141,10 +216,8 @@ bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
         return false;
     // Pictures of a preview are small; one thread keeps the decoder's cores free.
     m_graph->nb_threads = 1;
-    char args[256];
-    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/1000:pixel_aspect=%d/%d",
-                  f->width, f->height, f->format, sar.num, sar.den);
-    int r = avfilter_graph_create_filter(&m_src, avfilter_get_by_name("buffer"), "in", args, nullptr, m_graph);
+    const std::string args = BufferArgs(f);
+    int r = avfilter_graph_create_filter(&m_src, avfilter_get_by_name("buffer"), "in", args.c_str(), nullptr, m_graph);
     if (r >= 0)
         r = avfilter_graph_create_filter(&m_sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, m_graph);
     if (r < 0) {

@@ -25,8 +25,8 @@ using Clock = std::chrono::steady_clock;
 
 // Turns decoded pictures upright as their container asks (a phone clip held upright is stored
 // sideways), so that both panes, the crop frame and snapshots show the picture the way it is
-// written. Interlaced pictures stay as decoded: turned, their fields would become columns. Not
-// thread-safe: one per decoding thread.
+// written. An interlaced picture is deinterlaced first, as the converter does (turned, its fields
+// would become columns), and comes out progressive. Not thread-safe: one per decoding thread.
 class PictureTurner {
 public:
     PictureTurner() = default;
@@ -35,10 +35,15 @@ public:
     ~PictureTurner();
     // Replaces `frame` with its picture turned by `rotation` degrees clockwise (times and
     // properties kept, the pixel shape turned with it). False, with `frame` untouched, when there
-    // is nothing to turn or turning failed.
-    bool turn(AVFrame* frame, int rotation);
+    // is nothing to turn or turning failed. `previous` is the picture decoded before an
+    // interlaced `frame` (as decoded, or null): the deinterlacer weaves its fields from both.
+    bool turn(AVFrame* frame, int rotation, const AVFrame* previous = nullptr);
 
 private:
+    // Deinterlaced and turned in a graph of its own: the deinterlacer holds a picture back
+    // until the end of its input.
+    AVFrame* turnFields(const AVFrame* frame, const std::string& turn, const AVFrame* previous);
+
     // The library's turning filters (vector code), kept while pictures keep their size.
     AVFilterGraph* m_graph = nullptr;
     AVFilterContext* m_src = nullptr;

@@ -447,6 +447,11 @@ void Session::videoDecode()
     // Interlaced sources: the last two pictures decoded, for the deinterlacer.
     AVFrame* lastDecoded = av_frame_alloc();
     AVFrame* decodedBefore = av_frame_alloc();
+    // Interlaced sources turned by their container: the last picture as decoded, for the
+    // deinterlacer that runs before the turn.
+    AVFrame* unturnedBefore = av_frame_alloc();
+    AVFrame* unturned = av_frame_alloc();
+    int64_t unturnedSerial = -1;
     auto emit = [&](AVFrame* f) {
         double fileSec = 0;
         double t = d.timelineOf(f, fileSec);
@@ -457,8 +462,19 @@ void Session::videoDecode()
         if (d.nearest && f != before && fileSec < d.rangeStart)
             t = d.offset;
         d.takeStreamShape(f);
-        if (f != before)
-            turner.turn(f, d.rotation);  // `before` was turned when it was kept
+        if (f != before) {  // `before` was turned when it was kept
+            const bool fields = f->interlaced_frame && rm::converter::NormalRotation(d.rotation) != 0;
+            if (fields) {
+                av_frame_unref(unturned);
+                av_frame_ref(unturned, f);
+            }
+            turner.turn(f, d.rotation, fields && unturnedSerial == d.serial ? unturnedBefore : nullptr);
+            if (fields) {
+                av_frame_unref(unturnedBefore);
+                av_frame_move_ref(unturnedBefore, unturned);
+                unturnedSerial = d.serial;
+            }
+        }
         if (f != before && f->interlaced_frame) {
             av_frame_unref(decodedBefore);
             av_frame_move_ref(decodedBefore, lastDecoded);
@@ -567,6 +583,8 @@ void Session::videoDecode()
     av_frame_free(&before);
     av_frame_free(&lastDecoded);
     av_frame_free(&decodedBefore);
+    av_frame_free(&unturnedBefore);
+    av_frame_free(&unturned);
     av_frame_free(&frame);
 }
 

@@ -246,17 +246,25 @@ TEST(PreviewEqualsOutput, SidewaysPhoneClipMatchesTheConvertedFrame)
     using rmtest::sources::Made;
     struct Case {
         const char* name;
-        const char* codec;  // 8-bit and 10-bit samples are turned by different code
+        const char* picture;  // 8-bit and 10-bit samples are turned by different code
+        double within;        // mean difference allowed
     };
     const Case cases[] = {
-        {"sideways-h264", "-c:v libx264 -g 100 -bf 2 -pix_fmt yuv420p"},
-        {"sideways-hevc10", "-c:v libx265 -x265-params log-level=error -g 100 -pix_fmt yuv420p10le -tag:v hvc1"},
+        {"sideways-h264", "testsrc2=s=160x120:r=25:d=6.5 -c:v libx264 -g 100 -bf 2 -pix_fmt yuv420p", 1.5},
+        {"sideways-hevc10",
+         "testsrc2=s=160x120:r=25:d=6.5 -c:v libx265 -x265-params log-level=error -g 100 -pix_fmt yuv420p10le "
+         "-tag:v hvc1",
+         1.5},
+        // A camcorder's interlaced fields (50 moving fields a second): woven back into pictures
+        // before the turn, or the preview would show them sideways and combed. The converter's
+        // deinterlacer also looks a picture ahead, which the pane's single picture cannot.
+        {"sideways-interlaced",
+         "testsrc2=s=160x120:r=50:d=6.5,interlace=scan=tff -c:v mpeg2video -flags +ilme+ildct -top 1 -q:v 2", 3.0},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         const std::string name = k.name;
-        const std::string stored =
-            Made(name + "-stored.mp4", std::string("-f lavfi -i testsrc2=s=160x120:r=25:d=6.5 ") + k.codec);
+        const std::string stored = Made(name + "-stored.mp4", std::string("-f lavfi -i ") + k.picture);
         ASSERT_FALSE(stored.empty());
         // The turn is written when the stream is copied (an encoder does not take it).
         const std::string sideways =
@@ -291,7 +299,7 @@ TEST(PreviewEqualsOutput, SidewaysPhoneClipMatchesTheConvertedFrame)
         ASSERT_EQ(shown->width, written->width);
         ASSERT_EQ(shown->height, written->height);
         const double d = MeanAbsDiff(*shown, *written);
-        EXPECT_LT(d, 1.5);
+        EXPECT_LT(d, k.within);
         EXPECT_GT(MeanAbsDiff(*later, *written), d + 1.0);
     }
 }
