@@ -130,7 +130,13 @@ struct Decoder {
 
 Session::~Session()
 {
-    abort = true;
+    {
+        // Under the frame queue's lock: the video thread checks `abort` and then waits under it,
+        // so it either sees the flag or is already waiting for the wake-up below (set outside,
+        // the flag could land between its check and its wait, and the join would never return).
+        std::lock_guard lock(fqMu);
+        abort = true;
+    }
     vq.abort();
     aq.abort();
     seekCv.notify_all();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "engines/playback/playback_engine.h"
 #include "engines/playback/playback_internal.h"
@@ -550,4 +551,19 @@ TEST_F(PlaybackEngine, SoundLeadsTheClockAndAMissingDeviceDoesNotStopThePicture)
     }
 }
 
+// Closed at moments spread over the frame period while pictures are being queued: every close
+// ends (a wake-up lost on the way out once left the engine waiting for its decoder for ever).
+TEST_F(PlaybackEngine, ClosingWhilePlayingAlwaysCloses)
+{
+    const std::string clip = Clip3s();
+    for (int i = 0; i < 40; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(pb::openFile(clip.c_str()), 0);
+        pb::startPlay(0);
+        ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().position > 0; }, 4000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 7 * (i % 6)));
+        pb::close_sdl();
+        ASSERT_TRUE(rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 3000));
+    }
+}
 } // namespace
