@@ -38,6 +38,8 @@ public:
     void AddFallback(const QString& name, const QString& folder);
     // "http://127.0.0.1:<port>/" or empty before Start.
     QString BaseUrl() const;
+    // Connections the server still holds (waiting for a request, or sending a reply).
+    int OpenConnections() const { return int(m_connections.size()); }
 
 private:
     class Connection;
