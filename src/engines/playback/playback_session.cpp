@@ -454,10 +454,14 @@ void Session::videoDecode()
     AVFrame* lastDecoded = av_frame_alloc();
     AVFrame* decodedBefore = av_frame_alloc();
     // Interlaced sources turned by their container: the last picture as decoded, for the
-    // deinterlacer that runs before the turn.
+    // deinterlacer that runs before the turn, and the one decoded before `before`.
     AVFrame* unturnedBefore = av_frame_alloc();
     AVFrame* unturned = av_frame_alloc();
+    AVFrame* unturnedBeforeKept = av_frame_alloc();
     int64_t unturnedSerial = -1;
+    // Pictures are turned upright only when they are shown: on the way from a keyframe to the
+    // place sought most are decoded and dropped. `before` is kept as decoded until then.
+    bool beforeTurned = false;
     auto emit = [&](AVFrame* f) {
         double fileSec = 0;
         double t = d.timelineOf(f, fileSec);
@@ -468,13 +472,25 @@ void Session::videoDecode()
         if (d.nearest && f != before && fileSec < d.rangeStart)
             t = d.offset;
         d.takeStreamShape(f);
-        if (f != before) {  // `before` was turned when it was kept
+        if (f == before) {
+            if (!beforeTurned)
+                turner.turn(f, d.rotation, unturnedBeforeKept->buf[0] ? unturnedBeforeKept : nullptr);
+            beforeTurned = true;
+        } else {
             const bool fields = f->interlaced_frame && rm::converter::NormalRotation(d.rotation) != 0;
+            const AVFrame* unturnedPrevious = fields && unturnedSerial == d.serial ? unturnedBefore : nullptr;
+            const bool dropped = t < 0 || t < d.dropBefore - 0.001;
             if (fields) {
                 av_frame_unref(unturned);
                 av_frame_ref(unturned, f);
+                if (dropped && t >= 0 && t >= beforePts) {
+                    av_frame_unref(unturnedBeforeKept);
+                    if (unturnedPrevious)
+                        av_frame_ref(unturnedBeforeKept, unturnedPrevious);
+                }
             }
-            turner.turn(f, d.rotation, fields && unturnedSerial == d.serial ? unturnedBefore : nullptr);
+            if (!dropped)
+                turner.turn(f, d.rotation, unturnedPrevious);
             if (fields) {
                 av_frame_unref(unturnedBefore);
                 av_frame_move_ref(unturnedBefore, unturned);
@@ -493,6 +509,7 @@ void Session::videoDecode()
                 av_frame_unref(before);
                 av_frame_ref(before, f);
                 beforePts = t;
+                beforeTurned = false;
             }
             return;
         } else if (t < 0) {
@@ -548,8 +565,10 @@ void Session::videoDecode()
             d.reset(it, true);
             av_frame_unref(lastDecoded);
             av_frame_unref(decodedBefore);
+            av_frame_unref(unturnedBefore);
             if (it.serial != beforeSerial) {
                 av_frame_unref(before);
+                av_frame_unref(unturnedBeforeKept);
                 beforePts = -1;
                 emitted = false;
                 beforeSerial = it.serial;
@@ -591,6 +610,7 @@ void Session::videoDecode()
     av_frame_free(&decodedBefore);
     av_frame_free(&unturnedBefore);
     av_frame_free(&unturned);
+    av_frame_free(&unturnedBeforeKept);
     av_frame_free(&frame);
 }
 
