@@ -92,6 +92,45 @@ bool BuildChain(AVFilterGraph*& graph, AVFilterContext*& src, AVFilterContext*& 
     return true;
 }
 
+// Runs one picture through a built chain and returns what comes out for it (the caller frees it),
+// or null with the library's error in `err`. The pane shows single pictures (a seek, a settings
+// change), so a chain that holds a picture back (the deinterlacer, `held`) is given the picture
+// decoded before this one, when it is alike, then this one, then the end of its input: this
+// picture's result is the second out.
+AVFrame* RunPicture(AVFilterContext* src, AVFilterContext* sink, const AVFrame* frame, const AVFrame* previous,
+                    bool held, int& err)
+{
+    // The graph only needs increasing times; the frame's own clock may jump (seeks, next file).
+    static thread_local int64_t tick = 0;
+    auto feed = [&](const AVFrame* f) {
+        AVFrame* in = av_frame_clone(f);
+        if (!in)
+            return AVERROR(ENOMEM);
+        in->pts = ++tick * 40;
+        int r = av_buffersrc_add_frame_flags(src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
+        av_frame_free(&in);
+        return r;
+    };
+    const bool withPrevious = held && previous && previous->buf[0] && previous->width == frame->width &&
+                              previous->height == frame->height && previous->format == frame->format;
+    err = withPrevious ? feed(previous) : 0;
+    if (err >= 0)
+        err = feed(frame);
+    if (err >= 0 && held)
+        err = av_buffersrc_add_frame_flags(src, nullptr, 0);
+    AVFrame* out = err >= 0 ? av_frame_alloc() : nullptr;
+    if (out) {
+        err = av_buffersink_get_frame(sink, out);
+        if (err >= 0 && withPrevious) {
+            av_frame_unref(out);  // the picture before
+            err = av_buffersink_get_frame(sink, out);
+        }
+    }
+    if (err < 0)
+        av_frame_free(&out);
+    return out;
+}
+
 } // namespace
 
 AVFrame* PictureTurner::turnFields(const AVFrame* frame, const std::string& turn, const AVFrame* previous)
@@ -105,36 +144,9 @@ AVFrame* PictureTurner::turnFields(const AVFrame* frame, const std::string& turn
     AVFilterContext* sink = nullptr;
     if (!BuildChain(graph, src, sink, BufferArgs(frame), deinterlace + "," + turn))
         return nullptr;
-    const bool withPrevious = previous && previous->buf[0] && previous->width == frame->width &&
-                              previous->height == frame->height && previous->format == frame->format;
-    int64_t tick = 0;
-    auto feed = [&](const AVFrame* f) {
-        AVFrame* in = av_frame_clone(f);
-        if (!in)
-            return AVERROR(ENOMEM);
-        in->pts = ++tick * 40;  // the decoder's clock may jump; the graph wants rising times
-        int r = av_buffersrc_add_frame_flags(src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
-        av_frame_free(&in);
-        return r;
-    };
-    int r = withPrevious ? feed(previous) : 0;
-    if (r >= 0)
-        r = feed(frame);
-    if (r >= 0)
-        r = av_buffersrc_add_frame_flags(src, nullptr, 0);
-    // The last picture out is this frame's.
-    AVFrame* out = av_frame_alloc();
-    AVFrame* next = av_frame_alloc();
-    bool got = false;
-    while (r >= 0 && out && next && av_buffersink_get_frame(sink, next) >= 0) {
-        av_frame_unref(out);
-        av_frame_move_ref(out, next);
-        got = true;
-    }
-    av_frame_free(&next);
+    int err = 0;
+    AVFrame* out = RunPicture(src, sink, frame, previous, true, err);
     avfilter_graph_free(&graph);
-    if (!got)
-        av_frame_free(&out);
     return out;
 }
 
@@ -239,46 +251,12 @@ AVFrame* PictureRenderer::process(const AVFrame* frame, const PictureSettings& s
 {
     if (!frame || !ensureGraph(frame, s))
         return nullptr;
-    // The graph only needs increasing times; the frame's own clock may jump (seeks, next file).
-    static thread_local int64_t tick = 0;
-    auto feed = [&](const AVFrame* f) {
-        AVFrame* in = av_frame_clone(f);
-        if (!in)
-            return AVERROR(ENOMEM);
-        in->pts = ++tick * 40;
-        int r = av_buffersrc_add_frame_flags(m_src, in, AV_BUFFERSRC_FLAG_KEEP_REF);
-        av_frame_free(&in);
-        return r;
-    };
     int r = 0;
-    // The pane shows single pictures (a seek, a settings change), so a chain that holds a frame
-    // back (the deinterlacer) is run from a new graph on the picture before and this one; the
-    // end of its input gives this one's picture.
-    const bool withPrevious = m_holdsFrame && previous && previous->width == frame->width &&
-                              previous->height == frame->height && previous->format == frame->format;
-    if (withPrevious)
-        r = feed(previous);
-    if (r >= 0)
-        r = feed(frame);
-    if (r >= 0 && m_holdsFrame)
-        r = av_buffersrc_add_frame_flags(m_src, nullptr, 0);
-    if (r < 0) {
-        m_error = "feed: " + AvError(r);
-        freeGraph();
-        return nullptr;
-    }
-    AVFrame* out = av_frame_alloc();
-    r = av_buffersink_get_frame(m_sink, out);
-    if (r >= 0 && withPrevious) {
-        // The first picture out is the one before: this one comes next.
-        av_frame_unref(out);
-        r = av_buffersink_get_frame(m_sink, out);
-    }
-    if (m_holdsFrame)
-        freeGraph();
-    if (r < 0) {
-        av_frame_free(&out);
-        m_error = "no picture: " + AvError(r);
+    AVFrame* out = RunPicture(m_src, m_sink, frame, previous, m_holdsFrame, r);
+    if (m_holdsFrame || !out)
+        freeGraph();  // a held chain has ended its input; a failed one is built anew
+    if (!out) {
+        m_error = "chain: " + AvError(r);
         return nullptr;
     }
     return out;

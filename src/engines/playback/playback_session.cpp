@@ -450,15 +450,12 @@ void Session::videoDecode()
     double beforePts = -1;
     int64_t beforeSerial = -1;
     bool emitted = false;
-    // Interlaced sources: the last two pictures decoded, for the deinterlacer.
+    // Interlaced sources: the last two pictures as decoded, for the deinterlacer (the one in the
+    // output pane's chain, or the one before the turn of a clip its container turns), and the
+    // one decoded before `before`.
     AVFrame* lastDecoded = av_frame_alloc();
     AVFrame* decodedBefore = av_frame_alloc();
-    // Interlaced sources turned by their container: the last picture as decoded, for the
-    // deinterlacer that runs before the turn, and the one decoded before `before`.
-    AVFrame* unturnedBefore = av_frame_alloc();
-    AVFrame* unturned = av_frame_alloc();
-    AVFrame* unturnedBeforeKept = av_frame_alloc();
-    int64_t unturnedSerial = -1;
+    AVFrame* decodedBeforeKept = av_frame_alloc();
     // Pictures are turned upright only when they are shown: on the way from a keyframe to the
     // place sought most are decoded and dropped. `before` is kept as decoded until then.
     bool beforeTurned = false;
@@ -472,47 +469,33 @@ void Session::videoDecode()
         if (d.nearest && f != before && fileSec < d.rangeStart)
             t = d.offset;
         d.takeStreamShape(f);
-        if (f == before) {
-            if (!beforeTurned)
-                turner.turn(f, d.rotation, unturnedBeforeKept->buf[0] ? unturnedBeforeKept : nullptr);
-            beforeTurned = true;
-        } else {
-            const bool fields = f->interlaced_frame && rm::converter::NormalRotation(d.rotation) != 0;
-            const AVFrame* unturnedPrevious = fields && unturnedSerial == d.serial ? unturnedBefore : nullptr;
-            const bool dropped = t < 0 || t < d.dropBefore - 0.001;
-            if (fields) {
-                av_frame_unref(unturned);
-                av_frame_ref(unturned, f);
-                if (dropped && t >= 0 && t >= beforePts) {
-                    av_frame_unref(unturnedBeforeKept);
-                    if (unturnedPrevious)
-                        av_frame_ref(unturnedBeforeKept, unturnedPrevious);
-                }
-            }
-            if (!dropped)
-                turner.turn(f, d.rotation, unturnedPrevious);
-            if (fields) {
-                av_frame_unref(unturnedBefore);
-                av_frame_move_ref(unturnedBefore, unturned);
-                unturnedSerial = d.serial;
-            }
-        }
+        const bool dropped = f != before && (t < 0 || t < d.dropBefore - 0.001);
+        const bool keep = dropped && t >= 0 && t >= beforePts;  // the new `before`
         if (f != before && f->interlaced_frame) {
             av_frame_unref(decodedBefore);
             av_frame_move_ref(decodedBefore, lastDecoded);
             av_frame_ref(lastDecoded, f);
+            if (keep) {
+                av_frame_unref(decodedBeforeKept);
+                if (decodedBefore->buf[0])
+                    av_frame_ref(decodedBeforeKept, decodedBefore);
+            }
+        }
+        if (f == before && !beforeTurned) {
+            turner.turn(f, d.rotation, decodedBeforeKept);
+            beforeTurned = true;
+        } else if (f != before && !dropped) {
+            turner.turn(f, d.rotation, decodedBefore);  // an interlaced one comes out woven
         }
         if (f == before) {
             t = beforePts;
-        } else if (t >= 0 && t < d.dropBefore - 0.001) {
-            if (t >= beforePts) {
+        } else if (dropped) {
+            if (keep) {
                 av_frame_unref(before);
                 av_frame_ref(before, f);
                 beforePts = t;
                 beforeTurned = false;
             }
-            return;
-        } else if (t < 0) {
             return;
         }
         emitted = true;
@@ -565,10 +548,9 @@ void Session::videoDecode()
             d.reset(it, true);
             av_frame_unref(lastDecoded);
             av_frame_unref(decodedBefore);
-            av_frame_unref(unturnedBefore);
             if (it.serial != beforeSerial) {
                 av_frame_unref(before);
-                av_frame_unref(unturnedBeforeKept);
+                av_frame_unref(decodedBeforeKept);
                 beforePts = -1;
                 emitted = false;
                 beforeSerial = it.serial;
@@ -608,9 +590,7 @@ void Session::videoDecode()
     av_frame_free(&before);
     av_frame_free(&lastDecoded);
     av_frame_free(&decodedBefore);
-    av_frame_free(&unturnedBefore);
-    av_frame_free(&unturned);
-    av_frame_free(&unturnedBeforeKept);
+    av_frame_free(&decodedBeforeKept);
     av_frame_free(&frame);
 }
 
