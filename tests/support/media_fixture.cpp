@@ -256,12 +256,25 @@ std::string FixtureDir()
 {
     static std::once_flag once;
     static std::string dir;
+    static pid_t owner = 0;
     std::call_once(once, [] {
         const char* base = std::getenv("TMPDIR");
         std::filesystem::path p = base && *base ? base : "/tmp";
-        p /= "reelmaker-fixtures-" + std::to_string(::getpid());
+        owner = ::getpid();
+        p /= "reelmaker-fixtures-" + std::to_string(owner);
+        // No live process shares this id: a folder of that name was left by an earlier one whose
+        // id the system has given out again, and its files may have been made to other specs.
+        std::error_code ec;
+        std::filesystem::remove_all(p, ec);
         std::filesystem::create_directories(p);
         dir = p.string();
+        // Gone again when the test ends normally (RM_KEEP_FIXTURES keeps them to look at).
+        if (!std::getenv("RM_KEEP_FIXTURES"))
+            std::atexit([] {
+                std::error_code ignored;
+                if (::getpid() == owner)  // not from a forked child
+                    std::filesystem::remove_all(dir, ignored);
+            });
     });
     return dir;
 }
