@@ -20,6 +20,7 @@
 
 #include "engines/converter/conversion.h"
 #include "engines/converter/converter.h"
+#include "engines/converter/filter_chain_internal.h"
 #include "engines/converter/filter_graph.h"
 
 using namespace rm::converter;
@@ -58,6 +59,8 @@ int PrintFileChain(const char* path, const char* size, const char* fps, bool too
     detail::TakeStreamShape(ic, st, f);
     PictureSource src{f->width, f->height, f->sample_aspect_ratio.num, f->sample_aspect_ratio.den,
                       detail::StreamRotation(st), detail::StreamSaysInterlaced(st) || f->interlaced_frame != 0};
+    src.Mirror = detail::StreamMirror(st);
+    TakePictureColour(src, f);  // HDR is tone-mapped, by the same filters on both sides
     if (tool) {
         int turn = (src.Rotation % 360 + 360) % 360;
         if (turn == 90 || turn == 270) {
@@ -69,6 +72,7 @@ int PrintFileChain(const char* path, const char* size, const char* fps, bool too
     int w = std::atoi(size), h = std::atoi(std::strchr(size, 'x') + 1);
     PictureTarget target{w, h, 0};
     target.FrameRate = std::atof(fps);
+    target.ColorMatrix = AVCOL_SPC_SMPTE170M;  // Sorenson video is BT.601
     std::printf("%s,format=yuv420p\n", VideoFilterDescription(PictureSettings{}, src, target).c_str());
     av_frame_free(&f);
     av_packet_free(&pkt);

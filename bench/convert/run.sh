@@ -10,7 +10,9 @@
 #
 # Usage: bench/convert/run.sh [source...]
 #   sources: h264_720p hevc10_1080p_rot h264_4k prores_hq_1080p dv_pal_interlaced longgop_480p_10min
+#            hdr10_pq_1080p
 #   (default: all of them)
+# An HDR source is tone-mapped to SDR on both sides by the same filters (zscale + tonemap).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$here"
@@ -18,7 +20,7 @@ scripts/lbuild convert_bench >/dev/null
 bin=build/bench/convert/convert_bench
 work=${BENCH_DIR:-/tmp/reelmaker-bench-convert}
 mkdir -p "$work"
-all=(h264_720p hevc10_1080p_rot h264_4k prores_hq_1080p dv_pal_interlaced longgop_480p_10min)
+all=(h264_720p hevc10_1080p_rot h264_4k prores_hq_1080p dv_pal_interlaced longgop_480p_10min hdr10_pq_1080p)
 names=("$@")
 ((${#names[@]})) || names=("${all[@]}")
 
@@ -27,7 +29,7 @@ tone() { echo "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=$1"; }
 make_source() {
   local name=$1 out
   case $name in
-    h264_720p | hevc10_1080p_rot | h264_4k | longgop_480p_10min) out="$work/$name.mp4" ;;
+    h264_720p | hevc10_1080p_rot | h264_4k | longgop_480p_10min | hdr10_pq_1080p) out="$work/$name.mp4" ;;
     prores_hq_1080p) out="$work/$name.mov" ;;
     dv_pal_interlaced) out="$work/$name.dv" ;;
     *) echo "unknown source $name" >&2; return 1 ;;
@@ -54,6 +56,11 @@ make_source() {
         ffmpeg -v error -y -f lavfi -i "testsrc2=s=720x576:r=50:d=30" $(tone 30) \
           -vf "interlace=scan=bff" -c:v dvvideo -pix_fmt yuv420p -aspect 4:3 -c:a pcm_s16le -ac 2 -ar 48000 \
           -f dv "$out" ;;
+      hdr10_pq_1080p) # a phone's HDR clip: HEVC Main 10, BT.2020 primaries, PQ (SMPTE ST 2084), 30 fps
+        ffmpeg -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=30:d=10" $(tone 10) \
+          -vf "zscale=tin=bt709:min=bt709:pin=bt709:rin=tv:t=smpte2084:m=bt2020nc:p=bt2020:r=tv:npl=203,format=yuv420p10le" \
+          -c:v libx265 -preset ultrafast -x265-params log-level=error:hdr10=1:colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc \
+          -color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc -tag:v hvc1 -c:a aac -b:a 128k "$out" ;;
       longgop_480p_10min) # a long recording with a keyframe every 10 s
         ffmpeg -v error -y -f lavfi -i "testsrc2=s=854x480:r=25:d=600" $(tone 600) \
           -c:v libx264 -preset superfast -crf 23 -g 250 -keyint_min 250 -sc_threshold 0 -pix_fmt yuv420p \

@@ -127,6 +127,8 @@ void FillJobOutputSettings(const CustomSettings& s, ConvertJob* job)
     job->FrameRate = s.FrameRate;
     job->FormatArgument = s.FormatArg;
     StoreText(job->FormatName, s.FormatName);
+    // Transparent pictures are laid over the player's background.
+    job->BackgroundColor = s.BackgrounColor.red + 256 * s.BackgrounColor.green + 65536 * s.BackgrounColor.blue;
 }
 
 static bool FillOutput(JobFolders& folders, const MediaItem& task, const CustomSettings& s, ConvertJob* job,

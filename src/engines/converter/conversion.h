@@ -61,6 +61,7 @@ struct ReaderItem {
     double frameDuration = 0;    // InputBegin: seconds of one picture when a frame does not say
     bool hasAudio = false;       // InputBegin: a sound stream feeds this input
     int rotation = 0;            // InputBegin: display rotation of the picture, degrees clockwise
+    bool mirror = false;         // InputBegin: the picture is mirrored before it is turned
     bool interlaced = false;     // InputBegin: the pictures are or may be interlaced
     AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
 };
@@ -76,6 +77,8 @@ void EndOfStream(AVFilterContext* src);
 
 // Display rotation of a picture stream, degrees clockwise (phones record sideways).
 int StreamRotation(const AVStream* st);
+// Whether a stream's display matrix mirrors its pictures (front cameras), before the rotation.
+bool StreamMirror(const AVStream* st);
 
 // Whether a stream's header says its pictures are interlaced.
 bool StreamSaysInterlaced(const AVStream* st);
@@ -196,6 +199,9 @@ private:
     double m_soundEnd = 0;            // stretch seconds after the current input's last sound
     bool m_segmentHasAudio = false;
     int m_segmentRotation = 0;
+    bool m_segmentMirror = false;
+    int m_outMatrix = -1;             // the output's colour matrix (AVColorSpace) and range
+    bool m_outFullRange = false;
     bool m_segmentInterlaced = false;
     double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
     ConvertInput* m_currentInput = nullptr;

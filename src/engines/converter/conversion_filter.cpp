@@ -28,7 +28,12 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
     PictureSettings ps = PictureSettingsOf(*in);
     PictureSource src{f->width, f->height, sar.num, sar.den, m_segmentRotation,
                       m_segmentInterlaced || f->interlaced_frame != 0};
+    src.Mirror = m_segmentMirror;
+    TakePictureColour(src, f);
     PictureTarget target{m_width, m_height, 0};
+    target.ColorMatrix = m_outMatrix;
+    target.FullRange = m_outFullRange;
+    target.Background = m_job->BackgroundColor;
     if (!m_job->IsThumbnail) {
         // The exact rate (NTSC rates are fractions).
         target.FrameRateNum = m_fps.num;
@@ -207,6 +212,7 @@ void Conversion::FilterMain()
             m_pictureEnd = m_soundEnd = 0;
             m_segmentHasAudio = item.hasAudio;
             m_segmentRotation = item.rotation;
+            m_segmentMirror = item.mirror;
             m_segmentInterlaced = item.interlaced;
             m_currentInput = m_inputs[size_t(item.input)];
             m_inputIndex = item.input;

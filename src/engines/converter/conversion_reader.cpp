@@ -117,6 +117,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         begin.asked = asked;
         begin.hasAudio = adec != nullptr;
         begin.rotation = StreamRotation(ic->streams[vi]);
+        begin.mirror = StreamMirror(ic->streams[vi]);
         begin.interlaced = StreamSaysInterlaced(ic->streams[vi]);
         {
             AVRational rate = av_guess_frame_rate(ic, ic->streams[vi], nullptr);

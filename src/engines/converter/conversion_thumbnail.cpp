@@ -49,6 +49,7 @@ int32_t Conversion::RunThumbnail()
         for (unsigned s = 0; s < ic->nb_streams; ++s)
             ic->streams[s]->discard = int(s) == vi ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
         m_segmentRotation = StreamRotation(ic->streams[vi]);
+        m_segmentMirror = StreamMirror(ic->streams[vi]);
         m_segmentInterlaced = StreamSaysInterlaced(ic->streams[vi]);
         if (ic->duration > 0) {
             int64_t ts = (ic->start_time != AV_NOPTS_VALUE ? ic->start_time : 0) + ic->duration / 3;

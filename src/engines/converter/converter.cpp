@@ -75,14 +75,21 @@ void EndOfStream(AVFilterContext* src)
 // Display rotation of a picture stream, degrees clockwise (phones record sideways).
 int StreamRotation(const AVStream* st)
 {
-    const uint8_t* m = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
-    if (!m)
-        return 0;
-    double r = -av_display_rotation_get(reinterpret_cast<const int32_t*>(m));
-    if (!std::isfinite(r))
-        return 0;
-    int deg = int(std::lround(r)) % 360;
-    return deg < 0 ? deg + 360 : deg;
+    int rotation = 0;
+    bool mirror = false;
+    DisplayMatrixTurn(reinterpret_cast<const int32_t*>(av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)),
+                      rotation, mirror);
+    return rotation;
+}
+
+// Whether a stream's display matrix mirrors its pictures (front cameras), before the rotation.
+bool StreamMirror(const AVStream* st)
+{
+    int rotation = 0;
+    bool mirror = false;
+    DisplayMatrixTurn(reinterpret_cast<const int32_t*>(av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)),
+                      rotation, mirror);
+    return mirror;
 }
 
 // Whether a stream's header says its pictures are interlaced.
@@ -295,6 +302,17 @@ int32_t Conversion::OpenVideoEncoder()
     m_venc->time_base = av_inv_q(m_fps);
     m_venc->framerate = m_fps;
     m_venc->sample_aspect_ratio = AVRational{1, 1};
+    // The colours as the output's players take them, said in the stream (H.264 VUI) and by the
+    // container where it can (MP4 colr).
+    {
+        ColourDescription c = ConventionalColour(m_width, m_height, m_outFullRange);
+        if (c.Matrix != m_outMatrix)
+            c = ConventionalColour(0, 0, m_outFullRange);  // BT.601 throughout
+        m_venc->colorspace = AVColorSpace(c.Matrix);
+        m_venc->color_primaries = AVColorPrimaries(c.Primaries);
+        m_venc->color_trc = AVColorTransferCharacteristic(c.Transfer);
+        m_venc->color_range = c.FullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    }
     if (m_job->IsThumbnail) {
         m_venc->flags |= AV_CODEC_FLAG_QSCALE;
         m_venc->global_quality = FF_QP2LAMBDA * 3;
@@ -528,6 +546,7 @@ void Conversion::MaybePreview(const AVFrame* f, double position)
                                         AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!m_previewSws)
         return;
+    ReadColoursAsTagged(m_previewSws, f);
     SizeForScaler(m_previewRgb, size_t(w) * h * 3);
     uint8_t* dst[4] = {m_previewRgb.data(), nullptr, nullptr, nullptr};
     int stride[4] = {w * 3, 0, 0, 0};
@@ -606,6 +625,13 @@ int32_t Conversion::Run()
         m_height = std::max(2, m_height & ~1);
     if (m_width <= 0 || m_height <= 0)
         return kResultInvalidSettings;
+    // Sorenson video and JPEG pictures are BT.601 whatever their size (JPEG full range); other
+    // codecs follow the convention for their size.
+    m_outFullRange = m_vcodec->id == AV_CODEC_ID_MJPEG;
+    if (m_vcodec->id == AV_CODEC_ID_FLV1 || m_vcodec->id == AV_CODEC_ID_H263 || m_vcodec->id == AV_CODEC_ID_MJPEG)
+        m_outMatrix = AVCOL_SPC_SMPTE170M;
+    else
+        m_outMatrix = ConventionalColour(m_width, m_height).Matrix;
 
     for (ConvertInput* in : m_inputs)
         m_expectedDuration += std::max(0, in->Length);

@@ -41,6 +41,7 @@ struct ConvertJob {
     int32_t FormatArgument = 0;     // bit 0: arrange the file for playback while downloading (mp4 faststart)
     char* FormatName = nullptr;     // muxer name: "flv", "mp4", "image2", ...
     char OutputPath[512] = {};      // full path of the output file
+    int32_t BackgroundColor = 0;    // what transparent pixels show: red + 256 x green + 65536 x blue
 
     // ---- engine-owned from here on ----
     ConvertInput* FirstInput = nullptr;  // inputs in order of creation

@@ -10,6 +10,8 @@
 
 extern "C" {
 #include <libavcodec/codec_id.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/pixfmt.h>
 }
 
 namespace rm::converter {
@@ -48,7 +50,129 @@ double SampleAspect(const PictureSource& src)
     return double(src.SarNum) / src.SarDen;
 }
 
+bool IsBt601(int m) { return m == AVCOL_SPC_BT470BG || m == AVCOL_SPC_SMPTE170M; }
+
+bool SameMatrix(int a, int b) { return a == b || (IsBt601(a) && IsBt601(b)); }
+
+// The scale filter's name of a matrix ("auto": the picture's own).
+const char* ScaleMatrixName(int m)
+{
+    switch (m) {
+    case AVCOL_SPC_BT709: return "bt709";
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M: return "bt601";
+    case AVCOL_SPC_FCC: return "fcc";
+    case AVCOL_SPC_SMPTE240M: return "smpte240m";
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL: return "bt2020";
+    default: return "auto";
+    }
+}
+
+// A setparams filter that states the colour description on each picture (names as the
+// library spells them; properties it has no name for are left as they are).
+std::string TagFilter(const ColourDescription& c)
+{
+    std::string f = "setparams=range=";
+    f += c.FullRange ? "pc" : "tv";
+    if (const char* n = av_color_space_name(AVColorSpace(c.Matrix)); n && std::strcmp(n, "reserved") != 0)
+        f += std::string(":colorspace=") + n;
+    if (const char* n = av_color_primaries_name(AVColorPrimaries(c.Primaries)); n && std::strcmp(n, "reserved") != 0)
+        f += std::string(":color_primaries=") + n;
+    if (const char* n = av_color_transfer_name(AVColorTransferCharacteristic(c.Transfer));
+        n && std::strcmp(n, "reserved") != 0)
+        f += std::string(":color_trc=") + n;
+    return f;
+}
+
+bool HighDefinition(int width, int height) { return height >= 720 || width >= 1280; }
+
 } // namespace
+
+ColourDescription ConventionalColour(int width, int height, bool fullRange)
+{
+    ColourDescription c;
+    c.FullRange = fullRange;
+    if (HighDefinition(width, height)) {
+        c.Matrix = AVCOL_SPC_BT709;
+        c.Primaries = AVCOL_PRI_BT709;
+        c.Transfer = AVCOL_TRC_BT709;
+    } else {
+        c.Matrix = AVCOL_SPC_SMPTE170M;
+        c.Primaries = AVCOL_PRI_SMPTE170M;
+        c.Transfer = AVCOL_TRC_SMPTE170M;
+    }
+    return c;
+}
+
+ColourDescription ResolvedColour(const PictureSource& src)
+{
+    ColourDescription c = ConventionalColour(src.Width, src.Height);
+    if (src.Rgb) {
+        c.Matrix = AVCOL_SPC_RGB;
+        c.FullRange = true;
+    } else if (src.ColorSpace != AVCOL_SPC_UNSPECIFIED && src.ColorSpace != AVCOL_SPC_RESERVED &&
+               src.ColorSpace != AVCOL_SPC_RGB && src.ColorSpace > 0 && src.ColorSpace < AVCOL_SPC_NB) {
+        c.Matrix = src.ColorSpace;
+    }
+    if (!src.Rgb)
+        c.FullRange = src.ColorRange == AVCOL_RANGE_JPEG;
+    // Full-range pictures that name no matrix are JPEG-style (camera MJPEG): BT.601 at any size.
+    if (!src.Rgb && c.FullRange && (src.ColorSpace == AVCOL_SPC_UNSPECIFIED || src.ColorSpace == AVCOL_SPC_RESERVED))
+        c.Matrix = AVCOL_SPC_BT470BG;
+    if (src.Primaries != AVCOL_PRI_UNSPECIFIED && src.Primaries != AVCOL_PRI_RESERVED &&
+        src.Primaries != AVCOL_PRI_RESERVED0 && src.Primaries > 0 && src.Primaries < AVCOL_PRI_NB)
+        c.Primaries = src.Primaries;
+    if (src.Transfer != AVCOL_TRC_UNSPECIFIED && src.Transfer != AVCOL_TRC_RESERVED &&
+        src.Transfer != AVCOL_TRC_RESERVED0 && src.Transfer > 0 && src.Transfer < AVCOL_TRC_NB)
+        c.Transfer = src.Transfer;
+    // A BT.2020 picture with PQ or HLG is BT.2020 throughout, whatever else it leaves out.
+    if (IsHdr(src) && src.ColorSpace == AVCOL_SPC_UNSPECIFIED)
+        c.Matrix = AVCOL_SPC_BT2020_NCL;
+    if (IsHdr(src) && src.Primaries == AVCOL_PRI_UNSPECIFIED)
+        c.Primaries = AVCOL_PRI_BT2020;
+    return c;
+}
+
+bool IsHdr(const PictureSource& src)
+{
+    return src.Transfer == AVCOL_TRC_SMPTE2084 || src.Transfer == AVCOL_TRC_ARIB_STD_B67;
+}
+
+std::string SourceLookDescription(const PictureSource& src, int background, int outMatrix, bool outFull,
+                                  ColourDescription* out)
+{
+    const ColourDescription in = ResolvedColour(src);
+    if (out)
+        *out = in;
+    if (IsHdr(src)) {
+        // Linear light, BT.2020 -> BT.709 primaries, the Hable curve (it keeps highlights and
+        // colour), then BT.709 limited range. The pictures' own tags tell zscale where it starts.
+        if (out)
+            *out = ColourDescription{AVCOL_SPC_BT709, false, AVCOL_PRI_BT709, AVCOL_TRC_BT709};
+        return TagFilter(in) +
+               ",zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
+               "zscale=t=bt709:m=bt709:r=tv,format=yuv420p," +
+               TagFilter(ColourDescription{AVCOL_SPC_BT709, false, AVCOL_PRI_BT709, AVCOL_TRC_BT709});
+    }
+    if (src.Alpha) {
+        // Over the background: colour x alpha + background x (1 - alpha), in RGB, then straight
+        // into the output's colours.
+        ColourDescription o = ConventionalColour(src.Width, src.Height, outFull);
+        if (outMatrix >= 0)
+            o.Matrix = outMatrix;
+        if (out)
+            *out = o;
+        const int r = background & 0xff, g = (background >> 8) & 0xff, b = (background >> 16) & 0xff;
+        return TagFilter(in) +
+               Fmt(",format=gbrap,premultiply=inplace=1,lutrgb=a=negval,"
+                   "colorchannelmixer=ra=%.6f:ga=%.6f:ba=%.6f,format=gbrp,"
+                   "scale=out_color_matrix=%s:out_range=%s,format=yuv444p,",
+                   r / 255.0, g / 255.0, b / 255.0, ScaleMatrixName(o.Matrix), o.FullRange ? "pc" : "tv") +
+               TagFilter(o);
+    }
+    return "";
+}
 
 int NormalRotation(int r)
 {
@@ -62,10 +186,13 @@ int NormalRotation(int r)
 PictureSource Upright(const PictureSource& src)
 {
     int r = NormalRotation(src.Rotation);
-    if (r == 90 || r == 270)
-        return PictureSource{src.Height, src.Width, src.SarDen, src.SarNum, 0, src.Interlaced};
     PictureSource u = src;
     u.Rotation = 0;
+    u.Mirror = false;
+    if (r == 90 || r == 270) {
+        std::swap(u.Width, u.Height);
+        std::swap(u.SarNum, u.SarDen);
+    }
     return u;
 }
 
@@ -77,6 +204,13 @@ std::string RotationFilter(int rotation)
     case 270: return "transpose=cclock";
     default: return "";
     }
+}
+
+std::string DisplayFilter(int rotation, bool mirror)
+{
+    std::string chain = mirror ? "hflip" : "";
+    Append(chain, RotationFilter(rotation));
+    return chain;
 }
 
 PictureSettings PictureSettingsOf(const ConvertInput& in)
@@ -251,6 +385,24 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
         Append(chain, Fmt("fps=fps=%.6g", target.FrameRate));
     const PictureSource src = Upright(shown);
     CropRect c = EffectiveCrop(s, src);
+    // The source as a player shows it (HDR tone-mapped, transparency laid over the background),
+    // then its colours as the output's players take them: the matrix and range change, where
+    // needed, in the step that scales (or in one of its own), and the pictures say what they are.
+    int frameW0 = target.Width > 0 ? target.Width : c.W, frameH0 = target.Height > 0 ? target.Height : c.H;
+    ColourDescription wanted = ConventionalColour(frameW0, frameH0, target.FullRange);
+    if (target.ColorMatrix >= 0)
+        wanted.Matrix = target.ColorMatrix;
+    ColourDescription working;
+    Append(chain, SourceLookDescription(shown, target.Background, wanted.Matrix, wanted.FullRange, &working));
+    const bool recolour = working.Matrix == AVCOL_SPC_RGB || !SameMatrix(working.Matrix, wanted.Matrix) ||
+                          working.FullRange != wanted.FullRange;
+    const std::string colourArgs =
+        !recolour ? std::string()
+                  : Fmt("in_color_matrix=%s:in_range=%s:out_color_matrix=%s:out_range=%s",
+                        working.Matrix == AVCOL_SPC_RGB ? "auto" : ScaleMatrixName(working.Matrix),
+                        working.FullRange ? "pc" : "tv", ScaleMatrixName(wanted.Matrix),
+                        wanted.FullRange ? "pc" : "tv");
+    bool recoloured = false;
     const bool cropped = c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height;
     std::string fx = PictureEffectsDescription(s);
     int frameW = target.Width > 0 ? target.Width : c.W;
@@ -258,8 +410,13 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
     PlacedRect p = PlacePicture(s, src, frameW, frameH);
     const bool scaled = p.W != c.W || p.H != c.H || SampleAspect(src) != 1.0;
     auto scale = [&](int w, int h) {
-        Append(chain, target.ScaleThreads > 1 ? Fmt("scale=%d:%d:threads=%d", w, h, target.ScaleThreads)
-                                              : Fmt("scale=%d:%d", w, h));
+        std::string f = target.ScaleThreads > 1 ? Fmt("scale=%d:%d:threads=%d", w, h, target.ScaleThreads)
+                                                : Fmt("scale=%d:%d", w, h);
+        if (!colourArgs.empty() && !recoloured) {
+            f += ":" + colourArgs;
+            recoloured = true;
+        }
+        Append(chain, f);
     };
     const int turn = NormalRotation(shown.Rotation);
     if ((turn == 90 || turn == 270) && !cropped && fx == "null") {
@@ -267,9 +424,9 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
         // picture's pixels rather than the source's (the same picture, up to rounding).
         if (scaled)
             scale(p.H, p.W);
-        Append(chain, RotationFilter(shown.Rotation));
+        Append(chain, DisplayFilter(shown.Rotation, shown.Mirror));
     } else {
-        Append(chain, RotationFilter(shown.Rotation));
+        Append(chain, DisplayFilter(shown.Rotation, shown.Mirror));
         if (cropped)
             // A 1-pixel side is odd: exact, or the crop rounds it to the colour planes' 2 (to 0).
             Append(chain, Fmt((c.W | c.H) & 1 ? "crop=%d:%d:%d:%d:exact=1" : "crop=%d:%d:%d:%d", c.W, c.H, c.X, c.Y));
@@ -278,9 +435,13 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
         if (scaled)
             scale(p.W, p.H);
     }
+    if (!colourArgs.empty() && !recoloured)
+        Append(chain, "scale=" + colourArgs);
     if (p.W != frameW || p.H != frameH)
         Append(chain, Fmt("pad=%d:%d:%d:%d:black", frameW, frameH, p.X, p.Y));
     Append(chain, "setsar=1");
+    if (!colourArgs.empty())
+        Append(chain, TagFilter(wanted));
     return chain;
 }
 

@@ -48,7 +48,35 @@ struct PictureSource {
     bool Interlaced = false;        // pictures are (or may be) interlaced: frames flagged as
                                     // interlaced are deinterlaced, each in its own field order;
                                     // progressive frames pass unchanged
+    bool Mirror = false;            // the display matrix mirrors the picture: it is flipped left
+                                    // to right before it is turned by Rotation
+    // The colour description as decoded, in FFmpeg's numbers (AVColorSpace, AVColorRange,
+    // AVColorPrimaries, AVColorTransferCharacteristic); unspecified ones are decided as players
+    // decide them (ResolvedColour).
+    int ColorSpace = 2;
+    int ColorRange = 0;
+    int Primaries = 2;
+    int Transfer = 2;
+    bool Rgb = false;               // the pictures are stored as RGB (no matrix)
+    bool Alpha = false;             // the pictures carry transparency
 };
+
+// A colour description with nothing left unspecified.
+struct ColourDescription {
+    int Matrix = 0;                 // AVColorSpace (0: RGB)
+    bool FullRange = false;
+    int Primaries = 0;              // AVColorPrimaries
+    int Transfer = 0;               // AVColorTransferCharacteristic
+};
+// What a player takes the source's colours to be: what the source says, and where it says
+// nothing, BT.709 for pictures of 720 lines or 1280 columns and more, BT.601 below, limited
+// range (full for JPEG-style pictures).
+ColourDescription ResolvedColour(const PictureSource& src);
+// What players assume for an output of this size that carries no tags, and what outputs are
+// tagged with: BT.709 from 720 lines or 1280 columns, else BT.601 (limited range).
+ColourDescription ConventionalColour(int width, int height, bool fullRange = false);
+// A high-dynamic-range source (PQ or HLG transfer): tone-mapped to SDR first.
+bool IsHdr(const PictureSource& src);
 
 // The frame the picture is placed in. Width/Height 0: the cropped picture's own size (the
 // zoom mode then only changes the aspect). FrameRate 0: timestamps are left as they come.
@@ -61,6 +89,11 @@ struct PictureTarget {
     int FrameRateDen = 0;
     // Slice threads for the scaler (1: none). Threads change the speed, never the pixels.
     int ScaleThreads = 1;
+    // The output's colours (AVColorSpace; -1: ConventionalColour of the frame) and range.
+    int ColorMatrix = -1;
+    bool FullRange = false;
+    // The colour transparent pixels are laid over: red + 256 x green + 65536 x blue.
+    int Background = 0;
 };
 
 PictureSettings PictureSettingsOf(const ConvertInput& input);
@@ -79,6 +112,17 @@ int NormalRotation(int rotation);
 PictureSource Upright(const PictureSource& src);
 // The filters that turn a picture upright for a container's rotation in degrees ("" for none).
 std::string RotationFilter(int rotation);
+// The filters that show a picture as its display matrix asks: mirrored first when it says so,
+// then turned ("" for none).
+std::string DisplayFilter(int rotation, bool mirror);
+
+// The filters that make a source's picture look as a player shows it on an ordinary screen
+// before anything else is done to it: HDR tone-mapped to SDR, transparency laid over the
+// background colour (red + 256 x green + 65536 x blue). "" when the source needs neither.
+// `out` is the colour the pictures have afterwards (the output's, `outMatrix` / `outFull`, for a
+// transparent source; BT.709 limited for HDR; the resolved source colour otherwise).
+std::string SourceLookDescription(const PictureSource& src, int background, int outMatrix, bool outFull,
+                                  ColourDescription* out = nullptr);
 
 // The crop rectangle actually used for a source (margins clamped so that at least 2 pixels stay
 // of a side that has 2 or more, and the whole side of a 1-pixel one; sizes of 2 or more even).

@@ -7,6 +7,7 @@
 
 #include "engines/converter/media_info.h"
 
+#include "engines/converter/filter_chain_internal.h"
 #include "engines/converter/filter_graph.h"
 
 #include <sys/stat.h>
@@ -264,13 +265,10 @@ int32_t getFileInfo(MediaInfo* info)
         }
         const uint8_t* matrix = av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
         if (matrix) {
-            double r = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
-            if (std::isfinite(r)) {
-                int deg = int(std::lround(r)) % 360;
-                if (deg < 0)
-                    deg += 360;
-                info->rotation = deg;
-            }
+            bool mirror = false;
+            int deg = 0;
+            DisplayMatrixTurn(reinterpret_cast<const int32_t*>(matrix), deg, mirror);
+            info->rotation = deg;
         }
         copyName(info->videoCodec, sizeof info->videoCodec, avcodec_get_name(p->codec_id));
     }

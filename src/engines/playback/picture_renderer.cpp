@@ -42,7 +42,7 @@ void Fit(int& w, int& h, int maxW, int maxH)
 } // namespace
 
 std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen,
-                                   bool interlaced)
+                                   bool interlaced, const AVFrame* picture)
 {
     rm::converter::PictureSource src;
     src.Width = width;
@@ -50,6 +50,7 @@ std::string OutputChainDescription(const PictureSettings& s, int width, int heig
     src.SarNum = sarNum;
     src.SarDen = sarDen;
     src.Interlaced = interlaced;
+    converter::TakePictureColour(src, picture);
     // The output pane shows the picture in a frame of the source's display size (a DVD's
     // 720x480 of narrow pixels shows 640x480), as a job with that frame size would write it.
     rm::converter::PictureTarget target;
@@ -150,10 +151,19 @@ AVFrame* PictureTurner::turnFields(const AVFrame* frame, const std::string& turn
     return out;
 }
 
-bool PictureTurner::turn(AVFrame* frame, int rotation, const AVFrame* previous)
+bool PictureTurner::turn(AVFrame* frame, int rotation, bool mirror, int background, const AVFrame* previous)
 {
-    const std::string filters = rm::converter::RotationFilter(rotation);
-    if (!frame || filters.empty() || frame->width <= 0 || frame->height <= 0)
+    if (!frame || frame->width <= 0 || frame->height <= 0)
+        return false;
+    rm::converter::PictureSource src;
+    src.Width = frame->width;
+    src.Height = frame->height;
+    converter::TakePictureColour(src, frame);
+    std::string filters = rm::converter::SourceLookDescription(src, background, -1, false);
+    const std::string display = rm::converter::DisplayFilter(rotation, mirror);
+    if (!display.empty())
+        filters += (filters.empty() ? "" : ",") + display;
+    if (filters.empty())
         return false;
     AVFrame* out = nullptr;
     if (frame->interlaced_frame) {
@@ -181,9 +191,18 @@ bool PictureTurner::turn(AVFrame* frame, int rotation, const AVFrame* previous)
     // The turned picture with the decoded frame's properties (times, flags), its own pixel shape;
     // a deinterlaced one is progressive now.
     const AVRational turnedSar = out->sample_aspect_ratio;
+    const AVColorSpace space = out->colorspace;
+    const AVColorRange range = out->color_range;
+    const AVColorPrimaries primaries = out->color_primaries;
+    const AVColorTransferCharacteristic transfer = out->color_trc;
     const bool woven = frame->interlaced_frame != 0;
     av_frame_copy_props(out, frame);
     out->sample_aspect_ratio = turnedSar;
+    // Its colours are what the chain made of them.
+    out->colorspace = space;
+    out->color_range = range;
+    out->color_primaries = primaries;
+    out->color_trc = transfer;
     if (woven) {
         out->interlaced_frame = 0;
         out->top_field_first = 0;
@@ -214,7 +233,7 @@ bool PictureRenderer::ensureGraph(const AVFrame* f, const PictureSettings& s)
     if (sar.num <= 0 || sar.den <= 0)
         sar = AVRational{1, 1};
     const bool interlaced = f->interlaced_frame != 0;
-    std::string chain = OutputChainDescription(s, f->width, f->height, sar.num, sar.den, interlaced);
+    std::string chain = OutputChainDescription(s, f->width, f->height, sar.num, sar.den, interlaced, f);
     m_holdsFrame = interlaced && !rm::converter::DeinterlaceDescription({f->width, f->height, 1, 1, 0, true}).empty();
     char key[160];
     std::snprintf(key, sizeof key, "%dx%d:%d:%d/%d|", f->width, f->height, f->format, sar.num, sar.den);
@@ -273,6 +292,7 @@ PicturePtr PictureRenderer::toPicture(const AVFrame* f, int maxW, int maxH, SwsC
                                 SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!*sws)
         return nullptr;
+    converter::ReadColoursAsTagged(*sws, f);
     auto pic = std::make_shared<Picture>();
     pic->width = w;
     pic->height = h;
@@ -403,6 +423,8 @@ int WritePicture(const AVFrame* frame, const std::string& path)
         sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
                              frame->height, pf, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
                              nullptr, nullptr, nullptr);
+        // JPEG pictures are BT.601 full range, as RGB is.
+        converter::ReadColoursAsTagged(sws, frame);
         if (sws && av_frame_get_buffer(conv, 0) >= 0) {
             sws_scale(sws, frame->data, frame->linesize, 0, frame->height, conv->data, conv->linesize);
             if (avcodec_send_frame(enc, conv) >= 0 && avcodec_send_frame(enc, nullptr) >= 0 &&

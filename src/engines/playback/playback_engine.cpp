@@ -237,6 +237,8 @@ public:
     }
     void frameDropped() override { m_framesDropped++; }
     void frameQueued() override { m_cv.notify_all(); }
+    int backgroundColour() override { return m_transparentOver.load(); }
+    void setBackground(int colour) { m_transparentOver = colour & 0xffffff; }
     bool withAudioOutput(int64_t& generation, const std::function<void(AudioOutput*)>& f) override
     {
         std::lock_guard lock(m_outputMu);
@@ -749,6 +751,7 @@ private:
     std::atomic<bool> m_twoPanes{false};
     std::atomic<bool> m_cropFrame{false};
     std::atomic<int> m_windowW{0}, m_windowH{0};
+    std::atomic<int> m_transparentOver{0};  // what transparent pictures are laid over
     std::mutex m_picMu;
     PicturePtr m_idlePicture, m_background;
 
@@ -850,6 +853,7 @@ void setPlayAspectRatio(const char* zoom)
 }
 
 void cropFlim() { Engine::get().setCropFrame(); }
+void setBackgroundColor(int32_t colour) { Engine::get().setBackground(colour); }
 void leftCropFlim(int32_t p) { Engine::get().changeSettings([&](PictureSettings& s) { s.CropLeft = std::max(0, p); }); }
 void rightCropFlim(int32_t p) { Engine::get().changeSettings([&](PictureSettings& s) { s.CropRight = std::max(0, p); }); }
 void upCropFlim(int32_t p) { Engine::get().changeSettings([&](PictureSettings& s) { s.CropTop = std::max(0, p); }); }

@@ -127,6 +127,9 @@ void close_sdl();  // closes the source; picture settings and the crop frame ret
 // (by the name's extension, any case; anything else writes JPEG). 0 on success.
 int32_t vezCapture(const char* path);
 void setPlayAspectRatio(const char* zoom);  // "original", "full", "16:9", "4:3"
+// The colour transparent pictures are laid over, as the output's player shows them (red + 256 x
+// green + 65536 x blue; black until set). Takes effect for pictures decoded afterwards.
+void setBackgroundColor(int32_t colour);
 void cropFlim();                 // shows the crop frame; call once before the first margins
 void leftCropFlim(int32_t pixels);
 void rightCropFlim(int32_t pixels);

@@ -23,21 +23,26 @@ namespace rm::playback::detail {
 
 using Clock = std::chrono::steady_clock;
 
-// Turns decoded pictures upright as their container asks (a phone clip held upright is stored
-// sideways), so that both panes, the crop frame and snapshots show the picture the way it is
-// written. An interlaced picture is deinterlaced first, as the converter does (turned, its fields
-// would become columns), and comes out progressive. Not thread-safe: one per decoding thread.
+// Shows decoded pictures as a player does, the way the converter writes them: HDR tone-mapped to
+// SDR, transparency laid over the background colour, mirrored and turned upright as the display
+// matrix asks (a phone clip held upright is stored sideways, a front camera's may be mirrored),
+// so that both panes, the crop frame and snapshots show the picture the way it is written. An
+// interlaced picture is deinterlaced first, as the converter does (turned, its fields would
+// become columns), and comes out progressive. Not thread-safe: one per decoding thread.
 class PictureTurner {
 public:
     PictureTurner() = default;
     PictureTurner(const PictureTurner&) = delete;
     PictureTurner& operator=(const PictureTurner&) = delete;
     ~PictureTurner();
-    // Replaces `frame` with its picture turned by `rotation` degrees clockwise (times and
-    // properties kept, the pixel shape turned with it). False, with `frame` untouched, when there
-    // is nothing to turn or turning failed. `previous` is the picture decoded before an
-    // interlaced `frame` (as decoded, or null): the deinterlacer weaves its fields from both.
-    bool turn(AVFrame* frame, int rotation, const AVFrame* previous = nullptr);
+    // Replaces `frame` with its picture mirrored (when `mirror`) and turned by `rotation` degrees
+    // clockwise, its HDR or transparency made plain (over `background`, red + 256 x green +
+    // 65536 x blue) (times and properties kept, the pixel shape turned with it). False, with
+    // `frame` untouched, when there is nothing to do or it failed. `previous` is the picture
+    // decoded before an interlaced `frame` (as decoded, or null): the deinterlacer weaves its
+    // fields from both.
+    bool turn(AVFrame* frame, int rotation, bool mirror = false, int background = 0,
+              const AVFrame* previous = nullptr);
 
 private:
     // Deinterlaced and turned in a graph of its own: the deinterlacer holds a picture back
@@ -89,8 +94,9 @@ private:
 };
 
 // The description of the output pane's chain for a source of this size and shape.
+// `picture` (optional) is a decoded picture of the source: its colours are read from it.
 std::string OutputChainDescription(const PictureSettings& s, int width, int height, int sarNum, int sarDen,
-                                   bool interlaced = false);
+                                   bool interlaced = false, const AVFrame* picture = nullptr);
 
 // Reads a picture file (BMP, PNG, JPEG, ...) as RGBA; null when it cannot be read.
 PicturePtr LoadPicture(const std::string& path);
@@ -112,6 +118,7 @@ struct PacketItem {
     bool nearest = false;               // Change: a keyframe near seekTarget is all that follows
     int sarNum = 0, sarDen = 0;         // Change: pixel shape the container declares (0/0: none)
     int rotation = 0;                   // Change: degrees the container turns the picture by
+    bool mirror = false;                // Change: the container mirrors the picture before the turn
     int64_t openCount = 0;              // Change: which opening of a file the stream belongs to
     int64_t serial = 0;
     int64_t bytes = 0;

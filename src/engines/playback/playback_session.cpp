@@ -57,6 +57,7 @@ struct Decoder {
     int codecId = AV_CODEC_ID_NONE;
     bool nearest = false;  // the keyframe of a scrub: shown wherever it lies
     int rotation = 0;      // degrees the container turns the pictures by
+    bool mirror = false;   // the container mirrors the pictures before the turn
     ~Decoder() { avcodec_free_context(&ctx); }
 
     // A picture as a player shows it (the converter does the same): the container's pixel shape
@@ -88,6 +89,7 @@ struct Decoder {
         tb = it.tbDen ? double(it.tbNum) / it.tbDen : 0;
         containerSar = AVRational{it.sarNum, it.sarDen};
         rotation = it.rotation;
+        mirror = it.mirror;
         fieldOrder = it.params->field_order;
         codecId = it.params->codec_id;
         if (sameStream) {
@@ -214,8 +216,10 @@ void Session::demux()
                 it.sarDen = fmt->streams[idx]->sample_aspect_ratio.den;
                 it.tbNum = fmt->streams[idx]->time_base.num;
                 it.tbDen = fmt->streams[idx]->time_base.den;
-                if (which == 0)
+                if (which == 0) {
                     it.rotation = rm::converter::detail::StreamRotation(fmt->streams[idx]);
+                    it.mirror = rm::converter::detail::StreamMirror(fmt->streams[idx]);
+                }
             }
             (which == 0 ? vq : aq).put(it);
         }
@@ -482,10 +486,10 @@ void Session::videoDecode()
             }
         }
         if (f == before && !beforeTurned) {
-            turner.turn(f, d.rotation, decodedBeforeKept);
+            turner.turn(f, d.rotation, d.mirror, host->backgroundColour(), decodedBeforeKept);
             beforeTurned = true;
         } else if (f != before && !dropped) {
-            turner.turn(f, d.rotation, decodedBefore);  // an interlaced one comes out woven
+            turner.turn(f, d.rotation, d.mirror, host->backgroundColour(), decodedBefore);  // an interlaced one comes out woven
         }
         if (f == before) {
             t = beforePts;

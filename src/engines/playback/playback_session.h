@@ -44,6 +44,8 @@ public:
     virtual void pictureSettings(PictureSettings& settings, int64_t& serial) = 0;
     virtual void paneSize(int& maxW, int& maxH, bool& twoPanes) = 0;
     virtual void frameDropped() = 0;
+    // The colour transparent pictures are laid over (red + 256 x green + 65536 x blue).
+    virtual int backgroundColour() { return 0; }
     virtual void frameQueued() = 0;  // a decoded frame is waiting to be shown
     // The presenting clock, or a negative number when it stands still.
     virtual double publishedClock(int64_t serial) = 0;
