@@ -128,7 +128,7 @@ void FillJobOutputSettings(const CustomSettings& s, ConvertJob* job)
     job->FormatArgument = s.FormatArg;
     StoreText(job->FormatName, s.FormatName);
     // Transparent pictures are laid over the player's background.
-    job->BackgroundColor = s.BackgrounColor.red + 256 * s.BackgrounColor.green + 65536 * s.BackgrounColor.blue;
+    job->BackgroundColor = int32_t(s.BackgrounColor.Value());
 }
 
 static bool FillOutput(JobFolders& folders, const MediaItem& task, const CustomSettings& s, ConvertJob* job,

@@ -140,6 +140,7 @@ TEST_F(JobRecords, JobAndInputFieldsComeFromSettingsTrimCropAndEffects)
     *clip->effects = EffectSettings{10, -20, 30, 1, 0, 2, 100};
     CustomSettings s = Settings("mp4", "mp4");
     s.FormatArg = 1;
+    s.BackgrounColor = RgbColor{255, 128, 1};
     JobPtr job = NewJob();
     ConvertInput* in = converter::createMediaUIOption(job.get(), "/src/clip.avi");
     ASSERT_TRUE(FillSingleJob(m_folders, *clip, s, job.get(), in, true, kWhen));
@@ -154,6 +155,7 @@ TEST_F(JobRecords, JobAndInputFieldsComeFromSettingsTrimCropAndEffects)
     EXPECT_EQ(job->AudioSampleRate, 22050);
     EXPECT_EQ(job->AudioChannels, 1);
     EXPECT_EQ(job->Volume, 100);
+    EXPECT_EQ(job->BackgroundColor, 255 + 256 * 128 + 65536 * 1);  // what transparent pixels show
     EXPECT_EQ(job->Filled, 1);
     EXPECT_EQ(job->IsThumbnail, 0);
     EXPECT_TRUE(QString::fromUtf8(job->OutputPath).endsWith("clip.mp4"));

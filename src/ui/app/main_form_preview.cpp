@@ -287,6 +287,18 @@ void TfrmMain::FitTrackBar(rm::TaskNode* row)
 
 // ---------------------------------------------------------------- play, pause, stop
 
+namespace {
+// Transparent pictures show the background colour of the player that will show the task: the
+// settings of the row, else of the group it belongs to.
+int32_t PlayerBackgroundOf(rm::TaskNode* row)
+{
+    for (rm::TaskNode* n = row; n; n = n->parent())
+        if (n->item() && n->item()->settings)
+            return int32_t(n->item()->settings->BackgrounColor.Value());
+    return 0;
+}
+} // namespace
+
 void TfrmMain::PlaySingleSource(rm::TaskNode* row)
 {
     const MediaItem* it = row->item();
@@ -298,6 +310,7 @@ void TfrmMain::PlaySingleSource(rm::TaskNode* row)
     // The bar shows where this play starts (a bar left at its end would stop it at once).
     SetTrackPosition(ranged ? 0 : it->trim.start);
     const std::string path = it->SourcePath();
+    pb::setBackgroundColor(PlayerBackgroundOf(row));
     if (pb::openFile(path.c_str()) != 0) {
         m_openRow = nullptr;
         return;
@@ -328,6 +341,7 @@ void TfrmMain::PlayGroup(rm::TaskNode* group)
     MainTrackBar->setMaximum(int(std::clamp<int64_t>(total, 0, INT32_MAX)));
     m_trackMaximum.store(MainTrackBar->maximum());
     MainPlayPanel->show();
+    pb::setBackgroundColor(PlayerBackgroundOf(group));
     if (entries.empty() || pb::openMultiFile(entries.data(), int32_t(entries.size())) != 0) {
         m_openRow = nullptr;
         return;

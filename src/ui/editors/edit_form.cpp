@@ -346,6 +346,8 @@ void TfrmEdit::OpenStretch()
     std::strncpy(entry.path, path.c_str(), sizeof entry.path - 1);
     entry.start = m_item->trim.start;
     entry.end = m_item->trim.end;
+    // Transparent pictures show the task's player background, as the output will.
+    pb::setBackgroundColor(m_item->settings ? int32_t(m_item->settings->BackgrounColor.Value()) : 0);
     pb::openMultiFile(&entry, 1);
     TotalTrackBar->setMaximum(std::max(0, m_item->trim.end - m_item->trim.start));
 }

@@ -76,9 +76,11 @@ TEST(PreviewColour, HdCardPatchesShowAsTheyAre)
     ASSERT_FALSE(card.empty());
     const Shown shown = ShowAt(card, 0.3, "preview-hd709");
     ASSERT_TRUE(shown.output && shown.source);
+    // The snapshot is at the processing size; the source pane is fitted into its window.
+    EXPECT_EQ(shown.output->width, 960);
+    EXPECT_EQ(shown.output->height, 720);
     for (const pb::PicturePtr& pane : {shown.output, shown.source}) {
-        ASSERT_EQ(pane->width, 960);
-        ASSERT_EQ(pane->height, 720);
+        ASSERT_EQ(pane->width * 3, pane->height * 4);
         for (int i = 0; i < 6; i++) {
             int x, y;
             PatchCentre(i, pane->width, pane->height, x, y);
@@ -160,10 +162,11 @@ TEST(PreviewColour, MirroredClipReadsTheRightWayRound)
         ASSERT_FALSE(source.empty());
         const Shown shown = ShowAt(source, 0.5, std::string("preview-") + c.name);
         ASSERT_TRUE(shown.output && shown.source);
+        EXPECT_EQ(shown.output->width, c.w);
+        EXPECT_EQ(shown.output->height, c.h);
         for (const pb::PicturePtr& pane : {shown.output, shown.source}) {
-            ASSERT_EQ(pane->width, c.w);
-            ASSERT_EQ(pane->height, c.h);
-            EXPECT_EQ(Quadrants(pane->rgba, c.w, c.h, 4), c.quadrants);
+            ASSERT_EQ(pane->width * c.h, pane->height * c.w);  // upright, whatever the window's size
+            EXPECT_EQ(Quadrants(pane->rgba, pane->width, pane->height, 4), c.quadrants);
         }
     }
 }
@@ -178,10 +181,11 @@ TEST(PreviewColour, TransparencyShowsTheBackgroundColour)
         const Shown shown = ShowAt(clip, 0.3, "preview-alpha-" + std::to_string(background), background);
         ASSERT_TRUE(shown.output && shown.source);
         for (const pb::PicturePtr& pane : {shown.output, shown.source}) {
-            const Colour clear = Around(pane->rgba, pane->width, 80, 20, 4);
+            const int w = pane->width, h = pane->height;
+            const Colour clear = Around(pane->rgba, w, w / 2, h / 6, 4);
             EXPECT_LE(Off(clear, background & 0xff, (background >> 8) & 0xff, background >> 16), 6)
                 << clear.r << " " << clear.g << " " << clear.b;
-            const Colour solid = Around(pane->rgba, pane->width, 80, 100, 4);
+            const Colour solid = Around(pane->rgba, w, w / 2, h * 5 / 6, 4);
             EXPECT_LE(Off(solid, 0, 200, 0), 7);
         }
     }
