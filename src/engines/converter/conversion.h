@@ -85,7 +85,8 @@ bool StreamSaysInterlaced(const AVStream* st);
 
 // A decoded picture as a player shows it: the pixel shape the container declares wins over the
 // codec's, and a picture of a stream that the header calls interlaced (the decoder did not say)
-// carries the header's field order (codecs that flag their pictures themselves are believed).
+// carries the header's field order (codecs that flag their pictures themselves are believed), and
+// a Sorenson picture that names no matrix is BT.601 at any size.
 void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f);
 
 // Seconds as the task list shows lengths: "%02d:%02d:%02d".

@@ -106,6 +106,7 @@ void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f)
     AVRational sar = av_guess_sample_aspect_ratio(ic, st, f);
     f->sample_aspect_ratio = (sar.num > 0 && sar.den > 0) ? sar : AVRational{1, 1};
     TakeHeaderFieldOrder(f, st->codecpar->field_order, st->codecpar->codec_id);
+    TakeCodecColour(f, st->codecpar->codec_id);
 }
 
 // Seconds as the task list shows lengths: "%02d:%02d:%02d".

@@ -54,6 +54,15 @@ void TakeHeaderFieldOrder(AVFrame* f, int fieldOrder, int codecId)
     f->top_field_first = (fieldOrder == AV_FIELD_TT || fieldOrder == AV_FIELD_TB) ? 1 : 0;
 }
 
+void TakeCodecColour(AVFrame* f, int codecId)
+{
+    const AVCodecID id = AVCodecID(codecId);
+    if (f && f->colorspace == AVCOL_SPC_UNSPECIFIED &&
+        (id == AV_CODEC_ID_FLV1 || id == AV_CODEC_ID_H263 || id == AV_CODEC_ID_VP6F || id == AV_CODEC_ID_VP6A ||
+         id == AV_CODEC_ID_VP6))
+        f->colorspace = AVCOL_SPC_SMPTE170M;
+}
+
 void TakePictureColour(PictureSource& src, const AVFrame* f)
 {
     if (!f)

@@ -27,6 +27,10 @@ bool FieldOrderSaysInterlaced(int fieldOrder);
 // pictures itself (FieldOrderFromContainer).
 void TakeHeaderFieldOrder(AVFrame* f, int fieldOrder, int codecId);
 
+// A picture of a codec whose players take it as BT.601 whatever its size (Sorenson, H.263 and
+// Flash's VP6) says so when it does not say otherwise.
+void TakeCodecColour(AVFrame* f, int codecId);
+
 // Fills the colour description of `src` from a decoded picture: its tags, whether it is stored
 // as RGB and whether it carries transparency.
 void TakePictureColour(PictureSource& src, const AVFrame* f);

@@ -67,6 +67,7 @@ struct Decoder {
         if (containerSar.num > 0 && containerSar.den > 0)
             f->sample_aspect_ratio = containerSar;
         rm::converter::TakeHeaderFieldOrder(f, fieldOrder, codecId);
+        rm::converter::TakeCodecColour(f, codecId);
     }
 
     int64_t openCount = -1;

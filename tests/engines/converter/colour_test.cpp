@@ -129,6 +129,31 @@ TEST(ColourMatrixAndRange, CardPatchesComeOutAsTheSourceShowsThem)
     }
 }
 
+// A run's thumbnail is taken from the video it wrote: an HD Sorenson FLV (BT.601, which it cannot
+// say) gives the thumbnail the same colours.
+TEST(ColourMatrixAndRange, ThumbnailOfAnHdSorensonFlvKeepsTheColours)
+{
+    const std::string hd = Card("card-hd709.mp4", 960, 720, "bt709", "tv", "yuv420p",
+                                "-c:v libx264 -crf 4 -colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range tv");
+    ASSERT_FALSE(hd.empty());
+    Output flv = kDefaultFlv;
+    flv.w = 960;
+    flv.h = 720;
+    const std::string video = Convert(hd, flv, "hd-sorenson");
+    ASSERT_FALSE(video.empty());
+    const std::string thumb = Convert(video, kThumbnail, "hd-sorenson");
+    ASSERT_FALSE(thumb.empty());
+    const auto px = Rgb(thumb, kThumbnail.w, kThumbnail.h, "", 0);
+    ASSERT_FALSE(px.empty());
+    for (int i = 0; i < 6; i++) {
+        int x, y;
+        PatchCentre(i, kThumbnail.w, kThumbnail.h, x, y);
+        const Colour got = Around(px, kThumbnail.w, x, y);
+        const Patch& p = kPatches[i];
+        EXPECT_LE(Off(got, p.r, p.g, p.b), 8) << p.name << ": " << got.r << " " << got.g << " " << got.b;
+    }
+}
+
 TEST(ColourMatrixAndRange, OutputsSayWhatTheirColoursAre)
 {
     const std::string hd = Card("card-hd709.mp4", 960, 720, "bt709", "tv", "yuv420p",
