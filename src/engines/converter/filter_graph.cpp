@@ -388,8 +388,9 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
     // The source as a player shows it (HDR tone-mapped, transparency laid over the background),
     // then its colours as the output's players take them: the matrix and range change, where
     // needed, in the step that scales (or in one of its own), and the pictures say what they are.
-    int frameW0 = target.Width > 0 ? target.Width : c.W, frameH0 = target.Height > 0 ? target.Height : c.H;
-    ColourDescription wanted = ConventionalColour(frameW0, frameH0, target.FullRange);
+    int frameW = target.Width > 0 ? target.Width : c.W;
+    int frameH = target.Height > 0 ? target.Height : c.H;
+    ColourDescription wanted = ConventionalColour(frameW, frameH, target.FullRange);
     if (target.ColorMatrix >= 0)
         wanted.Matrix = target.ColorMatrix;
     ColourDescription working;
@@ -405,8 +406,6 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
     bool recoloured = false;
     const bool cropped = c.X != 0 || c.Y != 0 || c.W != src.Width || c.H != src.Height;
     std::string fx = PictureEffectsDescription(s);
-    int frameW = target.Width > 0 ? target.Width : c.W;
-    int frameH = target.Height > 0 ? target.Height : c.H;
     PlacedRect p = PlacePicture(s, src, frameW, frameH);
     const bool scaled = p.W != c.W || p.H != c.H || SampleAspect(src) != 1.0;
     auto scale = [&](int w, int h) {
