@@ -176,14 +176,17 @@ inline std::string Quadrants(const std::vector<uint8_t>& px, int w, int h, int b
 
 // A picture with transparency, 160x120, 1 s: the top band (rows 0-39) fully transparent over
 // stored magenta, the middle band (40-79) half transparent magenta, the bottom band opaque green.
-// `codec`: "png" or "qtrle" (in MOV), as editors and screen recorders write them.
+// `codec`: "png" or "qtrle" (in MOV), as editors and screen recorders write them, or "vp9" (in
+// WebM, the transparency beside the picture, as browsers record it).
 inline std::string AlphaClip(const std::string& codec)
 {
+    const std::string picture = "-f lavfi -i \"color=c=black:s=160x120:r=10:d=1,format=rgba,"
+                                "geq=r='if(lt(Y,80),255,0)':g='if(lt(Y,80),0,200)':b='if(lt(Y,80),255,0)':"
+                                "a='if(lt(Y,40),0,if(lt(Y,80),128,255))'\"";
+    if (codec == "vp9")
+        return sources::Made("alpha-vp9.webm", picture + " -c:v libvpx-vp9 -pix_fmt yuva420p -lossless 1 -an");
     return sources::Made("alpha-" + codec + ".mov",
-                         "-f lavfi -i \"color=c=black:s=160x120:r=10:d=1,format=rgba,"
-                         "geq=r='if(lt(Y,80),255,0)':g='if(lt(Y,80),0,200)':b='if(lt(Y,80),255,0)':"
-                         "a='if(lt(Y,40),0,if(lt(Y,80),128,255))'\" -c:v " + codec + " -pix_fmt " +
-                             (codec == "png" ? "rgba" : "argb") + " -an");
+                         picture + " -c:v " + codec + " -pix_fmt " + (codec == "png" ? "rgba" : "argb") + " -an");
 }
 
 } // namespace rmtest::colour

@@ -1,6 +1,7 @@
 // The reader stage of a conversion: demux and decode each input in order, cut to its stretch.
 
 #include "engines/converter/conversion.h"
+#include "engines/converter/filter_chain_internal.h"
 #include "engines/converter/picture_buffers.h"
 
 namespace rm::converter::detail {
@@ -57,6 +58,8 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             fail(kResultNoVideo);
             break;
         }
+        if (const AVCodec* withAlpha = AlphaDecoderFor(ic->streams[vi]))
+            vcodec = withAlpha;
         vdec = avcodec_alloc_context3(vcodec);
         avcodec_parameters_to_context(vdec, ic->streams[vi]->codecpar);
         vdec->pkt_timebase = ic->streams[vi]->time_base;

@@ -1,6 +1,7 @@
 // A thumbnail job: one picture of a representative frame.
 
 #include "engines/converter/conversion.h"
+#include "engines/converter/filter_chain_internal.h"
 
 namespace rm::converter::detail {
 
@@ -39,6 +40,8 @@ int32_t Conversion::RunThumbnail()
             rc = kResultNoVideo;
             break;
         }
+        if (const AVCodec* withAlpha = AlphaDecoderFor(ic->streams[vi]))
+            codec = withAlpha;
         dec = avcodec_alloc_context3(codec);
         avcodec_parameters_to_context(dec, ic->streams[vi]->codecpar);
         dec->pkt_timebase = ic->streams[vi]->time_base;

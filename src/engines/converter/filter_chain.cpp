@@ -3,10 +3,12 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
 #include <libavutil/pixdesc.h>
@@ -52,6 +54,20 @@ void TakeHeaderFieldOrder(AVFrame* f, int fieldOrder, int codecId)
         return;
     f->interlaced_frame = 1;
     f->top_field_first = (fieldOrder == AV_FIELD_TT || fieldOrder == AV_FIELD_TB) ? 1 : 0;
+}
+
+const AVCodec* AlphaDecoderFor(const AVStream* st)
+{
+    if (!st || !st->codecpar)
+        return nullptr;
+    const AVDictionaryEntry* e = av_dict_get(st->metadata, "alpha_mode", nullptr, 0);
+    if (!e || std::atoi(e->value) != 1)
+        return nullptr;
+    if (st->codecpar->codec_id == AV_CODEC_ID_VP9)
+        return avcodec_find_decoder_by_name("libvpx-vp9");
+    if (st->codecpar->codec_id == AV_CODEC_ID_VP8)
+        return avcodec_find_decoder_by_name("libvpx");
+    return nullptr;
 }
 
 void TakeCodecColour(AVFrame* f, int codecId)

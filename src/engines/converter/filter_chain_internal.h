@@ -9,6 +9,8 @@ struct AVFilterContext;
 struct AVFrame;
 struct AVFilterGraph;
 struct SwsContext;
+struct AVStream;
+struct AVCodec;
 
 namespace rm::converter {
 
@@ -26,6 +28,10 @@ bool FieldOrderSaysInterlaced(int fieldOrder);
 // (an AVFieldOrder) when the header calls the stream interlaced and the codec does not flag its
 // pictures itself (FieldOrderFromContainer).
 void TakeHeaderFieldOrder(AVFrame* f, int fieldOrder, int codecId);
+
+// The decoder that gives a stream's pictures with their transparency, when the library's default
+// one leaves it out (VP8 and VP9 in WebM keep it beside the picture); null otherwise.
+const AVCodec* AlphaDecoderFor(const AVStream* st);
 
 // A picture of a codec whose players take it as BT.601 whatever its size (Sorenson, H.263 and
 // Flash's VP6) says so when it does not say otherwise.

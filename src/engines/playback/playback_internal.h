@@ -17,6 +17,7 @@ struct AVFilterContext;
 struct SwsContext;
 struct AVPacket;
 struct AVCodecParameters;
+struct AVCodec;
 }
 
 namespace rm::playback::detail {
@@ -119,6 +120,7 @@ struct PacketItem {
     int sarNum = 0, sarDen = 0;         // Change: pixel shape the container declares (0/0: none)
     int rotation = 0;                   // Change: degrees the container turns the picture by
     bool mirror = false;                // Change: the container mirrors the picture before the turn
+    const AVCodec* decoder = nullptr;   // Change: the decoder to use (null: the codec's default)
     int64_t openCount = 0;              // Change: which opening of a file the stream belongs to
     int64_t serial = 0;
     int64_t bytes = 0;

@@ -100,7 +100,7 @@ struct Decoder {
                 ctx->skip_frame = dropBefore > offset + 0.25 && !nearest ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             return;
         }
-        const AVCodec* codec = avcodec_find_decoder(it.params->codec_id);
+        const AVCodec* codec = it.decoder ? it.decoder : avcodec_find_decoder(it.params->codec_id);
         if (!codec || !(ctx = avcodec_alloc_context3(codec)) ||
             avcodec_parameters_to_context(ctx, it.params) < 0) {
             avcodec_free_context(&ctx);
@@ -220,6 +220,7 @@ void Session::demux()
                 if (which == 0) {
                     it.rotation = rm::converter::detail::StreamRotation(fmt->streams[idx]);
                     it.mirror = rm::converter::detail::StreamMirror(fmt->streams[idx]);
+                    it.decoder = rm::converter::AlphaDecoderFor(fmt->streams[idx]);
                 }
             }
             (which == 0 ? vq : aq).put(it);

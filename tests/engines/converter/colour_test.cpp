@@ -311,6 +311,7 @@ TEST(ColourTransparency, TransparentBandsShowTheBackgroundColour)
         {"png", 0, 0, 0, 0},              // black by default
         {"png", 0x10CC33, 0x33, 0xCC, 0x10},
         {"qtrle", 0x808080, 128, 128, 128},
+        {"vp9", 0x10CC33, 0x33, 0xCC, 0x10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.codec) + " over " + std::to_string(c.background));

@@ -174,11 +174,17 @@ TEST(PreviewColour, MirroredClipReadsTheRightWayRound)
 // Transparent parts show the background colour the output's player has, in both panes.
 TEST(PreviewColour, TransparencyShowsTheBackgroundColour)
 {
-    const std::string clip = AlphaClip("png");
-    ASSERT_FALSE(clip.empty());
-    for (int background : {0, 0x10CC33}) {
-        SCOPED_TRACE(background);
-        const Shown shown = ShowAt(clip, 0.3, "preview-alpha-" + std::to_string(background), background);
+    struct Case {
+        const char* codec;
+        int background;
+    };
+    for (const Case& c : {Case{"png", 0}, Case{"png", 0x10CC33}, Case{"vp9", 0x10CC33}}) {
+        SCOPED_TRACE(std::string(c.codec) + " over " + std::to_string(c.background));
+        const int background = c.background;
+        const std::string clip = AlphaClip(c.codec);
+        ASSERT_FALSE(clip.empty());
+        const Shown shown = ShowAt(clip, 0.3, "preview-alpha-" + std::string(c.codec) + std::to_string(background),
+                                   background);
         ASSERT_TRUE(shown.output && shown.source);
         for (const pb::PicturePtr& pane : {shown.output, shown.source}) {
             const int w = pane->width, h = pane->height;
