@@ -1,4 +1,5 @@
 #include "ui/app/main_form.h"
+#include "ui/toolkit/app_style.h"
 
 #include "engines/playback/playback_engine.h"
 #include "engines/player_maker/player_maker.h"
@@ -137,6 +138,7 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
     // 5. Layout, keeping the window and preview sizes; 6. pictures.
     LayoutPass();
     PicturePass();
+    TakeThemeAccent();
     // 7. The player maker reads its templates beside the executable.
     HandOverProgramFolder();
     // 8. Installed fonts.
@@ -190,6 +192,20 @@ void TfrmMain::SetTaskButtonsForEmptySelection()
 void TfrmMain::SetKeyPreview(bool on) { m_keyFilter->SetActive(on); }
 bool TfrmMain::KeyPreview() const { return m_keyFilter->IsActive(); }
 
+void TfrmMain::TakeThemeAccent()
+{
+    // The theme's colour, as its primary button is drawn: progress bars and row marks follow it.
+    try {
+        const SkinElementValues e = Element(QStringLiteral("btnConvert"));
+        const QString image = e.found && !e.imageName.isEmpty() ? e.imageName : QStringLiteral("btnConvert");
+        ApplyThemeAccent(*qApp, AccentOfPicture(LoadSkinPicture(PicturePath(image, PictureNormal)).toImage()));
+    } catch (const SkinPictureError&) {
+        // a theme without that picture keeps the accent it had
+    }
+    if (TaskView)
+        TaskView->viewport()->update();
+}
+
 void TfrmMain::ReskinMain()
 {
     // The layout pass shows every control its element shows; the preview panel is shown only
@@ -205,6 +221,7 @@ void TfrmMain::ReskinMain()
     LoadSliderPicture(MainTrackBar, QStringLiteral("MainTrackBar"));
     MainTrackBar->setFocus();
     PicturePass();
+    TakeThemeAccent();
     // A playing preview keeps its pause look.
     btnPlayMouseUp();
     emit skinApplied();
