@@ -443,6 +443,8 @@ TEST_F(CliConvertTest, ANameThatIsNotUtf8IsConverted)
     p.setWorkingDirectory(QFileInfo(good).path());
     p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$RM_CLI\" convert --output \"$RM_OUT\" caf*.mp4")});
     ASSERT_TRUE(p.waitForFinished(180000));
+    // Named back, so that the test's folder can be removed by name.
+    ::rename(raw.constData(), QFile::encodeName(good).constData());
     const QString err = QString::fromUtf8(p.readAllStandardError());
     EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
     QStringList flvs;

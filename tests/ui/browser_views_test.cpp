@@ -39,12 +39,9 @@ class BrowserViewsTest : public QObject {
 
     static bool Inside(const QWidget* view, const QWidget* w) { return w && (w == view || view->isAncestorOf(w)); }
 
-    // Puts the focus into the view's page, as a click on the player does, once the page is there.
+    // Puts the focus into the view's page, as a click on the player does.
     static void FocusThePage(QWidget* view)
     {
-        QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
-        QVERIFY(loaded.isValid());
-        QVERIFY(loaded.count() > 0 || loaded.wait(60000));
         view->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(view->window()));
         QWidget* target = view->focusProxy() ? view->focusProxy() : view;
@@ -99,13 +96,17 @@ private slots:
         QVERIFY(form.PreviewLoadingShown());
         QTRY_VERIFY_WITH_TIMEOUT(!form.PreviewLoadingShown(), 60000);
         FocusThePage(view);
+        if (QTest::currentTestFailed())
+            return;
 
         // Tab leaves the view at once and, pressed on, reaches OK.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QVERIFY2(!Inside(view, QApplication::focusWidget()), "Tab stayed in the preview");
         bool reachedOk = false;
         for (int i = 0; i < 80 && !reachedOk; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY2(focus, qPrintable(QStringLiteral("no focus after %1 presses").arg(i + 1)));
+            QTest::keyClick(focus, Qt::Key_Tab);
             reachedOk = QApplication::focusWidget() == form.btnOK;
         }
         QVERIFY2(reachedOk, "Tab never reached OK");
@@ -138,8 +139,12 @@ private slots:
         f.close();
         QPointer<WatchWindow> w = WatchWindow::Open(page);
         QVERIFY(w);
+        QSignalSpy loaded(w->View(), SIGNAL(loadFinished(bool)));
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(loaded.count() > 0 || loaded.wait(60000));
         FocusThePage(w->View());
+        if (QTest::currentTestFailed())
+            return;
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!w);  // closed, and gone
     }

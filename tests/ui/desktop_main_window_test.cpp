@@ -36,6 +36,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -485,7 +486,8 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("ffmpeg");
         QTest::addColumn<QString>("length");
-        QTest::newRow("9.984 s from 0.53 s") << "late-9984.mp4"
+        // A transport stream (as cameras write them) whose first picture comes late.
+        QTest::newRow("9.984 s from 1.93 s") << "late-9984.ts"
                                              << "-f lavfi -i testsrc2=s=160x120:r=125:d=9.984 -c:v mpeg4 -output_ts_offset 0.53"
                                              << "00:00:10";
         QTest::newRow("4.05 s") << "short-405.mp4" << "-f lavfi -i testsrc2=s=160x120:r=20:d=4.05 -c:v mpeg4" << "00:00:05";

@@ -37,9 +37,9 @@ class LooksScreensTest : public QObject {
     QString m_out, m_tag;
 
     // The window as the screen shows it (a browser view's picture included).
-    void shoot(QWidget* w, const QString& name)
+    void shoot(QWidget* w, const QString& name, int settleMs = 400)
     {
-        QTest::qWait(400);  // the picture settles (fonts, a first paint of the browser view)
+        QTest::qWait(settleMs);  // the picture settles (fonts, a browser view's next paint)
         const QRect r(w->frameGeometry());
         const QPixmap shot = w->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
         QVERIFY(shot.save(m_out + QLatin1Char('/') + name + QLatin1Char('_') + m_tag + QStringLiteral(".png")));
@@ -120,9 +120,9 @@ private slots:
         if (w) {
             QSignalSpy fitted(w.data(), &WatchWindow::playerFitted);
             QVERIFY(fitted.wait(60000));
-            shoot(w, QStringLiteral("watch"));
+            shoot(w, QStringLiteral("watch"), 2500);
             w->resize(w->width() + 300, w->height() + 200);
-            shoot(w, QStringLiteral("watch_larger"));
+            shoot(w, QStringLiteral("watch_larger"), 2500);
             w->close();
         }
 

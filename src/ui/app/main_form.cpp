@@ -1,4 +1,5 @@
 #include "ui/app/main_form.h"
+#include "ui/app/task_list_view.h"
 #include "ui/toolkit/app_style.h"
 
 #include "engines/playback/playback_engine.h"

@@ -122,7 +122,7 @@ void WatchWindow::LookForPlayer(int triesLeft)
         "if(!e)return null;"
         "var r=e.getBoundingClientRect();if(r.width<2||r.height<2)return null;"
         "if(!document.getElementById('rm-centre')){var s=document.createElement('style');s.id='rm-centre';"
-        "s.textContent='html,body{height:100%;margin:0}body{display:flex;align-items:center;justify-content:center}';"
+        "s.textContent='html,body{height:100%;margin:0;overflow:hidden}body{display:flex;align-items:center;justify-content:center}';"
         "document.head.appendChild(s);}"
         "return [Math.round(r.width),Math.round(r.height)];})()");
     QPointer<WatchWindow> self(this);

@@ -18,7 +18,6 @@
 #include <QPainter>
 #include <QShowEvent>
 #include <QTime>
-#include <QStyle>
 #include <QFontMetrics>
 #include <QTreeWidget>
 
@@ -133,7 +132,7 @@ TfrmClip::TfrmClip(QWidget* parent)
     ClipNodeTree->setRootIsDecorated(false);
     ClipNodeTree->setUniformRowHeights(true);
     ClipNodeTree->setSelectionMode(QAbstractItemView::SingleSelection);
-    ClipNodeTree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ClipNodeTree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ClipNodeTree->header()->setStretchLastSection(false);
     FitListColumns();
     AddControl(ClipNodeTree, QStringLiteral("ClipNodeTree"));
@@ -242,19 +241,31 @@ bool TfrmClip::RunFor(rm::TaskTree& tree, rm::TaskNode* selected)
 
 void TfrmClip::FitListColumns()
 {
-    // Every header reads in full (their bold face included) at any scale: the times take what
-    // their header or "00:00:00" needs, the title the rest, never less than its own header.
+    // Every header reads in full (their bold face included) at any scale and the four columns
+    // stay in the list's width: a header wider than its column takes a second line; the times
+    // take what "00:00:00" or their header's longest word needs, the title the rest.
     QFont bold = ClipNodeTree->header()->font();
     bold.setBold(true);
     const QFontMetrics hm(bold), fm(ClipNodeTree->font());
-    const int pad = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, ClipNodeTree) + 20;
+    const int pad = 2 * 8 + 4;  // the header's padding and border
     QHeaderView* h = ClipNodeTree->header();
+    auto longestWord = [&](const QString& text) {
+        int w = 0;
+        for (const QString& word : text.split(QLatin1Char(' ')))
+            w = std::max(w, hm.horizontalAdvance(word));
+        return w;
+    };
     int widths[4] = {};
+    for (int c = 1; c < 4; ++c)
+        widths[c] = std::max(fm.horizontalAdvance(QStringLiteral("00:00:00")), longestWord(ClipNodeTree->headerItem()->text(c))) + pad;
+    widths[0] = std::max(longestWord(ClipNodeTree->headerItem()->text(0)) + pad,
+                         ClipNodeTree->viewport()->width() - widths[1] - widths[2] - widths[3]);
+    bool twoLines = false;
     for (int c = 0; c < 4; ++c)
-        widths[c] = std::max(hm.horizontalAdvance(ClipNodeTree->headerItem()->text(c)),
-                             fm.horizontalAdvance(c == 0 ? QStringLiteral("Segment_10") : QStringLiteral("00:00:00"))) + pad;
-    widths[0] = std::max(widths[0], ClipNodeTree->viewport()->width() - widths[1] - widths[2] - widths[3]);
+        twoLines = twoLines || hm.horizontalAdvance(ClipNodeTree->headerItem()->text(c)) + pad > widths[c];
     h->setMinimumSectionSize(std::min({widths[0], widths[1], widths[2], widths[3]}));
+    h->setDefaultAlignment(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter | int(Qt::TextWordWrap)));
+    h->setFixedHeight((twoLines ? 2 : 1) * hm.lineSpacing() + 12);
     for (int c = 0; c < 4; ++c) {
         h->setSectionResizeMode(c, QHeaderView::Fixed);
         h->resizeSection(c, widths[c]);
