@@ -1,6 +1,4 @@
 #include "ui/app/main_form.h"
-#include "ui/app/task_list_view.h"
-#include "ui/toolkit/app_style.h"
 
 #include "engines/playback/playback_engine.h"
 #include "engines/player_maker/player_maker.h"
@@ -9,8 +7,10 @@
 #include "model/registry_key.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/player_form.h"
+#include "ui/app/task_list_view.h"
 #include "ui/dialogs/about_form.h"
 #include "ui/dialogs/option_form.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/key_filter.h"
 #include "ui/toolkit/skin_ops.h"
