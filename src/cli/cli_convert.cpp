@@ -6,9 +6,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <atomic>
+#include <cctype>
+#include <climits>
+#include <cstdlib>
 #include <csignal>
 #include <cerrno>
 #include <cstdio>
@@ -75,6 +80,7 @@ struct Options {
     std::optional<int> swfType;
     bool noFlv = false, noSwf = false, noHtml = false, noThumbnail = false, autoplay = false;
     bool webReady = false;
+    std::vector<std::string> rawFiles; // the names as given, byte for byte (files' order)
     std::optional<std::string> playerSkin, transition, preloader;
     QStringList files;
 };
@@ -96,6 +102,7 @@ Options Parse(const std::vector<std::string>& args)
         std::string a = args[i];
         if (filesOnly || a.empty() || a[0] != '-' || a == "-") {
             o.files << QString::fromLocal8Bit(a.c_str());
+            o.rawFiles.push_back(a);
             continue;
         }
         if (a == "--") {
@@ -200,6 +207,8 @@ Options Parse(const std::vector<std::string>& args)
     }
     if (o.files.isEmpty())
         throw UsageError{"no FILE given"};
+    if (o.noFlv && o.noSwf && o.noHtml && o.noThumbnail)
+        throw UsageError{"every output is turned off (--no-flv --no-swf --no-html --no-thumbnail): nothing would be written"};
     if (o.group == rm::kKindSlide && o.swfType == 1)
         throw UsageError{"a slide group's player always plays the FLV files beside it (--swf-type 2)"};
     return o;
@@ -311,6 +320,22 @@ void ApplyEdits(const Options& o, rm::MediaItem& item)
     }
     if (o.volume)
         item.effects->volume = *o.volume;
+}
+
+bool IsUtf8(const std::string& bytes)
+{
+    QStringDecoder decode(QStringDecoder::Utf8);
+    const QString text = decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return !decode.hasError();
+}
+
+// "permission denied" and the like: the system's text, as a sentence's continuation.
+std::string ReadableError(int err)
+{
+    std::string text = std::strerror(err);
+    if (!text.empty())
+        text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
 }
 
 std::string ProbeText(int32_t code)
@@ -459,12 +484,33 @@ int RunConvert(const std::vector<std::string>& args)
     if (o.group != -1 && o.files.size() < 2)
         return Fail(rm::TaskTree::kNeedTwoMessage);
 
+    // A name that is not valid UTF-8 does not survive a text round trip: the file is reached
+    // through a link of a readable name in a folder of this run.
+    QTemporaryDir links(QDir::tempPath() + QStringLiteral("/reelmaker-cli-XXXXXX"));
+    for (size_t i = 0; i < o.rawFiles.size() && i < size_t(o.files.size()); ++i) {
+        if (IsUtf8(o.rawFiles[i]))
+            continue;
+        if (!links.isValid())
+            return Fail("cannot add " + o.rawFiles[i] + ": no temporary folder for its name");
+        char real[PATH_MAX];
+        if (!::realpath(o.rawFiles[i].c_str(), real))
+            return Fail("cannot add " + o.rawFiles[i] + ": " + ReadableError(errno));
+        const QString link = links.filePath(QString::number(i) + QLatin1Char('/') + QFileInfo(o.files[int(i)]).fileName());
+        QDir().mkpath(QFileInfo(link).absolutePath());
+        if (::symlink(real, QFile::encodeName(link).constData()) != 0)
+            return Fail("cannot add " + o.rawFiles[i] + ": " + ReadableError(errno));
+        o.files[int(i)] = link;
+    }
+
     // Adding: every file must be taken, or nothing is converted.
     for (const QString& f : o.files) {
         const QString path = QFileInfo(f).absoluteFilePath();
         const QByteArray utf8 = path.toUtf8();
         if (utf8.size() > rm::converter::kMaxSourcePath)
             return Fail(std::string(rm::TaskTree::kTooLongMessage) + utf8.constData());
+        // A file that is there but cannot be read says why.
+        if (QFileInfo::exists(path) && ::access(utf8.constData(), R_OK) != 0)
+            return Fail("cannot add " + std::string(f.toLocal8Bit().constData()) + ": cannot be read: " + ReadableError(errno));
         const int32_t probe = rm::converter::isSupportFormat(utf8.constData());
         if (probe != rm::converter::kProbeOk)
             return Fail("cannot add " + std::string(f.toLocal8Bit().constData()) + ": " + ProbeText(probe));

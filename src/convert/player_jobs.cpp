@@ -217,7 +217,9 @@ bool FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QStr
     } else {
         copyFPMText(d->FontName, s.Dec_fontType);
     }
-    d->FontSize = ScaledInt(s.Dec_fontSize * s.dscale);
+    // The text grows with the video as its rectangle does (a length, not the area's ratio): the
+    // wizard shows it in pixels of the preview, the output in pixels of the video.
+    d->FontSize = ScaledInt(s.Dec_fontSize * s.dscale_Y);
     d->FontRed = s.Dec_fontColor.red;
     d->FontGreen = s.Dec_fontColor.green;
     d->FontBlue = s.Dec_fontColor.blue;
@@ -231,7 +233,8 @@ bool FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QStr
     d->Width = ScaledInt(s.Dec_Width * s.dscale_X);
     d->Height = ScaledInt(s.Dec_Height * s.dscale_Y);
 
-    if (s.SwfType == 2 && !image.isEmpty() && imageInfo.isFile()) {
+    // The picture goes beside the player only when the decoration shows it (not for a text).
+    if (s.SwfType == 2 && d->FileType == 1 && !image.isEmpty() && imageInfo.isFile()) {
         QString folder = jobFolder;
         if (!folder.endsWith('/') && !folder.endsWith('\\'))
             folder += '/';

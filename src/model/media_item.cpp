@@ -1,5 +1,6 @@
 #include "model/media_item.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,19 @@ std::string DurationToText(float seconds)
     char buf[64];
     std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
     return buf;
+}
+
+double RangeEndSeconds(const TrimRange& trim, const MediaInfo* media)
+{
+    if (media && trim.end == media->durationSeconds && std::isfinite(media->duration) &&
+        media->duration > double(trim.end))
+        return media->duration;
+    return double(trim.end);
+}
+
+double RangeSeconds(const TrimRange& trim, const MediaInfo* media)
+{
+    return std::max(0.0, RangeEndSeconds(trim, media) - double(trim.start));
 }
 
 std::shared_ptr<MediaInfo> NewMediaInfo()

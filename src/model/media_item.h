@@ -102,6 +102,13 @@ struct MediaItem {
 // Seconds as "%02d:%02d:%02d", positive fractions rounded up; hours not limited to two digits.
 std::string DurationToText(float seconds);
 
+// Where a trim range ends, in seconds, as every display of a length counts it: a range that ends
+// at the source's whole-second length runs to the source's real end (a 9.984 s source's range
+// 0..9 ends at 9.984 s and reads 00:00:10, as the source's own length does).
+double RangeEndSeconds(const TrimRange& trim, const MediaInfo* media);
+// The seconds the range covers, in the same sense (end as above, minus the start).
+double RangeSeconds(const TrimRange& trim, const MediaInfo* media);
+
 // A zero MediaInfo as the application allocates it (shared so that members can refer to it).
 std::shared_ptr<MediaInfo> NewMediaInfo();
 

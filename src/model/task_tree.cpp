@@ -1,8 +1,12 @@
 #include "model/task_tree.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <unordered_set>
+#include <unistd.h>
 
 #include "engines/converter/media_info.h"
 
@@ -132,6 +136,15 @@ AddFilesResult TaskTree::addFiles(const QStringList& paths, bool reloadSettings)
     AddFilesResult res;
     for (const QString& path : paths) {
         const QByteArray utf8 = path.toUtf8();
+        if (QFileInfo::exists(path) && ::access(utf8.constData(), R_OK) != 0) {
+            const int err = errno;
+            ++res.skipped;
+            ++res.unreadable;
+            res.unreadableReason = QString::fromLocal8Bit(std::strerror(err));
+            if (!res.unreadableReason.isEmpty())
+                res.unreadableReason[0] = res.unreadableReason[0].toLower();
+            continue;
+        }
         if (converter::isSupportFormat(utf8.constData()) != 0) {
             ++res.skipped;
             continue;
@@ -498,7 +511,7 @@ TaskNode* TaskTree::saveTrim(TaskNode* taskOrSegment, const std::vector<const Me
         c->role = kRoleSegment;
         c->row.checkType = kCheckTypeTriState;
         c->row.checkState = kCheckStateChecked;
-        SetText(c->row.trimmedLength, DurationToText(float(c->trim.Length())));
+        SetText(c->row.trimmedLength, DurationToText(float(RangeSeconds(c->trim, c->media.get()))));
         TaskNode* child = appendChild(task, std::move(c));
         const MediaItem& ci = *child->item();
 

@@ -61,6 +61,8 @@ struct AddFilesResult {
     QString message;           // non-empty when adding stopped ("Can't load the file,...")
     bool stopped = false;      // stopped on a too-long path: the selection is to stay as it was
     int skipped = 0;           // files the engine refused (skipped without a message)
+    int unreadable = 0;        // of those, files that are there but cannot be read
+    QString unreadableReason;  // why the last of them cannot be read ("permission denied")
 };
 
 struct GroupResult {

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -13,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -394,6 +398,8 @@ TEST_F(CliConvertTest, UsageErrorsAndFilesThatCannotBeAddedExitTwo)
         {{good, text}, QStringLiteral("notes.avi")},
         {{good, QStringLiteral("/no/such/file.mp4")}, QStringLiteral("no such file")},
         {{good, longPath}, QStringLiteral("Can't load the file,Its name is too lang!") + longPath},
+        {{QStringLiteral("--no-flv"), QStringLiteral("--no-swf"), QStringLiteral("--no-html"), QStringLiteral("--no-thumbnail"), good},
+         QStringLiteral("every output is turned off")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
@@ -404,6 +410,50 @@ TEST_F(CliConvertTest, UsageErrorsAndFilesThatCannotBeAddedExitTwo)
     }
     // Nothing was converted by any of them.
     EXPECT_TRUE(QDir(m_out.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+}
+
+// A file that is there but cannot be read says so, not that it is no video.
+TEST_F(CliConvertTest, AnUnreadableFileSaysWhy)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser reads every file";
+    const QString locked = Source(QStringLiteral("r"), QStringLiteral("locked.mp4"));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    const CliRun r = Convert({QStringLiteral("--output"), m_out.path(), locked});
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("locked.mp4: cannot be read: permission denied"))) << r.err.toStdString();
+}
+
+// A file name that is not valid UTF-8 (as old archives and other systems' disks have them) is
+// converted as probe reads it. The name is given as the shell gives it: bytes, not text.
+TEST_F(CliConvertTest, ANameThatIsNotUtf8IsConverted)
+{
+    const QString good = Source(QStringLiteral("latin1"), QStringLiteral("good.mp4"));
+    const QByteArray dir = QFile::encodeName(QFileInfo(good).path());
+    const QByteArray raw = dir + "/caf\xe9.mp4";
+    ASSERT_EQ(::rename(QFile::encodeName(good).constData(), raw.constData()), 0);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), m_home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("RM_CLI"), QStringLiteral(RM_APP_DIR "/reelmaker-cli"));
+    env.insert(QStringLiteral("RM_OUT"), m_out.path());
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(QFileInfo(good).path());
+    p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$RM_CLI\" convert --output \"$RM_OUT\" caf*.mp4")});
+    ASSERT_TRUE(p.waitForFinished(180000));
+    // Named back, so that the test's folder can be removed by name.
+    ::rename(raw.constData(), QFile::encodeName(good).constData());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+    QStringList flvs;
+    QDirIterator it(m_out.path(), {QStringLiteral("*.flv")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        flvs << it.next();
+    ASSERT_EQ(flvs.size(), 1) << err.toStdString();
+    EXPECT_GT(QFileInfo(flvs.front()).size(), 1000);
+    EXPECT_NEAR(ProbeSeconds(flvs.front()), 1.0, 0.3);
 }
 
 TEST_F(CliConvertTest, AFailedOutputIsReportedAndExitsOne)

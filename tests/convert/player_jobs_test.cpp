@@ -233,7 +233,7 @@ TEST(PlayerJobRecords, DecorationIsScaledToTheOutput)
     EXPECT_EQ(d.Y, 15);
     EXPECT_EQ(d.Width, 41);
     EXPECT_EQ(d.Height, 31);
-    EXPECT_EQ(d.FontSize, 22);
+    EXPECT_EQ(d.FontSize, 16);  // with the video's height, as its rectangle: 11 x 1.5
     EXPECT_EQ(d.FileType, 2);
     EXPECT_EQ(d.Length, 77);
     EXPECT_EQ(d.StartTime, 0);

@@ -1,7 +1,6 @@
-// The customisation wizard: its window-free rules (preview fitting, proportional sizes, credit
-// placement, overlay dragging, gallery geometry, link and resolution checks) and the wizard
-// itself offscreen: profile list and "Custom", output kinds, galleries, credits, decoration,
-// OK / close / "Save as default", and the preview player it generates.
+// The customisation wizard offscreen: profile list and "Custom", output kinds, galleries,
+// credits, OK / close / "Save as default", and the preview player it generates. Its window-free
+// rules are in wizard_rules_test.cpp, the decoration in wizard_decoration_test.cpp.
 #include "model/app_settings.h"
 #include "model/custom_settings.h"
 #include "model/media_item.h"
@@ -15,6 +14,7 @@
 #include "ui/custom/wizard_logic.h"
 #include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
+#include "ui/wizard_fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -50,27 +50,6 @@
 using namespace rm;
 using namespace rm::ui;
 namespace wz = rm::wizard;
-
-namespace {
-
-void WriteProfile(const QString& dir, const char* file, const char* name, const char* display, const char* size,
-                  const char* rate)
-{
-    std::ofstream f((dir + "/" + file).toStdString());
-    f << "<profiles><profile name=\"" << name << "\" display=\"" << display
-      << "\" format=\"flv\" extension=\"flv\" argument=\"3\">\n"
-      << "<param key=\"vcodec\" kind=\"text\"><value default=\"true\">flv1</value><value>h264</value></param>\n"
-      << "<param key=\"b\" kind=\"integer\"><value>400</value><value default=\"true\">800</value><value>1200</value></param>\n"
-      << "<param key=\"r\" kind=\"real\"><value>15</value><value default=\"true\">" << rate << "</value><value>30</value></param>\n"
-      << "<param key=\"s\" kind=\"text\"><value default=\"true\">" << size << "</value></param>\n"
-      << "<param key=\"acodec\" kind=\"text\"><value default=\"true\">mp3</value></param>\n"
-      << "<param key=\"ab\" kind=\"integer\"><value default=\"true\">64</value><value>128</value></param>\n"
-      << "<param key=\"ar\" kind=\"integer\"><value>22050</value><value default=\"true\">44100</value></param>\n"
-      << "<param key=\"ac\" kind=\"integer\"><value>1</value><value default=\"true\">2</value></param>\n"
-      << "</profile></profiles>\n";
-}
-
-} // namespace
 
 // Captures the "More" pages instead of starting a browser.
 class UrlCatcher : public QObject {
@@ -138,22 +117,8 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         RegistryKey::SetStoreFile(m_dir.filePath("store.conf"));
-        // A program folder of our own (the preview writes its temp folder there), with the built
-        // themes and templates.
-        m_program = m_dir.filePath("program") + "/";
-        QDir().mkpath(m_program + "profile");
-        QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/Images"), m_program + "Images"));
-        QVERIFY(QFile::link(QStringLiteral(RM_APP_DIR "/templates"), m_program + "templates"));
-        // Ruffle is served to the preview, and the server serves only what really lies inside
-        // the folder: a copy, not a link.
-        QDir().mkpath(m_program + "ruffle");
-        for (const QFileInfo& f : QDir(QStringLiteral(RM_APP_DIR "/ruffle")).entryInfoList(QDir::Files))
-            QFile::copy(f.filePath(), m_program + "ruffle/" + f.fileName());
-        WriteProfile(m_program + "profile", "a.xml", "low", "Low", "320x240", "25");
-        WriteProfile(m_program + "profile", "b.xml", "normal", kStartupProfileDisplay, "400x300", "25");
-        WriteProfile(m_program + "profile", "c.xml", "high", "High", "640x480", "29.97");
-        SetProgramFolder(m_program);
-        QCOMPARE(ReadProfileCatalogueFrom((m_program + "profile").toStdString()), 3);
+        m_program = rmtest::wizard::MakeProgramFolder(m_dir.path());
+        QVERIFY(!m_program.isEmpty());
         QVERIFY(SkinTheme::Current().Load(m_program + "Images/DefaultImage.xml"));
         TfrmCustom::SetPreviewEnabled(false);
         TfrmCustom::SetMessageShower([this](const QString& m) { m_messages << m; });
@@ -178,122 +143,6 @@ private slots:
         m_messages.clear();
         QFile::remove(m_dir.filePath("store.conf"));
         newTask();
-    }
-
-    // ---------------------------------------------------------------- rules without windows
-
-    void fitPreview_data()
-    {
-        QTest::addColumn<int>("W");
-        QTest::addColumn<int>("H");
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("y");
-        QTest::addColumn<int>("w");
-        QTest::addColumn<int>("h");
-        // preview area 356 x 276
-        QTest::newRow("fits") << 320 << 240 << 18 << 18 << 320 << 240;
-        QTest::newRow("both larger, wider") << 720 << 480 << 0 << 19 << 356 << 237;
-        QTest::newRow("taller only") << 300 << 552 << 103 << 0 << 150 << 276;
-        QTest::newRow("wider only") << 712 << 200 << 0 << 88 << 356 << 100;
-        QTest::newRow("both larger, taller") << 400 << 552 << 78 << 0 << 200 << 276;
-    }
-    void fitPreview()
-    {
-        QFETCH(int, W);
-        QFETCH(int, H);
-        QFETCH(int, x);
-        QFETCH(int, y);
-        QFETCH(int, w);
-        QFETCH(int, h);
-        const wz::Rect r = wz::FitPreview(W, H, 356, 276);
-        QCOMPARE(r.w, w);
-        QCOMPARE(r.h, h);
-        QCOMPARE(r.x, x);
-        QCOMPARE(r.y, y);
-    }
-
-    void rulesWithoutWindows()
-    {
-        // Proportional, references 640 x 480.
-        QCOMPARE(wz::ProportionalValue("320", 640, 480), 240);
-        QCOMPARE(wz::ProportionalValue("333", 640, 480), 249);
-        QCOMPARE(wz::ProportionalValue("", 640, 480), 1);
-        // Credit text: size 16, 100 px at 8 points, output 640 wide, preview 320 (scale 2).
-        const wz::CreditPos p = wz::CreditTextPosition(16, 100, 640, 480, 320);
-        QCOMPARE(p.x, 120);
-        QCOMPARE(p.y, (480 - 32) / 2);
-        QCOMPARE(wz::CreditTextPosition(16, 0, 640, 480, 320).x, 0);
-        // Edge zones of a 50 x 40 overlay.
-        QCOMPARE(wz::OverlayEdge(1, 20, 50, 40), 3);
-        QCOMPARE(wz::OverlayEdge(48, 20, 50, 40), 4);
-        QCOMPARE(wz::OverlayEdge(20, 2, 50, 40), 1);
-        QCOMPARE(wz::OverlayEdge(20, 39, 50, 40), 2);
-        QCOMPARE(wz::OverlayEdge(20, 20, 50, 40), 0);
-        QCOMPARE(wz::OverlayEdge(60, 20, 50, 40), 0);
-        // Dragging left beyond the preview puts the overlay 5 pixels inside.
-        const wz::Rect browser{18, 18, 320, 240};
-        QCOMPARE(wz::MoveOverlay({20, 50, 40, 30}, -10, 0, browser).x, 23);
-        QCOMPARE(wz::MoveOverlay({300, 50, 40, 30}, 10, 0, browser).x, 18 + 320 - 40 - 5);
-        QCOMPARE(wz::MoveOverlay({100, 100, 40, 30}, 4, -3, browser), (wz::Rect{104, 97, 40, 30}));
-        // Resizing from the right never passes the preview's width minus the left.
-        wz::Rect o{200, 50, 100, 40};
-        for (int x : {150, 250, 400})
-            o = wz::ResizeOverlay(o, 4, x, 10, browser);
-        QVERIFY(o.x + o.w <= browser.w);
-        QCOMPARE(wz::ResizeOverlay({200, 50, 100, 40}, 4, 120, 10, browser).w, 120);
-        QCOMPARE(wz::ResizeOverlay({200, 50, 10, 40}, 4, 5, 10, browser).w, 10); // not below 10
-        QCOMPARE(wz::ResizeOverlay({200, 50, 100, 40}, 1, -5, -5, browser), (wz::Rect{200, 45, 100, 45}));
-        // Gallery tiles: effects in three columns, player skins in one.
-        const int lefts[] = {10, 110, 210, 10, 110, 210, 10};
-        const int tops[] = {5, 5, 5, 87, 87, 87, 169};
-        for (int n = 0; n < 7; ++n) {
-            const wz::TileGeometry g = wz::GalleryTile(wz::kEffectGallery, n, n == 0);
-            QCOMPARE(g.tile.x, lefts[n]);
-            QCOMPARE(g.tile.y, tops[n]);
-        }
-        QCOMPARE(wz::GalleryTile(wz::kEffectGallery, 0, true).frame.x, 7);
-        QCOMPARE(wz::GalleryTile(wz::kEffectGallery, 4, false).frame.x, 105);
-        QCOMPARE(wz::GalleryTile(wz::kPlayerGallery, 1, false).tile, (wz::Rect{12, 65, 276, 44}));
-        QCOMPARE(wz::GalleryTile(wz::kPlayerGallery, 1, false).frame, (wz::Rect{6, 60, 288, 54}));
-    }
-
-    void galleryTemplatesSkipTheirOwnPictures()
-    {
-        QTemporaryDir d;
-        for (const char* f : {"None.bmp", "border.bmp", "PlayerMore.bmp", "EffectMore.bmp", "LoaderMore.bmp",
-                              "Alpha.bmp", "Beta.v2.bmp", "Gamma.tpl", "none.bmp"}) {
-            QFile file(d.filePath(f));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-        QDir().mkpath(d.filePath("Dir.bmp"));
-        // Names up to the first "."; only the exact names are skipped ("none.bmp" is a template).
-        QCOMPARE(wz::GalleryTemplates(d.path()), (QStringList{"Alpha", "Beta", "none"}));
-        QVERIFY(wz::GalleryTemplates(d.filePath("missing")).isEmpty());
-    }
-
-    void linkAndResolution()
-    {
-        CustomSettings s;
-        ResetCustomSettings(s);
-        struct Case {
-            const char* box;
-            const char* stored;
-            const char* link;
-        } cases[] = {{"http://", "http://", ""},
-                     {"www.example.com", "www.example.com", "http://www.example.com"},
-                     {"http://example.com", "http://example.com", "http://example.com"},
-                     {"https://example.com", "https://example.com", "https://example.com"},
-                     {"", "", ""}};
-        for (const Case& c : cases) {
-            SetText(s.Dec_URL, c.stored);
-            QCOMPARE(wz::FinishLink(QString::fromLatin1(c.box), s), QString::fromLatin1(c.link));
-        }
-        SetText(s.PlayerSkinPath, "Christmas_h40");
-        QVERIFY(!wz::ResolutionAccepted(s, 320, 240));
-        QVERIFY(!wz::ResolutionAccepted(s, 640, 254));
-        QVERIFY(wz::ResolutionAccepted(s, 340, 255));
-        SetText(s.PlayerSkinPath, "None");
-        QVERIFY(wz::ResolutionAccepted(s, 320, 240));
     }
 
     // ---------------------------------------------------------------- the wizard
@@ -619,120 +468,17 @@ private slots:
         TfrmCustom::SetFontChooser({});
     }
 
-    void decorationPictureAndText()
+    void unknownProfileKeepsTheTasksOwnValues_data()
     {
-        openWizard();
-        m_form->btnNextClick();
-        m_form->btnNextClick();
-        m_form->OpenTab(3);
-        QVERIFY(!m_form->imgPanel->isVisibleTo(m_form.get()));
-        m_form->addCredits->click();
-        QCOMPARE(CurrentCustomSettings().IsDecorate, uint8_t(1));
-        m_form->img->click();
-        QCOMPARE(CurrentCustomSettings().FileType, 1);
-        QVERIFY(m_form->decoOpen->isEnabled());
-        QVERIFY(!m_form->textValue->isEnabled());
-        const QString pic = makeJpeg("deco.jpg");
-        TfrmCustom::SetFileChooser([pic](const QString&) { return pic; });
-        m_form->decoOpenClick();
-        // No stored size: 100 x 100 at the browser's top-left corner.
-        const QRect b = m_form->webBrowser->geometry();
-        QCOMPARE(m_form->imgPanel->geometry(), QRect(b.topLeft(), QSize(100, 100)));
-        const CustomSettings& c = CurrentCustomSettings();
-        QCOMPARE(c.Dec_img_X, 0);  // held relative to the video
-        QCOMPARE(c.Dec_img_Width, 100);
-        // Drag it 30 right and 20 down by its body.
-        QTest::mousePress(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
-        QMouseEvent move(QEvent::MouseMove, QPointF(80, 70), m_form->imgPanel->mapToGlobal(QPointF(80, 70)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_form->imgPanel, &move);
-        QTest::mouseRelease(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
-        QCOMPARE(c.Dec_img_X, 30);
-        QCOMPARE(c.Dec_img_Y, 20);
-        m_form->urlValue->setText("  www.example.com ");
-        // Unticking hides the overlay and clears IsDecorate, FileType stays.
-        m_form->addCredits->click();
-        QVERIFY(!m_form->imgPanel->isVisibleTo(m_form.get()));
-        QCOMPARE(c.IsDecorate, uint8_t(0));
-        QCOMPARE(c.FileType, 1);
-        m_form->addCredits->click();
-        m_form->btnOKClick();
-        const CustomSettings& t = *m_task->settings;
-        QCOMPARE(QString(t.Dec_imagePath), pic);
-        QCOMPARE(t.IsDecorate, uint8_t(1));
-        QCOMPARE(t.Dec_X, 30);
-        QCOMPARE(t.Dec_Width, 100);
-        QCOMPARE(t.Dec_img_Y, 20);
-        QCOMPARE(QString(t.Dec_URL), QStringLiteral("http://www.example.com"));
-
-        // Text: the overlay takes the label's size.
-        openWizard();
-        m_form->btnNextClick();
-        m_form->btnNextClick();
-        m_form->text->click();
-        QCOMPARE(CurrentCustomSettings().FileType, 2);
-        m_form->textValue->setText("Hello");
-        QCOMPARE(QString(c.Dec_textContent), QStringLiteral("Hello"));
-        QCOMPARE(c.Dec_text_Width, m_form->Dec_text->width());
-        QCOMPARE(m_form->imgPanel->size(), m_form->Dec_text->size());
-        m_form->urlValue->setText("http://");
-        m_form->btnOKClick();
-        QCOMPARE(t.FileType, 2);
-        QCOMPARE(QString(t.Dec_textContent), QStringLiteral("Hello"));
-        QCOMPARE(t.Dec_text_Width, m_form->Dec_text->width());
-        QCOMPARE(QString(t.Dec_URL), QString());
-        TfrmCustom::SetFileChooser({});
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a retired profile") << QStringLiteral("retired");
+        QTest::newRow("no profile name") << QString();
     }
-
-    void decorationLandsInTheOutputWhereItWasDropped()
-    {
-        m_task->settings->Width = 480;
-        m_task->settings->Height = 360;
-        openWizard();
-        m_form->btnNextClick();
-        m_form->btnNextClick();
-        m_form->OpenTab(3);
-        m_form->addCredits->click();
-        m_form->img->click();
-        const QString pic = makeJpeg("drop.jpg", 80, 40);
-        TfrmCustom::SetFileChooser([pic](const QString&) { return pic; });
-        m_form->decoOpenClick();
-        TfrmCustom::SetFileChooser({});
-        const QRect b = m_form->webBrowser->geometry();
-        QVERIFY(b.x() > 0 || b.y() > 0);  // the video does not start at the panel's corner
-        // The user drags the picture 40 pixels right and 98 down from the video's corner.
-        QTest::mousePress(m_form->imgPanel, Qt::LeftButton, {}, QPoint(50, 50));
-        QMouseEvent move(QEvent::MouseMove, QPointF(90, 148), m_form->imgPanel->mapToGlobal(QPointF(90, 148)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_form->imgPanel, &move);
-        QTest::mouseRelease(m_form->imgPanel, Qt::LeftButton, {}, QPoint(90, 148));
-        QCOMPARE(m_form->imgPanel->geometry().topLeft() - b.topLeft(), QPoint(40, 98));
-        m_form->btnOKClick();
-
-        // The output player's decoration: the same place, scaled from the preview to the output.
-        player_maker::FPMUIGroupOption* group = player_maker::createFPMUIGroupOption();
-        FillDecoration(*m_task->settings, group, m_dir.filePath("job"), 10);
-        const player_maker::FPMUIOverlayADOption& d = *group->Overlay;
-        QCOMPARE(d.FileType, 1);
-        QCOMPARE(d.X, int(40.0 * 480 / b.width()));
-        QCOMPARE(d.Y, int(98.0 * 360 / b.height()));
-        QCOMPARE(d.Width, int(100.0 * 480 / b.width()));
-        player_maker::freeFPMUIGroupOption(&group);
-
-        // Shown again for another output size: the picture stays at its place on the video.
-        m_task->settings->Width = 320;
-        m_task->settings->Height = 240;
-        openWizard();
-        const QRect b2 = m_form->webBrowser->geometry();
-        QVERIFY(b2 != b);
-        QCOMPARE(m_form->imgPanel->geometry().topLeft() - b2.topLeft(), QPoint(40, 98));
-        m_form->closeClick();
-    }
-
     void unknownProfileKeepsTheTasksOwnValues()
     {
+        QFETCH(QString, name);
         CustomSettings& t = *m_task->settings;
-        SetText(t.ProfileName, "retired");
+        SetText(t.ProfileName, name);
         SetText(t.VideoEncoder, "h264");
         t.VideoBitRate = 999;
         t.FrameRate = 12;
@@ -749,7 +495,7 @@ private slots:
         QCOMPARE(m_form->cmbSampleRate->currentText(), QStringLiteral("32000"));
         QCOMPARE(m_form->cmbAudioChannel->currentText(), QStringLiteral("1"));
         m_form->btnOKClick();
-        QCOMPARE(QString(t.ProfileName), QStringLiteral("retired"));
+        QCOMPARE(QString(t.ProfileName), name);
         QCOMPARE(QString(t.VideoEncoder), QStringLiteral("h264"));
         QCOMPARE(t.VideoBitRate, 999);
         QCOMPARE(t.FrameRate, 12.0f);
@@ -793,35 +539,6 @@ private slots:
         QCOMPARE(f.face, QStringLiteral("DejaVu Sans"));
         QCOMPARE(f.size, 22);
         QCOMPARE(f.color, QColor(0, 128, 255));
-    }
-
-    void missingDecorationPictureIsDroppedOnOpen()
-    {
-        const QString kept = makeJpeg("kept.jpg");
-        struct Case {
-            QString path;
-            bool dropped;
-        } cases[] = {{m_dir.filePath("gone.jpg"), true}, {kept, false}};
-        for (const Case& c : cases) {
-            newTask();
-            SetText(m_task->settings->Dec_imagePath, c.path);
-            m_task->settings->FileType = 1;
-            m_task->settings->IsDecorate = 1;
-            m_task->settings->Dec_img_X = 30;
-            m_task->settings->Dec_img_Y = 40;
-            m_task->settings->Dec_img_Width = 50;
-            m_task->settings->Dec_img_Height = 60;
-            openWizard();
-            const CustomSettings& t = *m_task->settings;
-            QCOMPARE(QString(t.Dec_imagePath), c.dropped ? QString() : c.path);
-            QCOMPARE(t.Dec_img_Width, c.dropped ? 0 : 50);
-            QCOMPARE(t.Dec_img_X, c.dropped ? 0 : 30);
-            QCOMPARE(m_form->imgValue->text(), c.dropped ? QString() : c.path);
-            if (!c.dropped)  // on the video, wherever the preview puts it
-                QCOMPARE(m_form->imgPanel->geometry(),
-                         QRect(m_form->webBrowser->geometry().topLeft() + QPoint(30, 40), QSize(50, 60)));
-            m_form->closeClick();
-        }
     }
 
     void previewPlayerIsGenerated()

@@ -7,6 +7,7 @@
 #include "model/registry_key.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "support/source_fixtures.h"
 #include "ui/window_test_store.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/main_form.h"
@@ -22,6 +23,7 @@
 #include "ui/editors/dvd_form.h"
 #include "ui/editors/edit_form.h"
 #include "ui/toolkit/app_style.h"
+#include "ui/toolkit/duration_edit.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 #include "ui/toolkit/skin_track_bar.h"
@@ -34,11 +36,15 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
+
+#include <unistd.h>
 
 using namespace rm::ui;
 using rm::TaskNode;
@@ -182,7 +188,9 @@ private slots:
         QVERIFY(indicator->isVisible());
         QCOMPARE(indicator->geometry(), frmMain->NodeTree->geometry());
         QVERIFY(indicator->LandingY() <= frmMain->NodeTree->geometry().top() + 40);
-        QCOMPARE(indicator->Text(), QStringLiteral("Drop to add 2 items to the task list"));
+        // It counts what the drop adds: the folder's three videos and the single one, not the
+        // two things dropped nor the file that only has a video's name.
+        QCOMPARE(indicator->Text(), QStringLiteral("Drop to add 4 items to the task list"));
         drop(frmMain, over, mime);
         QVERIFY(!indicator->isVisible());
         QTRY_COMPARE(tasks()->topLevelCount(), 4);
@@ -307,6 +315,61 @@ private slots:
         QCOMPARE(tasks()->topLevelCount(), 0);
     }
 
+    // Delete leaves the row after the deleted ones selected (the one before at the end), so it
+    // can be pressed again; the emptied list's preview reads nothing. Shift+F10 and the Menu key
+    // open the context menu.
+    void deletingFromTheKeyboardAndTheMenuKeys()
+    {
+        frmMain->AddFiles({m_a, m_b, m_a, m_b});
+        QCOMPARE(tasks()->topLevelCount(), 4);
+        frmMain->activateWindow();
+        view()->setFocus();
+        for (const auto& [key, mods] : {std::pair{Qt::Key_F10, Qt::ShiftModifier}, std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+            frmMain->SelectOnly(tasks()->topLevel(2));
+            QTest::keyClick(view(), key, mods);
+            QTRY_VERIFY(frmMain->Edit_Menu->isVisible());
+            // At the focused row.
+            const QRect row = view()->visualRect(tasks()->index(2, 0));
+            const QPoint at = view()->viewport()->mapFromGlobal(frmMain->Edit_Menu->pos());
+            QVERIFY2(std::abs(at.y() - row.center().y()) <= row.height(), qPrintable(QString::number(at.y())));
+            frmMain->Edit_Menu->hide();
+        }
+        const QString third = QString::fromUtf8(tasks()->topLevel(2)->item()->outputBaseName);
+        frmMain->SelectOnly(tasks()->topLevel(1));
+        QTest::keyClick(view(), Qt::Key_Delete);
+        QCOMPARE(tasks()->topLevelCount(), 3);
+        QCOMPARE(frmMain->SelectedNodes().size(), size_t(1));
+        QCOMPARE(QString::fromUtf8(frmMain->SelectedNodes().front()->item()->outputBaseName), third);
+        QVERIFY(frmMain->btnPlay->isEnabled());  // the buttons follow the new selection
+        // The last row: the one before it takes the selection.
+        frmMain->SelectOnly(tasks()->topLevel(2));
+        QTest::keyClick(view(), Qt::Key_Delete);
+        QCOMPARE(tasks()->topLevelCount(), 2);
+        QCOMPARE(QString::fromUtf8(frmMain->SelectedNodes().front()->item()->outputBaseName), third);
+        QTest::keyClick(view(), Qt::Key_Delete);
+        QTest::keyClick(view(), Qt::Key_Delete);
+        QCOMPARE(tasks()->topLevelCount(), 0);
+        QCOMPARE(frmMain->MainTrackBar->TimeText(), QStringLiteral("00:00:00 / 00:00:00"));
+        // ClearAll does the same.
+        frmMain->AddFiles({m_a});
+        QCOMPARE(frmMain->MainTrackBar->TimeText(), QStringLiteral("00:00:00 / 00:00:03"));
+        frmMain->ClearAllClick();
+        QCOMPARE(frmMain->MainTrackBar->TimeText(), QStringLiteral("00:00:00 / 00:00:00"));
+    }
+
+    // A file that is there but cannot be read says why, in the note about skipped files.
+    void anUnreadableFileSaysWhy()
+    {
+        if (::geteuid() == 0)
+            QSKIP("the superuser reads every file");
+        const QString locked = copyOf(m_b, m_dir.filePath("locked.mp4"));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+        frmMain->AddFiles({locked, m_a});
+        QCOMPARE(names(), QStringList({"alpha.mp4"}));
+        QCOMPARE(frmMain->SkippedNote->text(), QStringLiteral("1 file skipped: cannot be read: permission denied"));
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
     void dialogsTakeEnterAsOkAndEscapeAsCancel()
     {
         struct Case {
@@ -415,6 +478,77 @@ private slots:
         frmMain->btnStop->click();
     }
 
+    // One rule for every display of a length: a source that starts late and ends at a fraction
+    // of a second reads the same in the list, the preview's bar and the trim dialog, and a
+    // segment to its end reads it too.
+    void everyLengthDisplayAgrees_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("ffmpeg");
+        QTest::addColumn<QString>("length");
+        // A transport stream (as cameras write them) whose first picture comes late.
+        QTest::newRow("9.984 s from 1.93 s") << "late-9984.ts"
+                                             << "-f lavfi -i testsrc2=s=160x120:r=125:d=9.984 -c:v mpeg4 -output_ts_offset 0.53"
+                                             << "00:00:10";
+        QTest::newRow("4.05 s") << "short-405.mp4" << "-f lavfi -i testsrc2=s=160x120:r=20:d=4.05 -c:v mpeg4" << "00:00:05";
+    }
+    void everyLengthDisplayAgrees()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, ffmpeg);
+        QFETCH(QString, length);
+        const QString path = QString::fromStdString(rmtest::sources::Made(file.toStdString(), ffmpeg.toStdString()));
+        QVERIFY(!path.isEmpty());
+        frmMain->AddFiles({path});
+        QCOMPARE(tasks()->topLevelCount(), 1);
+        TaskNode* node = tasks()->topLevel(0);
+        const double real = node->item()->media->duration;
+        QVERIFY2(real > node->item()->media->durationSeconds, qPrintable(QString::number(real)));  // a fraction
+
+        // The list.
+        QCOMPARE(tasks()->index(0, rm::TaskTree::ColOriginalLength).data().toString(), length);
+        QCOMPARE(tasks()->index(0, rm::TaskTree::ColTrimmedLength).data().toString(), length);
+        // The preview's bar, at its start and at its end.
+        SkinTrackBar* bar = frmMain->MainTrackBar;
+        QCOMPARE(bar->TimeText(), QStringLiteral("00:00:00 / ") + length);
+        bar->setValue(bar->maximum());
+        QCOMPARE(bar->TimeText(), length + QStringLiteral(" / ") + length);
+        bar->setValue(0);
+
+        // The trim dialog: its bars, its list and its end picker.
+        QVERIFY(frmClip->SetTarget(tasks(), node));
+        frmClip->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frmClip));
+        QVERIFY(frmClip->TotalTrackBar->TimeText().endsWith(QStringLiteral(" / ") + length));
+        QCOMPARE(frmClip->EndTrackBar->TimeText(), length + QStringLiteral(" / ") + length);
+        QCOMPARE(frmClip->ClipNodeTree->topLevelItem(0)->text(2), length);  // "End Time"
+        QCOMPARE(frmClip->ClipNodeTree->topLevelItem(0)->text(3), length);  // "Duration"
+        QCOMPARE(frmClip->EndTime->text(), length);
+        // Nothing changed: Escape closes without a question.
+        frmClip->activateWindow();
+        QTest::keyClick(frmClip, Qt::Key_Escape);
+        QTRY_VERIFY(!frmClip->isVisible());
+        QVERIFY(m_boxes.isEmpty());
+
+        // A segment to the end, saved: the list's segment row and the bar for it agree.
+        QVERIFY(frmClip->SetTarget(tasks(), node));
+        frmClip->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frmClip));
+        frmClip->StartTrackBar->setValue(1);  // a change: Escape now asks (and Yes saves)
+        frmClip->activateWindow();
+        QTest::keyClick(frmClip, Qt::Key_Escape);
+        QTRY_VERIFY(!frmClip->isVisible());
+        QCOMPARE(m_boxes, QStringList{QStringLiteral("Do you want to save changes?")});
+        QCOMPARE(node->childCount(), 1);
+        const QModelIndex segment = tasks()->indexOf(node->child(0), rm::TaskTree::ColTrimmedLength);
+        const int whole = node->item()->media->durationSeconds;
+        QCOMPARE(segment.data().toString(),
+                 QString::fromStdString(rm::DurationToText(float(real - 1.0))));  // from 1 s to the real end
+        frmMain->SelectOnly(node->child(0));
+        QCOMPARE(bar->maximum(), whole - 1);
+        QCOMPARE(bar->TimeText(), QStringLiteral("00:00:00 / ") + segment.data().toString());
+    }
+
     void editedRowsCarryAMarkAndCutOffNamesShowTheirPath()
     {
         const QString longName =
@@ -484,10 +618,12 @@ private slots:
         QCOMPARE(frmMain->edit->geometry(), edit0.translated(0, 250));
         QVERIFY(frmMain->MainTrackBar->geometry().top() > preview1.bottom());
         QCOMPARE(frmMain->MainTrackBar->width(), preview1.width());
-        // The columns share the list's width.
+        // The columns fill the list's width: the source's name takes what the others leave.
         QTRY_COMPARE(view()->header()->length(), view()->viewport()->width());
         QVERIFY(view()->header()->length() > columns0);
-        QVERIFY(std::abs(view()->header()->sectionSize(0) * 110 - view()->header()->sectionSize(1) * 177) < 177 * 3);
+        QCOMPARE(view()->header()->sectionSize(1), 110);
+        QCOMPARE(view()->header()->sectionSize(2), 120);
+        QCOMPARE(view()->header()->sectionSize(3), 120);
         // The background grows without blurring: the corner of the list's box is where the list is.
         const QImage bg = frmMain->MainPanel->grab().toImage();
         QVERIFY(bg.pixelColor(list1.right() + 8, list1.center().y()) != bg.pixelColor(list1.right() - 30, list1.center().y()));

@@ -400,6 +400,26 @@ private slots:
         QVERIFY(!frmPro->isVisible());
     }
 
+    void propertiesOfASilentFileSayNoSound()
+    {
+        rmtest::FixtureSpec spec;
+        spec.width = 160;
+        spec.height = 120;
+        spec.audioCodec.clear();
+        const std::string path = rmtest::Fixture("silent.mp4", spec);
+        QVERIFY(!path.empty());
+        rm::CustomSettings current, defaults;
+        auto item = rm::CreateFileItem(path, {}, current, defaults);
+        QVERIFY(item && item->media);
+        frmPro->SetItem(*item);
+        frmPro->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frmPro));
+        const QStringList sound = {frmPro->Text_S->text(), frmPro->Text_C->text(), frmPro->Text_AB->text()};
+        QCOMPARE(sound, QStringList({"No sound", "No sound", "No sound"}));
+        QCOMPARE(frmPro->Text_R->text(), QStringLiteral("160x120"));
+        frmPro->close();
+    }
+
     void propertiesOfUnreadableFileShowZeros()
     {
         const QString path = m_dir.filePath("broken.avi");

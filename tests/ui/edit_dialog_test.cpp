@@ -22,8 +22,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFocusEvent>
+#include <QMessageBox>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <cstring>
@@ -52,6 +54,18 @@ void Type(QSpinBox* spin, int value)
     spin->setValue(value);
     QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
     QApplication::sendEvent(spin, &out);
+}
+
+// Types a value into a spin edit as the user does: the spin edit has the focus and its text is
+// replaced key by key.
+void TypeKeys(QSpinBox* spin, int value)
+{
+    spin->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(spin->window()));
+    spin->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(spin->hasFocus());
+    spin->selectAll();
+    QTest::keyClicks(spin, QString::number(value));
 }
 
 bool SameCrop(const rm::CropSettings& a, const rm::CropSettings& b)
@@ -83,6 +97,7 @@ class EditDialogTest : public QObject {
 
     QTemporaryDir m_dir;
     QStringList m_boxes;
+    bool m_showBoxes = false;  // answered boxes are shown first, as real ones
     std::unique_ptr<TfrmEdit> m_edit;
     std::unique_ptr<rm::TaskTree> m_tree;
     rm::MediaItem* m_item = nullptr;
@@ -114,6 +129,17 @@ private slots:
         QVERIFY(rm::SkinTheme::Current().Load(QStringLiteral(RM_APP_DIR "/Images/DefaultImage.xml")));
         SetBoxAnswerer([this](const BoxRequest& r) {
             m_boxes << r.text;
+            if (m_showBoxes) {
+                // Shown as the real one is: a modal box that takes the focus until it is answered.
+                QMessageBox box(QMessageBox::NoIcon, QString(), r.text, QMessageBox::Ok, r.owner);
+                QTimer answer;
+                QObject::connect(&answer, &QTimer::timeout, &box, [&box] {
+                    if (box.isVisible() && QApplication::activeModalWidget() == &box)
+                        box.accept();
+                });
+                answer.start(20);
+                box.exec();
+            }
             return false;
         });
         m_edit = std::make_unique<TfrmEdit>();
@@ -261,14 +287,26 @@ private slots:
         Open();
         QSpinBox* spins[] = {m_edit->Crop_left, m_edit->Crop_right, m_edit->Crop_top, m_edit->Crop_bottom};
         const int opp = margin ^ 1;
-        Type(spins[opp], opposite);
-        Type(spins[margin], typed);
+        // Typed from the keyboard into the focused spin edit, and the message box shown: it takes
+        // the focus from the spin edit while the margin is being corrected.
+        m_showBoxes = true;
+        TypeKeys(spins[opp], opposite);
+        TypeKeys(spins[margin], typed);
+        m_showBoxes = false;
         QCOMPARE(m_boxes, error ? QStringList{QStringLiteral("Crop error!")} : QStringList{});
         QCOMPARE(spins[margin]->value(), kept);
         const pb::PictureSettings p = pb::pictureSettings();
         const int engine[] = {p.CropLeft, p.CropRight, p.CropTop, p.CropBottom};
         QCOMPARE(engine[margin], kept);
         QCOMPARE(engine[opp], opposite);
+        // And the output pane shows the corrected margin, not the last one accepted before.
+        auto shown = [](const PreviewSurface* s, int m) {
+            const auto& c = s->CurrentFrame()->crop;
+            const int v[] = {c.left, c.right, c.top, c.bottom};
+            return v[m];
+        };
+        QTRY_VERIFY(PreviewSurface::Instance()->CurrentFrame() &&
+                    shown(PreviewSurface::Instance(), margin) == kept && shown(PreviewSurface::Instance(), opp) == opposite);
         QVERIFY(m_edit->isVisible());
     }
 

@@ -8,18 +8,20 @@
 #include "model/skin_theme.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "support/source_fixtures.h"
 #include "ui/app/message_boxes.h"
 #include "ui/editors/clip_form.h"
 #include "ui/preview/preview_surface.h"
 #include "ui/toolkit/app_style.h"
+#include "ui/toolkit/duration_edit.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_track_bar.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTemporaryDir>
-#include <QTimeEdit>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -65,7 +67,7 @@ void DragBar(SkinTrackBar* bar, int value)
     ReleaseBar(bar, value);
 }
 
-QString Picker(const QTimeEdit* t) { return t->time().toString(QStringLiteral("HH:mm:ss")); }
+QString Picker(const DurationEdit* t) { return t->text(); }
 
 } // namespace
 
@@ -171,9 +173,10 @@ private slots:
         QTest::mouseClick(m_clip->btnPlay, Qt::LeftButton);
         QTRY_COMPARE(pb::engineInfo().state, pb::PlayState::Playing);
 
-        // Cancel with No: the task keeps no children; the engine is closed.
+        // Cancel with nothing changed closes without a question: the task keeps no children; the
+        // engine is closed.
         QTest::mouseClick(m_clip->btnCancel, Qt::LeftButton);
-        QCOMPARE(m_boxes, QStringList{QStringLiteral("Do you want to save changes?")});
+        QVERIFY(m_boxes.isEmpty());
         QVERIFY(!m_clip->isVisible());
         QCOMPARE(task->childCount(), 0);
         QTRY_COMPARE(pb::engineInfo().state, pb::PlayState::Closed);
@@ -249,8 +252,9 @@ private slots:
         task->item()->trim = {10, 20};
         Open(task);
 
-        QTimeEdit* picker = typeStart ? m_clip->StartTime : m_clip->EndTime;
-        picker->setTime(QTime::fromString(typed, QStringLiteral("HH:mm:ss")));
+        DurationEdit* picker = typeStart ? m_clip->StartTime : m_clip->EndTime;
+        picker->selectAll();
+        QTest::keyClicks(picker, typed);
         QTest::mouseClick(typeStart ? m_clip->start_trimtime_ok : m_clip->end_trimtime_ok, Qt::LeftButton);
 
         QCOMPARE(m_boxes, message.isEmpty() ? QStringList{} : QStringList{message});
@@ -353,6 +357,37 @@ private slots:
         QCOMPARE(task->childCount(), 0);
         QCOMPARE(task->checkState, Qt::Unchecked);
         QCOMPARE(m_clip->SavedTask(), task);
+    }
+
+    // A recording of more than a day is trimmed by its real times: the pickers go past 23:59:59.
+    void aDayLongRecordingIsTrimmedByItsRealTimes()
+    {
+        const std::string path = rmtest::sources::Made(
+            "day-long.mkv", "-f lavfi -i color=s=64x48:r=1/600:d=90000 -c:v mjpeg");  // 25 hours
+        QVERIFY(!path.empty());
+        rm::TaskNode* task = AddFile(path);
+        QVERIFY(task);
+        QCOMPARE(task->item()->media->durationSeconds, 90000);
+        Open(task);
+        QCOMPARE(m_clip->EndTrackBar->maximum(), 90000);
+        QCOMPARE(Picker(m_clip->EndTime), QStringLiteral("25:00:00"));
+        QCOMPARE(m_clip->ClipNodeTree->topLevelItem(0)->text(2), QStringLiteral("25:00:00"));
+        m_clip->StartTime->selectAll();
+        QTest::keyClicks(m_clip->StartTime, QStringLiteral("24:30:05"));
+        QTest::mouseClick(m_clip->start_trimtime_ok, Qt::LeftButton);
+        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(m_clip->CurrentStart(), 24 * 3600 + 30 * 60 + 5);
+        QCOMPARE(m_clip->StartTrackBar->value(), 88205);
+        QCOMPARE(m_clip->Rows().front()->trim.start, 88205);
+        QCOMPARE(m_clip->ClipNodeTree->topLevelItem(0)->text(1), QStringLiteral("24:30:05"));
+        QCOMPARE(m_clip->ClipNodeTree->topLevelItem(0)->text(3), QStringLiteral("00:29:55"));
+        // The arrow keys step the part the cursor is in: here the hours.
+        m_clip->EndTime->findChild<QLineEdit*>()->setCursorPosition(1);
+        QTest::keyClick(m_clip->EndTime, Qt::Key_Down);
+        QCOMPARE(Picker(m_clip->EndTime), QStringLiteral("24:00:00"));
+        QTest::mouseClick(m_clip->end_trimtime_ok, Qt::LeftButton);
+        QCOMPARE(m_boxes, QStringList{QStringLiteral("End time error")});  // before the start
+        QCOMPARE(Picker(m_clip->EndTime), QStringLiteral("25:00:00"));
     }
 
     void groupMembersFollowTheirSegments()

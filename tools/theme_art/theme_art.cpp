@@ -764,8 +764,9 @@ Section customizeSection(const Style& st)
     s.decor.push_back({1, QRect(m, y0, W - 2 * m, 80)});
     s.decor.push_back({1, QRect(m, y0 + 96, (W - 2 * m - 16) / 2, 340)});
     s.decor.push_back({1, QRect(m + (W - 2 * m - 16) / 2 + 16, y0 + 96, (W - 2 * m - 16) / 2, 340)});
-    // Page 2: the output kinds.
-    const QRect kinds(m, y0, W - 2 * m, 300);
+    // Page 2: the output kinds, on a card as tall as page 1's (no empty band under it). The FLV
+    // box is never shown (the video is always written): the others start at the card's top.
+    const QRect kinds(m, y0, W - 2 * m, 96 + 340);
     s.decor.push_back({2, kinds});
     auto onPage2 = [&](const char* n, QRect r) {
         El e = el(n, KNone, r);
@@ -773,11 +774,11 @@ Section customizeSection(const Style& st)
         s.els.push_back(e);
     };
     onPage2("cus_flv", QRect(m + 24, y0 + 24, 300, 24));
-    onPage2("cus_swf", QRect(m + 24, y0 + 60, 300, 24));
-    onPage2("swfType_1", QRect(m + 52, y0 + 92, 500, 24));
-    onPage2("swfType_2", QRect(m + 52, y0 + 122, 500, 24));
-    onPage2("cus_html", QRect(m + 24, y0 + 160, 300, 24));
-    onPage2("cus_thumb", QRect(m + 24, y0 + 196, 300, 24));
+    onPage2("cus_swf", QRect(m + 24, y0 + 24, 300, 24));
+    onPage2("swfType_1", QRect(m + 52, y0 + 58, 500, 24));
+    onPage2("swfType_2", QRect(m + 52, y0 + 88, 500, 24));
+    onPage2("cus_html", QRect(m + 24, y0 + 128, 300, 24));
+    onPage2("cus_thumb", QRect(m + 24, y0 + 166, 300, 24));
 
     // Page 3: tab bar, tab panels and the player preview.
     const int tabW = 86, tabH = 30;

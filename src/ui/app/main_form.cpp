@@ -7,8 +7,10 @@
 #include "model/registry_key.h"
 #include "ui/app/app_windows.h"
 #include "ui/app/player_form.h"
+#include "ui/app/task_list_view.h"
 #include "ui/dialogs/about_form.h"
 #include "ui/dialogs/option_form.h"
+#include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/key_filter.h"
 #include "ui/toolkit/skin_ops.h"
@@ -137,6 +139,7 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
     // 5. Layout, keeping the window and preview sizes; 6. pictures.
     LayoutPass();
     PicturePass();
+    TakeThemeAccent();
     // 7. The player maker reads its templates beside the executable.
     HandOverProgramFolder();
     // 8. Installed fonts.
@@ -190,6 +193,20 @@ void TfrmMain::SetTaskButtonsForEmptySelection()
 void TfrmMain::SetKeyPreview(bool on) { m_keyFilter->SetActive(on); }
 bool TfrmMain::KeyPreview() const { return m_keyFilter->IsActive(); }
 
+void TfrmMain::TakeThemeAccent()
+{
+    // The theme's colour, as its primary button is drawn: progress bars and row marks follow it.
+    try {
+        const SkinElementValues e = Element(QStringLiteral("btnConvert"));
+        const QString image = e.found && !e.imageName.isEmpty() ? e.imageName : QStringLiteral("btnConvert");
+        ApplyThemeAccent(*qApp, AccentOfPicture(LoadSkinPicture(PicturePath(image, PictureNormal)).toImage()));
+    } catch (const SkinPictureError&) {
+        // a theme without that picture keeps the accent it had
+    }
+    if (TaskView)
+        TaskView->viewport()->update();
+}
+
 void TfrmMain::ReskinMain()
 {
     // The layout pass shows every control its element shows; the preview panel is shown only
@@ -205,6 +222,7 @@ void TfrmMain::ReskinMain()
     LoadSliderPicture(MainTrackBar, QStringLiteral("MainTrackBar"));
     MainTrackBar->setFocus();
     PicturePass();
+    TakeThemeAccent();
     // A playing preview keeps its pause look.
     btnPlayMouseUp();
     emit skinApplied();

@@ -96,6 +96,8 @@ public:
 
     // Theme change, step 2: section again, layout, slider picture, focus, pictures.
     void ReskinMain();
+    // The current theme's accent for the standard controls (from its Convert button's face).
+    void TakeThemeAccent();
 
     // Handlers.
     void FormShow();
@@ -152,6 +154,8 @@ public:
     void CheckAllClick();
     void UncheckAllClick();
     void deletenodeClick();
+    // The task list's context menu at the focused row (or the list's corner), as the Menu key.
+    void ShowTaskMenuAtFocus();
     void ClearAllClick();
     void menuUPClick();
     void menuDownClick();
@@ -172,7 +176,9 @@ public:
     // mentioned in the skipped-files note.
     void AddPaths(const QStringList& paths);
     // "2 files skipped: not a video" for a few seconds; nothing for 0.
-    void ShowSkippedNote(int skipped);
+    // Files that are there but cannot be read say why ("1 file skipped: cannot be read:
+    // permission denied").
+    void ShowSkippedNote(int skipped, int unreadable = 0, const QString& reason = {});
     TransientNote* SkippedNote = nullptr;
     TaskDropHandler* DropHandler() const { return m_drop; }
     // The window's size and place as the last session left them; false when none is stored.
@@ -231,6 +237,8 @@ private:
     void StopMainPreview();
     void CloseMainPreview();
     void FitTrackBar(rm::TaskNode* row);
+    // An empty list's bar: 00:00:00 / 00:00:00.
+    void EmptyTrackBar();
     void BuildPreview();
     void ResetPreviewButtons();
     void PlaySingleSource(rm::TaskNode* row);

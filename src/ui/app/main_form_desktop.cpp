@@ -57,12 +57,20 @@ void TfrmMain::AddPaths(const QStringList& paths)
         AddFiles(files);
 }
 
-void TfrmMain::ShowSkippedNote(int skipped)
+void TfrmMain::ShowSkippedNote(int skipped, int unreadable, const QString& reason)
 {
     if (skipped <= 0 || !SkippedNote)
         return;
-    SkippedNote->ShowNote(skipped == 1 ? QStringLiteral("1 file skipped: not a video")
-                                       : QStringLiteral("%1 files skipped: not a video").arg(skipped));
+    const QString files = skipped == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(skipped);
+    const QString cannotRead = QStringLiteral("cannot be read: ") + reason;
+    QString why;
+    if (unreadable <= 0)
+        why = QStringLiteral("not a video");
+    else if (unreadable >= skipped)
+        why = cannotRead;
+    else
+        why = QStringLiteral("%1 not a video, %2 %3").arg(skipped - unreadable).arg(unreadable).arg(cannotRead);
+    SkippedNote->ShowNote(files + QStringLiteral(" skipped: ") + why);
 }
 
 void TfrmMain::RenameFocusedDestination()

@@ -276,13 +276,26 @@ void TfrmMain::FitTrackBar(rm::TaskNode* row)
     if (!it || it->kind == kKindMerge || it->kind == kKindSlide)
         return;
     int32_t max = 0;
-    if (it->kind == kKindSegment)
+    double shown = -1.0;
+    if (it->kind == kKindSegment) {
         max = it->trim.Length();
-    else if (it->media)
+        shown = rm::RangeSeconds(it->trim, it->media.get());
+    } else if (it->media) {
         max = it->media->durationSeconds;
+        shown = it->media->duration;
+    }
     SetTrackPosition(0);
     MainTrackBar->setMaximum(std::max(0, max));
+    MainTrackBar->SetShownLength(shown);
     m_trackMaximum.store(MainTrackBar->maximum());
+}
+
+void TfrmMain::EmptyTrackBar()
+{
+    SetTrackPosition(0);
+    MainTrackBar->setMaximum(0);
+    MainTrackBar->SetShownLength(-1.0);
+    m_trackMaximum.store(0);
 }
 
 // ---------------------------------------------------------------- play, pause, stop

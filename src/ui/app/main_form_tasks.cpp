@@ -213,7 +213,7 @@ bool TfrmMain::AddFiles(const QStringList& paths)
 {
     const QString cwd = QDir::currentPath();
     const rm::AddFilesResult r = Tasks->addFiles(paths, true);
-    ShowSkippedNote(r.skipped);
+    ShowSkippedNote(r.skipped, r.unreadable, r.unreadableReason);
     if (!r.added.empty())
         NodeTree->show();
     if (r.stopped) {
@@ -410,13 +410,52 @@ void TfrmMain::deletenodeClick()
     const std::vector<TaskNode*> sel = SelectedNodes();
     if (sel.empty())
         return;
+    // The row after the last selected one takes the selection, or the one before the first at
+    // the end, so that Delete can be pressed again. Rows in list order, as persistent indexes:
+    // deleting may take more rows than the selected ones (members made from a deleted task).
+    std::vector<QPersistentModelIndex> rows;
+    int firstSelected = -1, lastSelected = -1;
+    {
+        std::unordered_set<TaskNode*> chosen(sel.begin(), sel.end());
+        for (QModelIndex i = Tasks->index(0, 0); i.isValid(); i = TaskView->indexBelow(i)) {
+            if (chosen.count(Tasks->nodeFromIndex(i))) {
+                if (firstSelected < 0)
+                    firstSelected = int(rows.size());
+                lastSelected = int(rows.size());
+            }
+            rows.emplace_back(i);
+        }
+    }
     TaskView->clearSelection();
     Tasks->deleteRows(sel);
     if (Tasks->isEmpty()) {
         SetTaskButtonsForEmptySelection();
         menuUP->setEnabled(false);
         menuDown->setEnabled(false);
+        EmptyTrackBar();
+        return;
     }
+    TaskNode* next = nullptr;
+    for (int r = lastSelected + 1; !next && r >= 1 && r < int(rows.size()); ++r)
+        if (rows[size_t(r)].isValid())
+            next = Tasks->nodeFromIndex(rows[size_t(r)]);
+    for (int r = firstSelected - 1; !next && r >= 0; --r)
+        if (rows[size_t(r)].isValid())
+            next = Tasks->nodeFromIndex(rows[size_t(r)]);
+    if (next)
+        SelectOnly(next);
+}
+
+void TfrmMain::ShowTaskMenuAtFocus()
+{
+    QPoint at(4, 4);
+    const QModelIndex cur = TaskView->currentIndex();
+    if (cur.isValid()) {
+        const QRect r = TaskView->visualRect(cur);
+        if (r.isValid() && TaskView->viewport()->rect().intersects(r))
+            at = QPoint(std::max(4, r.left() + 4), r.center().y());
+    }
+    Edit_Menu->popup(TaskView->viewport()->mapToGlobal(at));
 }
 
 void TfrmMain::ClearAllClick()
@@ -426,6 +465,7 @@ void TfrmMain::ClearAllClick()
     Tasks->clearAll();
     NodeTree->hide();
     SetTaskButtonsForEmptySelection();
+    EmptyTrackBar();
     menuUP->setEnabled(false);
     menuDown->setEnabled(false);
 }

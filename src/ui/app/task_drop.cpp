@@ -1,5 +1,6 @@
 #include "ui/app/task_drop.h"
 
+#include "engines/converter/media_info.h"
 #include "model/task_tree.h"
 #include "ui/app/main_form.h"
 #include "ui/app/task_list_view.h"
@@ -112,6 +113,8 @@ DropIndicator::DropIndicator(QWidget* parent) : QWidget(parent)
 
 QString DropIndicator::Text() const
 {
+    if (m_count == 0)
+        return QStringLiteral("No videos to add here");
     return m_count == 1 ? QStringLiteral("Drop to add it to the task list")
                         : QStringLiteral("Drop to add %1 items to the task list").arg(m_count);
 }
@@ -192,6 +195,26 @@ int TaskDropHandler::LandingY() const
     return std::clamp(y, area.top() + 2, area.bottom() - 2);
 }
 
+int TaskDropHandler::CountFor(const QStringList& paths)
+{
+    if (paths != m_countedPaths) {
+        m_countedPaths = paths;
+        const QStringList files = ExpandDroppedPaths(paths);
+        // The files the drop would take: each probed as adding probes it (headers only), unless
+        // there are so many that the drag would stall; then the names tell.
+        constexpr int kProbedAtMost = 32;
+        if (files.size() > kProbedAtMost) {
+            m_count = int(files.size());
+        } else {
+            m_count = 0;
+            for (const QString& f : files)
+                if (rm::converter::isSupportFormat(f.toUtf8().constData()) == rm::converter::kProbeOk)
+                    ++m_count;
+        }
+    }
+    return m_count;
+}
+
 bool TaskDropHandler::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_window)
@@ -208,7 +231,7 @@ bool TaskDropHandler::eventFilter(QObject* watched, QEvent* event)
         }
         e->setDropAction(Qt::CopyAction);
         e->accept();
-        m_indicator->ShowFor(ListArea(), LandingY(), int(paths.size()));
+        m_indicator->ShowFor(ListArea(), LandingY(), CountFor(paths));
         return true;
     }
     case QEvent::DragLeave:

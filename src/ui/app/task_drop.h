@@ -61,8 +61,13 @@ private:
     // Where the rows land: under the last shown row, or at the list's top when it is empty.
     int LandingY() const;
     QRect ListArea() const;
+    // How many files a drop of these paths would add (folders walked as the drop walks them);
+    // worked out once per drag, not at every move.
+    int CountFor(const QStringList& paths);
     TfrmMain* m_window;
     DropIndicator* m_indicator;
+    QStringList m_countedPaths;
+    int m_count = 0;
 };
 
 } // namespace rm::ui

@@ -19,6 +19,12 @@ bool TaskListKeys::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     auto* e = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    // The context menu from the keyboard: the Menu key, or Shift+F10 as everywhere else.
+    if (!m_window->TaskView->Editing() && ((e->key() == Qt::Key_Menu && mods == Qt::NoModifier) ||
+                                           (e->key() == Qt::Key_F10 && mods == Qt::ShiftModifier))) {
+        m_window->ShowTaskMenuAtFocus();
+        return true;
+    }
     if (mods != Qt::NoModifier || m_window->TaskView->Editing())
         return QObject::eventFilter(watched, event);
     switch (e->key()) {

@@ -2,10 +2,12 @@
 
 #include "model/edit_summary.h"
 #include "model/task_tree.h"
+#include "ui/toolkit/app_style.h"
 
 #include <QAbstractItemView>
 #include <QDir>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QToolTip>
@@ -32,8 +34,9 @@ QIcon MakeIcon(int role)
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(size / 16.0, size / 16.0);
-        static const QColor colours[4] = {QColor(0x2f, 0x6f, 0xdb), QColor(0x3f, 0x9a, 0x6b), QColor(0xd9, 0x7a, 0x1c),
-                                          QColor(0x8a, 0x4f, 0xc9)};
+        // A file's mark takes the theme's accent; the others keep colours of their own.
+        const QColor colours[4] = {ThemeAccent(), QColor(0x3f, 0x9a, 0x6b), QColor(0xd9, 0x7a, 0x1c),
+                                   QColor(0x8a, 0x4f, 0xc9)};
         p.setPen(Qt::NoPen);
         p.setBrush(colours[role & 3]);
         p.drawRoundedRect(QRectF(1, 1, 14, 14), 3, 3);
@@ -76,7 +79,13 @@ QIcon MakeIcon(int role)
 
 const std::vector<QIcon>& ImageList()
 {
-    static const std::vector<QIcon> icons = {MakeIcon(0), MakeIcon(1), MakeIcon(2), MakeIcon(3)};
+    // Drawn again when the theme's accent changes.
+    static QRgb accent = 0;
+    static std::vector<QIcon> icons;
+    if (icons.empty() || accent != ThemeAccent().rgb()) {
+        accent = ThemeAccent().rgb();
+        icons = {MakeIcon(0), MakeIcon(1), MakeIcon(2), MakeIcon(3)};
+    }
     return icons;
 }
 
@@ -260,23 +269,25 @@ void TaskListView::ApplyColumnDefaults()
     const int room = viewport()->width();
     const int sum = widths[0] + widths[1] + widths[2] + widths[3];
     if (room > sum) {
-        // Wider than the defaults: every column takes its share.
-        int given = 0;
-        for (int c = 0; c < 3; ++c) {
-            widths[c] = widths[c] * room / sum;
-            given += widths[c];
-        }
-        widths[3] = room - given;
-    }
-    int excess = widths[0] + widths[1] + widths[2] + widths[3] - room;
-    if (room > 0 && excess > 0) {
-        for (int c : {0, 2, 3}) {
-            const int give = std::min(excess, widths[c] - (c == 0 ? 120 : 100));
+        // Wider than the defaults: the source's name takes the spare width; lengths and the
+        // destination have what they need.
+        widths[0] += room - sum;
+    } else if (room > 0) {
+        // Narrower: the other columns give first (down to what their headers need), the source's
+        // name last, so that it stays readable and the destination stays in view.
+        int excess = sum - room;
+        const QFontMetrics fm(header()->font());
+        for (int c : {3, 2, 1}) {
+            const QString title = model() ? model()->headerData(c, Qt::Horizontal).toString() : QString();
+            const int least = std::max(header()->minimumSectionSize(), fm.horizontalAdvance(title) + 16);
+            const int give = std::min(excess, widths[c] - least);
             if (give > 0) {
                 widths[c] -= give;
                 excess -= give;
             }
         }
+        if (excess > 0)
+            widths[0] -= std::min(excess, widths[0] - 120);
     }
     for (int c = 0; c < 4 && c < header()->count(); ++c) {
         header()->setSectionResizeMode(c, QHeaderView::Interactive);

@@ -28,6 +28,10 @@ PowerOffCountdown::PowerOffCountdown(int seconds, QWidget* parent)
                                            "or cancel to keep the computer on."),
                             this);
     note->setWordWrap(true);
+    // The wrapped note at the box's width, exactly as tall as its lines: the box ends under its
+    // buttons at every scale.
+    note->setFixedWidth(note->fontMetrics().averageCharWidth() * 56);
+    note->setFixedHeight(note->heightForWidth(note->width()));
     layout->addWidget(note);
     m_bar = new QProgressBar(this);
     m_bar->setRange(0, m_seconds);
@@ -50,7 +54,7 @@ PowerOffCountdown::PowerOffCountdown(int seconds, QWidget* parent)
     connect(this, &QDialog::finished, m_timer, &QTimer::stop);
     ShowLeft();
     m_timer->start();
-    setMinimumWidth(380);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QString PowerOffCountdown::Text() const { return m_text->text(); }

@@ -3,6 +3,8 @@
 // in a browser view, served from 127.0.0.1 out of that output's folder alone, with the
 // program's own emulator copy beside the page, so it plays with no network at all.
 
+#include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -20,13 +22,27 @@ public:
     // The address the view was pointed at (tests).
     QString Address() const { return m_address; }
     QWidget* View() const { return m_view; }
+    // The size of the player the window was fitted to (empty until the page shows one).
+    QSize PlayerSize() const { return m_playerSize; }
+
+signals:
+    // The page's player was found and the window sized to it.
+    void playerFitted(const QSize& player);
+
+protected:
+    // Escape closes the window, wherever the focus is in it.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     explicit WatchWindow(QWidget* parent);
     bool Load(const QString& target);
+    // Asks the page for its player's size, again a moment later while there is none yet.
+    void LookForPlayer(int triesLeft);
+    void FitToPlayer(const QSize& player);
 
     PreviewServer* m_server = nullptr;
-    QWidget* m_view = nullptr;
+    QPointer<QWidget> m_view;
+    QSize m_playerSize;
     QString m_address;
 };
 

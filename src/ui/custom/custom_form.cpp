@@ -393,7 +393,8 @@ void TfrmCustom::FillFromTask()
     int index = found >= 0 ? found : m_profileIndex;
     if (index < 0 || index >= Catalogue().Count)
         index = std::min(std::max(comProfile->currentIndex(), 0), int(Catalogue().Count) - 1);
-    m_keepTaskProfile = found < 0 && t.ProfileName[0] != 0;
+    // A name the catalogue does not know, an empty one included: the task keeps its own values.
+    m_keepTaskProfile = found < 0;
     if (index >= 0) {
         m_profileIndex = index;
         m_lists->select(ProfileList::Profile, index);

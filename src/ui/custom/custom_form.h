@@ -82,6 +82,8 @@ public:
     int ProfileIndex() const { return m_profileIndex; }
     // The preview's page address (empty until the first preview).
     QString PreviewUrl() const { return m_previewUrl; }
+    // Whether the preview says it is loading (its player not standing yet).
+    bool PreviewLoadingShown() const { return previewLoading && previewLoading->isVisible(); }
     // This instance's own folder for the preview player and its page (created on first use in
     // the user's runtime or cache folder, removed with the wizard); empty when none could be made.
     QString PreviewFolder();
@@ -178,6 +180,7 @@ public:
     QWidget* tabOptionPanel = nullptr;
     QWidget* webPanel = nullptr;
     QWidget* webBrowser = nullptr;  // the browser control's place; the web view fills it
+    QWidget* previewLoading = nullptr;  // "Loading the preview…" over it until the player stands
     QScrollArea* PlayerScrollBox = nullptr;
     QScrollArea* EffectScrollBox = nullptr;
     QScrollArea* LoadScrollBox = nullptr;
@@ -246,7 +249,8 @@ private:
     void BuildOptionTab();
     void BuildCreditTab(CreditTab& t, QWidget* panel, bool isHead);
     void BuildDecorateTab();
-    void BuildGallery(int type, const QString& folder);
+    // Pictures that cannot be opened are added to `missing`; their tiles stay without a picture.
+    void BuildGallery(int type, const QString& folder, QStringList& missing);
     void FillFromTask();
     void FillPlayerTabs();
     void LayOutTabButtons();
@@ -267,6 +271,13 @@ private:
     // A task whose profile is not in the catalogue: its stored values are shown as they are.
     void ShowStoredValuesOfUnknownProfile(const CustomSettings& t);
     void StoreOverlayAsImageRect();
+    // The overlay's place on the video into the fields of the kind shown (text or picture).
+    void StoreOverlayRect();
+    void ShowPreviewLoading(bool on);
+    // Asks the page whether its player has loaded, again a moment later until it has.
+    void WatchPreviewLoading(int refresh, int triesLeft);
+    // Before the kind changes: the place of the kind that was shown is kept for it.
+    void KeepPlaceOfShownKind();
     void EnableTimer();
     void DisableTimer();
     void ToggleTimer();

@@ -55,12 +55,18 @@ void TfrmCustom::FillTemplateGalleries(const QString& programFolder)
         base += QLatin1Char('/');
     if (!programFolder.isEmpty())
         m_galleryFolder = base;
-    BuildGallery(wizard::kPlayerGallery, base + QStringLiteral("templates/Players/"));
-    BuildGallery(wizard::kEffectGallery, base + QStringLiteral("templates/Effect/"));
-    BuildGallery(wizard::kLoadGallery, base + QStringLiteral("templates/Preloader/"));
+    QStringList missing;
+    BuildGallery(wizard::kPlayerGallery, base + QStringLiteral("templates/Players/"), missing);
+    BuildGallery(wizard::kEffectGallery, base + QStringLiteral("templates/Effect/"), missing);
+    BuildGallery(wizard::kLoadGallery, base + QStringLiteral("templates/Preloader/"), missing);
+    missing.removeDuplicates();
+    // A missing picture is reported, and the galleries keep the rest: its tile stays without a
+    // picture (the template can still be chosen by its name's tooltip).
+    if (!missing.isEmpty())
+        ShowError(QStringLiteral("Cannot open the picture %1.").arg(missing.join(QStringLiteral(", "))));
 }
 
-void TfrmCustom::BuildGallery(int type, const QString& folder)
+void TfrmCustom::BuildGallery(int type, const QString& folder, QStringList& missing)
 {
     Gallery& g = m_galleries[type];
     g.box = type == wizard::kPlayerGallery ? PlayerScrollBox
@@ -71,12 +77,20 @@ void TfrmCustom::BuildGallery(int type, const QString& folder)
     if (!QDir(folder).exists())
         return;
     int bottom = 0;
+    auto load = [&](const QString& path) {
+        try {
+            return LoadSkinPicture(path);
+        } catch (const SkinPictureError& e) {
+            missing << e.path();
+            return QPixmap();
+        }
+    };
     auto addTile = [&](const QString& name, const QString& picture, int n, bool framed) {
         const wizard::TileGeometry geo = wizard::GalleryTile(type, n, name == QLatin1String("None"));
         if (framed) {
             auto* frame = new QLabel(g.content);
             frame->setObjectName(name + QStringLiteral("B"));
-            frame->setPixmap(LoadSkinPicture(folder + QStringLiteral("border.bmp")));
+            frame->setPixmap(load(folder + QStringLiteral("border.bmp")));
             frame->setScaledContents(true);
             frame->setGeometry(geo.frame.x, geo.frame.y, geo.frame.w, geo.frame.h);
             frame->hide();
@@ -85,7 +99,7 @@ void TfrmCustom::BuildGallery(int type, const QString& folder)
         auto* tile = new ImageButton(g.content, name);
         tile->setObjectName(name);
         tile->setProperty("galleryType", type);
-        const QPixmap pic = LoadSkinPicture(folder + picture);
+        const QPixmap pic = load(folder + picture);
         tile->SetNormalPicture(pic);
         tile->SetHoverPicture(pic);
         tile->SetPressedPicture(pic);

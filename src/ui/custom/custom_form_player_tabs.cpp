@@ -141,7 +141,8 @@ void TfrmCustom::FillPlayerTabs()
     c.Dec_fontColor = t.Dec_fontColor;
     decoFontDialog = FontChoice{QString::fromUtf8(t.Dec_fontType), t.Dec_fontSize, ToQColor(t.Dec_fontColor)};
     QFont f(decoFontDialog.face);
-    f.setPointSize(std::max(1, decoFontDialog.size));
+    // In pixels, as the player draws it: the preview's text is the output's, scaled as the video.
+    f.setPixelSize(std::max(1, decoFontDialog.size));
     Dec_text->setFont(f);
     Dec_text->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(decoFontDialog.color.name()));
     Dec_text->adjustSize();
@@ -305,7 +306,7 @@ void TfrmCustom::ShowOverlay()
 {
     CustomSettings& s = CurrentCustomSettings();
     QFont f(QString::fromUtf8(s.Dec_fontType));
-    f.setPointSize(std::max(1, int(s.Dec_fontSize)));
+    f.setPixelSize(std::max(1, int(s.Dec_fontSize)));
     decoFontDialog = FontChoice{QString::fromUtf8(s.Dec_fontType), s.Dec_fontSize, ToQColor(s.Dec_fontColor)};
     Dec_text->setFont(f);
     Dec_text->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(ToQColor(s.Dec_fontColor).name()));
@@ -333,6 +334,21 @@ void TfrmCustom::ShowOverlay()
     }
 }
 
+void TfrmCustom::KeepPlaceOfShownKind()
+{
+    // The radio buttons have already changed: the overlay still shows the kind left.
+    if (!imgPanel->isVisibleTo(this))
+        return;
+    CustomSettings& s = CurrentCustomSettings();
+    const wizard::Rect o = OverlayOnVideo();
+    if (Dec_text->isVisibleTo(imgPanel)) {
+        s.Dec_text_X = o.x;
+        s.Dec_text_Y = o.y;
+    } else if (Image->isVisibleTo(imgPanel)) {
+        StoreOverlayAsImageRect();
+    }
+}
+
 void TfrmCustom::addCreditsClick()
 {
     DecorationControlsStep();
@@ -341,6 +357,7 @@ void TfrmCustom::addCreditsClick()
 
 void TfrmCustom::textClick()
 {
+    KeepPlaceOfShownKind();
     DecorationControlsStep();
     ShowOverlay();
     const QString t = QString::fromUtf8(CurrentCustomSettings().Dec_textContent);
@@ -352,6 +369,7 @@ void TfrmCustom::textClick()
 
 void TfrmCustom::imgClick()
 {
+    KeepPlaceOfShownKind();
     DecorationControlsStep();
     ShowOverlay();
     const QString path = QString::fromUtf8(CurrentCustomSettings().Dec_imagePath);
@@ -387,7 +405,7 @@ void TfrmCustom::decoFontClick()
         s.Dec_fontSize = f.size;
         SetText(s.Dec_fontType, f.face);
         QFont font(f.face);
-        font.setPointSize(std::max(1, f.size));
+        font.setPixelSize(std::max(1, f.size));
         Dec_text->setFont(font);
         Dec_text->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(f.color.name()));
         Dec_text->adjustSize();
@@ -406,14 +424,21 @@ void TfrmCustom::decoOpenClick()
         imgValue->setText(path);
         SetText(s.Dec_imagePath, path);
         const CustomSettings* t = m_task && m_task->settings ? m_task->settings.get() : nullptr;
-        const int w = t && t->Dec_Width && t->Dec_Height ? t->Dec_Width : 100;
-        const int h = t && t->Dec_Width && t->Dec_Height ? t->Dec_Height : 100;
+        // The box a new picture fits in: 100 x 100, or as large as the task's last decoration.
+        const int side = t && t->Dec_Width && t->Dec_Height ? std::max<int>(t->Dec_Width, t->Dec_Height) : 100;
+        int w = side, h = side;
         const wizard::Rect b = BrowserRect();
-        PlaceOverlay({b.x, b.y, w, h});
-        Image->setGeometry(0, 0, w, h);
         const QPixmap pic(path);
         if (pic.isNull())
             ShowError(QStringLiteral("Cannot open the picture %1.").arg(path));
+        else {
+            // The picture keeps its own shape: its size scaled to fit that box (and the video).
+            const wizard::Rect fit = wizard::FitPictureRect(pic.width(), pic.height(), std::min(w, b.w), std::min(h, b.h));
+            w = fit.w;
+            h = fit.h;
+        }
+        PlaceOverlay({b.x, b.y, w, h});
+        Image->setGeometry(0, 0, w, h);
         Image->setPixmap(pic);
         StoreOverlayAsImageRect();
     }
@@ -452,6 +477,23 @@ void TfrmCustom::PlaceOverlayOnVideo(const wizard::Rect& r)
 {
     const wizard::Rect b = BrowserRect();
     PlaceOverlay({r.x + b.x, r.y + b.y, r.w, r.h});
+}
+
+void TfrmCustom::StoreOverlayRect()
+{
+    // The place belongs to what is shown: a text keeps its own, a picture its own.
+    if (!imgPanel->isVisibleTo(this))
+        return;
+    if (text->isChecked()) {
+        CustomSettings& s = CurrentCustomSettings();
+        const wizard::Rect o = OverlayOnVideo();
+        s.Dec_text_X = o.x;
+        s.Dec_text_Y = o.y;
+        s.Dec_text_Width = o.w;
+        s.Dec_text_Height = o.h;
+    } else if (img->isChecked()) {
+        StoreOverlayAsImageRect();
+    }
 }
 
 void TfrmCustom::StoreOverlayAsImageRect()
@@ -538,7 +580,7 @@ bool TfrmCustom::eventFilter(QObject* watched, QEvent* event)
             } else {
                 m_move = true;
                 m_press = pos;
-                StoreOverlayAsImageRect();
+                StoreOverlayRect();
             }
             return true;
         }
@@ -549,7 +591,16 @@ bool TfrmCustom::eventFilter(QObject* watched, QEvent* event)
                 return true;
             }
             if (m_resize) {
-                o = wizard::ResizeOverlay(o, m_edge, X, Y, BrowserRect());
+                // A picture's corner keeps its shape unless Shift is held.
+                double aspect = 0;
+                if (img->isChecked() && !(me->modifiers() & Qt::ShiftModifier)) {
+                    const QPixmap pic = Image->pixmap();
+                    if (!pic.isNull() && pic.height() > 0)
+                        aspect = double(pic.width()) / pic.height();
+                    else if (o.h > 0)
+                        aspect = double(o.w) / o.h;
+                }
+                o = wizard::ResizeOverlay(o, m_edge, X, Y, BrowserRect(), aspect);
                 PlaceOverlay(o);
                 if (img->isChecked())
                     Image->setGeometry(0, 0, o.w, std::max(10, o.h));
@@ -561,6 +612,10 @@ bool TfrmCustom::eventFilter(QObject* watched, QEvent* event)
                     imgPanel->setCursor(Qt::SizeHorCursor);
                 else if (edge == 1 || edge == 2)
                     imgPanel->setCursor(Qt::SizeVerCursor);
+                else if (edge == wizard::kCornerTopLeft || edge == wizard::kCornerBottomRight)
+                    imgPanel->setCursor(Qt::SizeFDiagCursor);
+                else if (edge == wizard::kCornerTopRight || edge == wizard::kCornerBottomLeft)
+                    imgPanel->setCursor(Qt::SizeBDiagCursor);
                 else
                     imgPanel->unsetCursor();
                 if (edge)
@@ -570,14 +625,15 @@ bool TfrmCustom::eventFilter(QObject* watched, QEvent* event)
             }
             return false;
         }
-        // Release.
+        // Release: the place is kept at once (switching to a picture and back keeps the text's).
         if (onLabel) {
             m_labelMove = false;
+            StoreOverlayRect();
             return true;
         }
         m_move = m_resize = false;
         m_edge = 0;
-        StoreOverlayAsImageRect();
+        StoreOverlayRect();
         return true;
     }
     return SkinnedForm::eventFilter(watched, event);

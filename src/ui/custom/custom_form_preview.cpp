@@ -9,6 +9,7 @@
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_ops.h"
 #include "ui/toolkit/skin_panel.h"
+#include "ui/toolkit/web_view_keys.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,6 +22,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,6 +30,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QProgressBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -82,7 +86,25 @@ void TfrmCustom::EnsureWebView()
     view->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     view->page()->setBackgroundColor(Qt::black);
     webBrowser->layout()->addWidget(view);
+    WebViewKeys::Guard(view);
     m_webView = view;
+    // Until the player stands, the place says that it is coming.
+    previewLoading = new QFrame(webBrowser);
+    previewLoading->setObjectName(QStringLiteral("previewLoading"));
+    previewLoading->setStyleSheet(QStringLiteral("#previewLoading { background: rgba(0,0,0,170); border-radius: 6px; }"
+                                                 "#previewLoading QLabel { color: white; }"));
+    auto* loadingLayout = new QVBoxLayout(previewLoading);
+    loadingLayout->setContentsMargins(14, 10, 14, 12);
+    auto* loadingText = new QLabel(QStringLiteral("Loading the preview…"), previewLoading);
+    loadingText->setAlignment(Qt::AlignCenter);
+    loadingLayout->addWidget(loadingText);
+    auto* busy = new QProgressBar(previewLoading);
+    busy->setRange(0, 0);  // moving, with no end to show
+    busy->setTextVisible(false);
+    busy->setMaximumHeight(8);
+    loadingLayout->addWidget(busy);
+    previewLoading->hide();
+    connect(view, &QWebEngineView::loadFinished, this, [this](bool) { WatchPreviewLoading(m_refreshCount, 120); });
     imgPanel->raise();
 #endif
 }
@@ -117,6 +139,54 @@ void TfrmCustom::NavigatePreview()
     f.close();
     m_previewUrl = m_server->BaseUrl() + QStringLiteral("temp/orvane.html?n=%1").arg(m_refreshCount);
     static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(m_previewUrl));
+    ShowPreviewLoading(true);
+#endif
+}
+
+void TfrmCustom::ShowPreviewLoading(bool on)
+{
+    if (!previewLoading)
+        return;
+    if (on) {
+        previewLoading->adjustSize();
+        const QSize s = previewLoading->sizeHint().expandedTo(QSize(180, 0));
+        previewLoading->setGeometry(QRect(QPoint((webBrowser->width() - s.width()) / 2, (webBrowser->height() - s.height()) / 2), s));
+        previewLoading->raise();
+    }
+    previewLoading->setVisible(on);
+}
+
+void TfrmCustom::WatchPreviewLoading(int refresh, int triesLeft)
+{
+#ifdef RM_HAVE_WEBVIEW
+    // A newer preview watches for itself; the emulator says when its player has loaded.
+    if (!m_webView || refresh != m_refreshCount)
+        return;
+    if (triesLeft <= 0) {
+        ShowPreviewLoading(false);
+        return;
+    }
+    QPointer<TfrmCustom> self(this);
+    static_cast<QWebEngineView*>(m_webView)
+        ->page()
+        ->runJavaScript(QStringLiteral("(function(){var p=document.getElementById('player');if(!p)return false;"
+                                       "var r=p.readyState;if(r===undefined&&p.ruffle){try{r=p.ruffle().readyState;}catch(e){}}"
+                                       "return r>=2;})()"),
+                        [self, refresh, triesLeft](const QVariant& loaded) {
+                            if (!self || refresh != self->m_refreshCount)
+                                return;
+                            if (loaded.toBool()) {
+                                self->ShowPreviewLoading(false);
+                                return;
+                            }
+                            QTimer::singleShot(250, self, [self, refresh, triesLeft] {
+                                if (self)
+                                    self->WatchPreviewLoading(refresh, triesLeft - 1);
+                            });
+                        });
+#else
+    Q_UNUSED(refresh);
+    Q_UNUSED(triesLeft);
 #endif
 }
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -67,6 +68,10 @@ int OverlayEdge(int x, int y, int w, int h)
 {
     if (x < 0 || y < 0 || x >= w || y >= h)
         return 0;
+    // Corners: both edges at once.
+    const bool left = x < 3, right = x >= w - 2, top = y < 3, bottom = y >= h - 2;
+    if ((left || right) && (top || bottom))
+        return top ? (left ? kCornerTopLeft : kCornerTopRight) : (left ? kCornerBottomLeft : kCornerBottomRight);
     if (x < 3)
         return 3;
     if (x == w - 2 || x == w - 1 || x == w)
@@ -76,6 +81,14 @@ int OverlayEdge(int x, int y, int w, int h)
     if (y == h - 2 || y == h - 1 || y == h)
         return 2;
     return 0;
+}
+
+Rect FitPictureRect(int w, int h, int boxW, int boxH)
+{
+    if (w <= 0 || h <= 0 || boxW <= 0 || boxH <= 0)
+        return {0, 0, std::max(1, boxW), std::max(1, boxH)};
+    const double scale = std::min(double(boxW) / w, double(boxH) / h);
+    return {0, 0, std::max(1, int(std::lround(w * scale))), std::max(1, int(std::lround(h * scale)))};
 }
 
 Rect MoveOverlay(Rect o, int dx, int dy, Rect b)
@@ -95,17 +108,14 @@ Rect MoveOverlay(Rect o, int dx, int dy, Rect b)
 
 namespace {
 
-// The overlay's near edge (top or left) on one axis: pos/size move together by d.
+// The overlay's near edge (top or left) on one axis, pos relative to the video: the edge follows
+// the pointer's move d, never before the video's start nor closer than 10 to the far edge.
 void ResizeNearEdge(int& pos, int& size, int d)
 {
-    if (pos <= 0)
-        pos = 0;
-    else if (size < 10)
-        size = 10;
-    else if (d < 0 || (d > 0 && size > 10)) {
-        pos += d;
-        size -= d;
-    }
+    const int farEdge = pos + size;
+    const int moved = std::clamp(pos + d, 0, std::max(0, farEdge - 10));
+    pos = moved;
+    size = farEdge - moved;
 }
 
 // The far edge (bottom or right) on one axis: the edge follows the mouse at `at` within limit.
@@ -127,8 +137,46 @@ void ResizeFarEdge(int pos, int& size, int at, int limit)
 
 } // namespace
 
-Rect ResizeOverlay(Rect o, int edge, int x, int y, Rect b)
+Rect ResizeOverlay(Rect o, int edge, int x, int y, Rect b, double aspect)
 {
+    // The limits are the video's (the rectangle stored is relative to it), not the panel's.
+    o.x -= b.x;
+    o.y -= b.y;
+    if (edge >= kCornerTopLeft && edge <= kCornerBottomRight) {
+        const bool left = edge == kCornerTopLeft || edge == kCornerBottomLeft;
+        const bool top = edge == kCornerTopLeft || edge == kCornerTopRight;
+        const Rect before = o;
+        if (left)
+            ResizeNearEdge(o.x, o.w, x);
+        else
+            ResizeFarEdge(o.x, o.w, x, b.w);
+        if (top)
+            ResizeNearEdge(o.y, o.h, y);
+        else
+            ResizeFarEdge(o.y, o.h, y, b.h);
+        if (aspect > 0 && before.w > 0 && before.h > 0) {
+            // The shape is kept: the side that moved more leads, the other follows; the corner
+            // opposite the dragged one stays; the video's edges limit both together.
+            const int farX = before.x + before.w, farY = before.y + before.h;
+            const double roomW = left ? farX : b.w - before.x;
+            const double roomH = top ? farY : b.h - before.y;
+            double w = o.w, h = o.h;
+            if (std::abs(w / before.w - 1) >= std::abs(h / before.h - 1))
+                h = w / aspect;
+            else
+                w = h * aspect;
+            const double fit = std::min({1.0, roomW / w, roomH / h});
+            w = std::max(10.0, w * fit);
+            h = std::max(10.0, h * fit);
+            o.w = int(std::lround(w));
+            o.h = int(std::lround(h));
+            o.x = left ? farX - o.w : before.x;
+            o.y = top ? farY - o.h : before.y;
+        }
+        o.x += b.x;
+        o.y += b.y;
+        return o;
+    }
     switch (edge) {
     case 1:
         ResizeNearEdge(o.y, o.h, y);
@@ -145,6 +193,8 @@ Rect ResizeOverlay(Rect o, int edge, int x, int y, Rect b)
     default:
         break;
     }
+    o.x += b.x;
+    o.y += b.y;
     return o;
 }
 

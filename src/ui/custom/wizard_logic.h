@@ -39,13 +39,23 @@ struct CreditPos {
 };
 CreditPos CreditTextPosition(int fontSize, int textWidth8pt, int W, int H, int browserWidth);
 
+// Corner codes of OverlayEdge beside the four edges.
+inline constexpr int kCornerTopLeft = 5;
+inline constexpr int kCornerTopRight = 6;
+inline constexpr int kCornerBottomLeft = 7;
+inline constexpr int kCornerBottomRight = 8;
 // Edge zone of a point inside an overlay of size w x h: 0 none (or outside), 1 top, 2 bottom,
-// 3 left, 4 right.
+// 3 left, 4 right, or a corner code where two edges meet.
 int OverlayEdge(int x, int y, int w, int h);
 // A drag of the overlay by (dx, dy), kept inside the browser rectangle (5 pixels in).
 Rect MoveOverlay(Rect overlay, int dx, int dy, Rect browser);
-// One resize step at pointer (x, y) relative to the overlay, by edge code.
-Rect ResizeOverlay(Rect overlay, int edge, int x, int y, Rect browser);
+// A picture of w x h scaled to fit a box of boxW x boxH, keeping its shape (at least 1 x 1);
+// placed at 0,0.
+Rect FitPictureRect(int w, int h, int boxW, int boxH);
+// One resize step at pointer (x, y) relative to the overlay, by edge code (1 top, 2 bottom,
+// 3 left, 4 right) or corner code; a corner keeps the overlay's shape when aspect (width over
+// height) is given.
+Rect ResizeOverlay(Rect overlay, int edge, int x, int y, Rect browser, double aspect = 0);
 
 // Gallery types and tile geometry (pixels inside the scroll box).
 enum GalleryType { kPlayerGallery = 0, kEffectGallery = 1, kLoadGallery = 2 };

@@ -93,15 +93,18 @@ QString TfrmPro::ResolutionText(const rm::converter::MediaInfo& media)
 QStringList TfrmPro::PropertyTexts(const QString& name, const QString& lengthText,
                                    const rm::converter::MediaInfo& media)
 {
+    // A source the engine read and found no sound in says so, rather than "0 Hz".
+    const bool silent = media.probed && media.videoStream >= 0 && media.audioStream < 0;
+    const QString noSound = QStringLiteral("No sound");
     return {
         name,
         lengthText,
         ResolutionText(media),
         QStringLiteral("%1 kbps").arg(media.videoBitrate),
         QString::asprintf("%.2f fps", static_cast<double>(media.frameRate)),
-        QStringLiteral("%1 Hz").arg(media.sampleRate),
-        QStringLiteral("%1 Channel").arg(media.channels),
-        QStringLiteral("%1 kbps").arg(media.audioBitrate),
+        silent ? noSound : QStringLiteral("%1 Hz").arg(media.sampleRate),
+        silent ? noSound : QStringLiteral("%1 Channel").arg(media.channels),
+        silent ? noSound : QStringLiteral("%1 kbps").arg(media.audioBitrate),
     };
 }
 

@@ -5,6 +5,7 @@
 #include "model/task_tree.h"
 #include "ui/app/message_boxes.h"
 #include "ui/preview/preview_surface.h"
+#include "ui/toolkit/duration_edit.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_ops.h"
 #include "ui/toolkit/skin_panel.h"
@@ -17,8 +18,10 @@
 #include <QPainter>
 #include <QShowEvent>
 #include <QTime>
-#include <QTimeEdit>
+#include <QFontMetrics>
 #include <QTreeWidget>
+
+#include <cmath>
 
 namespace pb = rm::playback;
 
@@ -59,11 +62,6 @@ private:
     SkinTrackBar* m_end;
 };
 
-QTime PickerTime(int32_t seconds)
-{
-    seconds = std::clamp<int32_t>(seconds, 0, 24 * 3600 - 1);
-    return QTime(seconds / 3600, (seconds % 3600) / 60, seconds % 60);
-}
 } // namespace
 
 TfrmClip::TfrmClip(QWidget* parent)
@@ -89,11 +87,9 @@ TfrmClip::TfrmClip(QWidget* parent)
         l->setObjectName(QString::fromLatin1(name));
         AddControl(l, QString::fromLatin1(name));
     };
-    auto picker = [this](QTimeEdit*& t, const char* name) {
-        t = new QTimeEdit(this);
+    auto picker = [this](DurationEdit*& t, const char* name) {
+        t = new DurationEdit(this);
         t->setObjectName(QString::fromLatin1(name));
-        t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-        t->setTime(QTime(0, 0, 0));
         AddControl(t, QString::fromLatin1(name));
     };
 
@@ -138,9 +134,7 @@ TfrmClip::TfrmClip(QWidget* parent)
     ClipNodeTree->setSelectionMode(QAbstractItemView::SingleSelection);
     ClipNodeTree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ClipNodeTree->header()->setStretchLastSection(false);
-    ClipNodeTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int c = 1; c < 4; ++c)
-        ClipNodeTree->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    FitListColumns();
     AddControl(ClipNodeTree, QStringLiteral("ClipNodeTree"));
     button(close, "close");
 
@@ -216,9 +210,11 @@ bool TfrmClip::SetTarget(rm::TaskTree* tree, rm::TaskNode* selected)
     m_savedTask = nullptr;
     const rm::MediaItem& t = *task->item();
     m_duration = t.media ? t.media->durationSeconds : 0;
+    m_realLength = t.media ? std::max(double(m_duration), t.media->duration) : 0.0;
     for (SkinTrackBar* b : {TotalTrackBar, StartTrackBar, EndTrackBar}) {
         const QSignalBlocker block(b);
         b->setRange(0, std::max(0, m_duration));
+        b->SetShownLength(m_realLength);
     }
     m_segmentCounter = t.segmentCounter;
     ClipNodeTree->clear();
@@ -231,6 +227,7 @@ bool TfrmClip::SetTarget(rm::TaskTree* tree, rm::TaskNode* selected)
             AddListRow(*r);
     }
     m_selectOnShow = selected != task ? selected->row() : 0;
+    m_openedWith = RowsAsTheyStand();
     return true;
 }
 
@@ -242,9 +239,43 @@ bool TfrmClip::RunFor(rm::TaskTree& tree, rm::TaskNode* selected)
     return m_savedTask != nullptr;
 }
 
+void TfrmClip::FitListColumns()
+{
+    // Every header reads in full (their bold face included) at any scale and the four columns
+    // stay in the list's width: a header wider than its column takes a second line; the times
+    // take what "00:00:00" or their header's longest word needs, the title the rest.
+    QFont bold = ClipNodeTree->header()->font();
+    bold.setBold(true);
+    const QFontMetrics hm(bold), fm(ClipNodeTree->font());
+    const int pad = 2 * 8 + 4;  // the header's padding and border
+    QHeaderView* h = ClipNodeTree->header();
+    auto longestWord = [&](const QString& text) {
+        int w = 0;
+        for (const QString& word : text.split(QLatin1Char(' ')))
+            w = std::max(w, hm.horizontalAdvance(word));
+        return w;
+    };
+    int widths[4] = {};
+    for (int c = 1; c < 4; ++c)
+        widths[c] = std::max(fm.horizontalAdvance(QStringLiteral("00:00:00")), longestWord(ClipNodeTree->headerItem()->text(c))) + pad;
+    widths[0] = std::max(longestWord(ClipNodeTree->headerItem()->text(0)) + pad,
+                         ClipNodeTree->viewport()->width() - widths[1] - widths[2] - widths[3]);
+    bool twoLines = false;
+    for (int c = 0; c < 4; ++c)
+        twoLines = twoLines || hm.horizontalAdvance(ClipNodeTree->headerItem()->text(c)) + pad > widths[c];
+    h->setMinimumSectionSize(std::min({widths[0], widths[1], widths[2], widths[3]}));
+    h->setDefaultAlignment(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter | int(Qt::TextWordWrap)));
+    h->setFixedHeight((twoLines ? 2 : 1) * hm.lineSpacing() + 12);
+    for (int c = 0; c < 4; ++c) {
+        h->setSectionResizeMode(c, QHeaderView::Fixed);
+        h->resizeSection(c, widths[c]);
+    }
+}
+
 void TfrmClip::showEvent(QShowEvent* e)
 {
     SkinnedForm::showEvent(e);
+    FitListColumns();
     if (!e->spontaneous())
         FormShow();
 }
@@ -437,6 +468,22 @@ void TfrmClip::btnPlayTrimMouseUp() { SeekRelease(StartTrackBar->value()); }
 
 // ---------------------------------------------------------------- start and end
 
+int32_t TfrmClip::ShownSeconds(int32_t t) const
+{
+    // The source's whole-second length stands for its real end: 9 of a 9.984 s source reads 10.
+    if (t == m_duration && m_realLength > double(m_duration))
+        return int32_t(std::ceil(m_realLength));
+    return t;
+}
+
+int32_t TfrmClip::TypedSeconds(int32_t t) const
+{
+    // What ShownSeconds shows for the end is read back as the end.
+    if (t > m_duration && t <= int32_t(std::ceil(m_realLength)))
+        return m_duration;
+    return t;
+}
+
 int TfrmClip::SelectedRow() const
 {
     QTreeWidgetItem* cur = ClipNodeTree->currentItem();
@@ -451,7 +498,7 @@ void TfrmClip::FillRowTexts(int row)
     const rm::MediaItem& m = *m_rows[size_t(row)];
     it->setText(0, QString::fromUtf8(m.row.displayName));
     it->setText(1, QString::fromStdString(rm::DurationToText(float(m.trim.start))));
-    it->setText(2, QString::fromStdString(rm::DurationToText(float(m.trim.end))));
+    it->setText(2, QString::fromStdString(rm::DurationToText(float(rm::RangeEndSeconds(m.trim, m.media.get())))));
     it->setText(3, QString::fromUtf8(m.row.trimmedLength));
 }
 
@@ -465,12 +512,12 @@ QTreeWidgetItem* TfrmClip::AddListRow(const rm::MediaItem&)
 void TfrmClip::ApplyStart()
 {
     trimLine->update();
-    StartTime->setTime(PickerTime(m_currentStart));
+    StartTime->SetSeconds(ShownSeconds(m_currentStart));
     const int row = SelectedRow();
     if (row >= 0 && row < int(m_rows.size())) {
         rm::MediaItem& m = *m_rows[size_t(row)];
         m.trim.start = m_currentStart;
-        rm::SetText(m.row.trimmedLength, rm::DurationToText(float(m.trim.end - m.trim.start)).c_str());
+        rm::SetText(m.row.trimmedLength, rm::DurationToText(float(rm::RangeSeconds(m.trim, m.media.get()))).c_str());
         FillRowTexts(row);
     }
 }
@@ -478,12 +525,12 @@ void TfrmClip::ApplyStart()
 void TfrmClip::ApplyEnd()
 {
     trimLine->update();
-    EndTime->setTime(PickerTime(m_currentEnd));
+    EndTime->SetSeconds(ShownSeconds(m_currentEnd));
     const int row = SelectedRow();
     if (row >= 0 && row < int(m_rows.size())) {
         rm::MediaItem& m = *m_rows[size_t(row)];
         m.trim.end = m_currentEnd;
-        rm::SetText(m.row.trimmedLength, rm::DurationToText(float(m.trim.end - m.trim.start)).c_str());
+        rm::SetText(m.row.trimmedLength, rm::DurationToText(float(rm::RangeSeconds(m.trim, m.media.get()))).c_str());
         FillRowTexts(row);
     }
 }
@@ -539,8 +586,7 @@ void TfrmClip::EndTrackBarChange()
 
 void TfrmClip::start_trimtime_okClick()
 {
-    const QTime t = StartTime->time();
-    const int32_t s = rm::ui::SecondsOf(t.hour(), t.minute(), t.second());
+    const int32_t s = TypedSeconds(StartTime->Seconds());
     if (s < m_currentEnd) {
         m_currentStart = s;
         {
@@ -557,8 +603,7 @@ void TfrmClip::start_trimtime_okClick()
 
 void TfrmClip::end_trimtime_okClick()
 {
-    const QTime t = EndTime->time();
-    const int32_t s = rm::ui::SecondsOf(t.hour(), t.minute(), t.second());
+    const int32_t s = TypedSeconds(EndTime->Seconds());
     if (s > m_currentStart && s <= EndTrackBar->maximum()) {
         m_currentEnd = s;
         {
@@ -647,9 +692,20 @@ void TfrmClip::btnOKClick()
     accept();
 }
 
+std::vector<std::tuple<std::string, int32_t, int32_t>> TfrmClip::RowsAsTheyStand() const
+{
+    std::vector<std::tuple<std::string, int32_t, int32_t>> out;
+    for (const auto& r : m_rows)
+        out.emplace_back(std::string(r->outputBaseName), r->trim.start, r->trim.end);
+    return out;
+}
+
+bool TfrmClip::Changed() const { return RowsAsTheyStand() != m_openedWith; }
+
 void TfrmClip::btnCancelClick()
 {
-    if (AskInformation(this, QStringLiteral("Do you want to save changes?"))) {
+    // Nothing to save: close without a question.
+    if (Changed() && AskInformation(this, QStringLiteral("Do you want to save changes?"))) {
         btnOKClick();
         return;
     }

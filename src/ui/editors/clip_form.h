@@ -17,11 +17,12 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <vector>
 
 class QLabel;
 class QFrame;
-class QTimeEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -35,6 +36,7 @@ namespace rm::ui {
 class ImageButton;
 class SkinPanel;
 class SkinTrackBar;
+class DurationEdit;
 
 class TfrmClip : public SkinnedForm {
     Q_OBJECT
@@ -53,6 +55,16 @@ public:
     // Segment rows of the list (each the dialog's own deep copy), in list order.
     const std::vector<std::unique_ptr<rm::MediaItem>>& Rows() const { return m_rows; }
     int SelectedRow() const;
+    // A time as the pickers show it (the whole-second length as the real end, rounded up) and a
+    // typed time read back.
+    int32_t ShownSeconds(int32_t t) const;
+    int32_t TypedSeconds(int32_t t) const;
+    // The list as it stands (each row's output name and range), and whether it differs from the
+    // list the dialog opened with.
+    std::vector<std::tuple<std::string, int32_t, int32_t>> RowsAsTheyStand() const;
+    bool Changed() const;
+    // Widths of the segment list's columns for the current font.
+    void FitListColumns();
     int32_t SegmentCounter() const { return m_segmentCounter; }
     int32_t CurrentStart() const { return m_currentStart; }
     int32_t CurrentEnd() const { return m_currentEnd; }
@@ -70,8 +82,8 @@ public:
     QFrame* trimLine = nullptr;
     QLabel* start = nullptr;
     QLabel* end = nullptr;
-    QTimeEdit* StartTime = nullptr;
-    QTimeEdit* EndTime = nullptr;
+    DurationEdit* StartTime = nullptr;
+    DurationEdit* EndTime = nullptr;
     ImageButton* start_trimtime_ok = nullptr;
     ImageButton* end_trimtime_ok = nullptr;
     ImageButton* btnPlay = nullptr;
@@ -141,6 +153,8 @@ private:
     int32_t m_currentStart = 0;
     int32_t m_currentEnd = 0;
     int32_t m_duration = 0;
+    std::vector<std::tuple<std::string, int32_t, int32_t>> m_openedWith;
+    double m_realLength = 0.0; // the source's length in seconds, fractions included
     bool m_playing = false;
     bool m_open = false;               // the engine is set up for this dialog
     bool m_scrubbing = false;          // between a bar's press and its release

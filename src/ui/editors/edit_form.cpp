@@ -501,8 +501,13 @@ void TfrmEdit::MarginChanged(Margin m)
         const int32_t fixed = CheckCropMargin(s->value(), Spin(opposite)->value(), size, &refused);
         if (refused) {
             ShowMessage(this, QStringLiteral("Crop error!"));
-            s->setValue(fixed); // raises this handler again with the corrected margin
-            return;
+            // The message box took the focus, so the box's leaving set its skip flag: the
+            // corrected margin goes to the preview from here, not through a change it would skip.
+            {
+                const QSignalBlocker block(s);
+                s->setValue(fixed);
+            }
+            m_skip[m] = false;
         }
     }
     switch (m) {

@@ -2,46 +2,24 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QImage>
 #include <QPalette>
 #include <QStyleFactory>
 
 namespace rm::ui {
 
-void ApplyAppStyle(QApplication& app)
+namespace {
+
+QColor g_accent(0x2f, 0x6f, 0xdb);
+
+const QString& BaseStyleSheet()
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(12);
-    app.setFont(f);
-    // Fusion draws check boxes, spin boxes and combo boxes evenly everywhere; the palette gives
-    // them the themes' neutral surfaces and a blue accent.
-    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
-        app.setStyle(style);
-    QPalette pal = app.palette();
-    pal.setColor(QPalette::Window, QColor(0xf4, 0xf6, 0xfa));
-    pal.setColor(QPalette::WindowText, QColor(0x3a, 0x42, 0x50));
-    pal.setColor(QPalette::Base, Qt::white);
-    pal.setColor(QPalette::AlternateBase, QColor(0xf7, 0xf9, 0xfc));
-    pal.setColor(QPalette::Text, QColor(0x2c, 0x33, 0x40));
-    pal.setColor(QPalette::Button, QColor(0xf1, 0xf4, 0xf8));
-    pal.setColor(QPalette::ButtonText, QColor(0x30, 0x38, 0x46));
-    pal.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xdb));
-    pal.setColor(QPalette::HighlightedText, Qt::white);
-    // A disabled control must look it (typing into it does nothing): grey text on a muted
-    // surface. The colours above were set for every group, so the disabled group is set again.
-    const QColor disabledText(0xa3, 0xaa, 0xb6);
-    const QColor disabledSurface(0xec, 0xef, 0xf3);
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        pal.setColor(QPalette::Disabled, role, disabledText);
-    pal.setColor(QPalette::Disabled, QPalette::Base, disabledSurface);
-    pal.setColor(QPalette::Disabled, QPalette::Button, disabledSurface);
-    pal.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0xb8, 0xc4, 0xd8));
-    app.setPalette(pal);
-    app.setStyleSheet(QStringLiteral(R"(
+    static const QString sheet = QStringLiteral(R"(
 QLabel { color: #3a4250; background: transparent; }
 QLabel:disabled { color: #a3aab6; }
 QLineEdit {
   background: #ffffff; color: #2c3340; border: 1px solid #c3cbd8; border-radius: 5px;
-  padding: 3px 6px; selection-background-color: #2f6fdb;
+  padding: 3px 6px; selection-background-color: @ACCENT@;
 }
 QLineEdit:read-only { background: #f6f8fb; color: #4a5362; }
 QLineEdit:focus { border: 1px solid #5b8fe6; }
@@ -75,10 +53,87 @@ QProgressBar {
   background: #eef1f6; border: 1px solid #d3d9e3; border-radius: 6px; text-align: center; color: #2c3340;
   min-height: 18px;
 }
-QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #5b93ec, stop:1 #2f6fdb);
+QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @ACCENT_LIGHT@, stop:1 @ACCENT@);
   border-radius: 5px; }
 QToolTip { background: #2c3340; color: #ffffff; border: none; padding: 4px 6px; }
-)"));
+)");
+    return sheet;
+}
+
+QString StyleSheetFor(const QColor& accent)
+{
+    QString sheet = BaseStyleSheet();
+    sheet.replace(QStringLiteral("@ACCENT_LIGHT@"), accent.lighter(125).name());
+    sheet.replace(QStringLiteral("@ACCENT@"), accent.name());
+    return sheet;
+}
+
+} // namespace
+
+QColor AccentOfPicture(const QImage& picture)
+{
+    const QImage im = picture.convertToFormat(QImage::Format_ARGB32);
+    double r = 0, g = 0, b = 0;
+    long n = 0;
+    for (int y = 0; y < im.height(); ++y)
+        for (int x = 0; x < im.width(); ++x) {
+            const QColor c = QColor::fromRgba(im.pixel(x, y));
+            if (c.alpha() > 200 && c.hsvSaturation() > 120 && c.value() > 60) {
+                r += c.red();
+                g += c.green();
+                b += c.blue();
+                ++n;
+            }
+        }
+    if (n < 16)
+        return {};
+    return QColor(int(r / n), int(g / n), int(b / n));
+}
+
+QColor ThemeAccent() { return g_accent; }
+
+void ApplyThemeAccent(QApplication& app, const QColor& accent)
+{
+    if (!accent.isValid() || accent == g_accent)
+        return;
+    g_accent = accent;
+    QPalette pal = app.palette();
+    pal.setColor(QPalette::Highlight, accent);
+    app.setPalette(pal);
+    if (!app.styleSheet().isEmpty())
+        app.setStyleSheet(StyleSheetFor(accent));
+}
+
+void ApplyAppStyle(QApplication& app)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(12);
+    app.setFont(f);
+    // Fusion draws check boxes, spin boxes and combo boxes evenly everywhere; the palette gives
+    // them the themes' neutral surfaces and a blue accent.
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
+        app.setStyle(style);
+    QPalette pal = app.palette();
+    pal.setColor(QPalette::Window, QColor(0xf4, 0xf6, 0xfa));
+    pal.setColor(QPalette::WindowText, QColor(0x3a, 0x42, 0x50));
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::AlternateBase, QColor(0xf7, 0xf9, 0xfc));
+    pal.setColor(QPalette::Text, QColor(0x2c, 0x33, 0x40));
+    pal.setColor(QPalette::Button, QColor(0xf1, 0xf4, 0xf8));
+    pal.setColor(QPalette::ButtonText, QColor(0x30, 0x38, 0x46));
+    pal.setColor(QPalette::Highlight, ThemeAccent());
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    // A disabled control must look it (typing into it does nothing): grey text on a muted
+    // surface. The colours above were set for every group, so the disabled group is set again.
+    const QColor disabledText(0xa3, 0xaa, 0xb6);
+    const QColor disabledSurface(0xec, 0xef, 0xf3);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, disabledText);
+    pal.setColor(QPalette::Disabled, QPalette::Base, disabledSurface);
+    pal.setColor(QPalette::Disabled, QPalette::Button, disabledSurface);
+    pal.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0xb8, 0xc4, 0xd8));
+    app.setPalette(pal);
+    app.setStyleSheet(StyleSheetFor(ThemeAccent()));
 }
 
 } // namespace rm::ui

@@ -16,6 +16,21 @@ QString PositionText(int position, int length)
            QString::fromStdString(rm::DurationToText(float(std::max(0, length))));
 }
 
+QString SkinTrackBar::TimeText() const
+{
+    if (m_shownLength < double(maximum()))
+        return PositionText(sliderPosition(), maximum());
+    const double position = sliderPosition() >= maximum() ? m_shownLength : double(std::max(0, sliderPosition()));
+    return QString::fromStdString(rm::DurationToText(float(position))) + QStringLiteral(" / ") +
+           QString::fromStdString(rm::DurationToText(float(m_shownLength)));
+}
+
+void SkinTrackBar::SetShownLength(double seconds)
+{
+    m_shownLength = seconds;
+    update();
+}
+
 SkinTrackBar::SkinTrackBar(QWidget* parent, const QString& name) : QSlider(Qt::Horizontal, parent)
 {
     setObjectName(name);

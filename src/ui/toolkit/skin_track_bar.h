@@ -30,7 +30,12 @@ public:
     // the groove, in room the bar keeps at its right end.
     void SetTimeTextShown(bool on);
     bool TimeTextShown() const { return m_timeText; }
-    QString TimeText() const { return PositionText(sliderPosition(), maximum()); }
+    QString TimeText() const;
+    // The length the text shows when it is not the maximum itself: a source of 9.984 s has a
+    // bar of 9 whole seconds and reads 00:00:10, as its length does everywhere else; at the
+    // bar's end the position reads the length too. Negative: the maximum.
+    void SetShownLength(double seconds);
+    double ShownLength() const { return m_shownLength; }
     // Width of the groove's part of the bar (all of it without the time text).
     int TrackWidth() const;
 
@@ -43,6 +48,7 @@ protected:
 private:
     int knobWidth() const;
     bool m_timeText = false;
+    double m_shownLength = -1.0;
     QPixmap m_slider;
     QPixmap m_bar;
 };
