@@ -59,7 +59,8 @@ export async function serve(root, pages = {}, options = {}) {
     if (fromPackage) file = path.join(rufflePath, url.slice(8));
     else file = path.join(root, url);
     const base = fromPackage ? rufflePath : root;
-    if (!path.resolve(file).startsWith(path.resolve(base)) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+    // inside base: its own name followed by a separator ("root2" beside "root" is outside)
+    if (!path.resolve(file).startsWith(path.resolve(base) + path.sep) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
       res.writeHead(404);
       res.end('not found');
       return;

@@ -91,6 +91,25 @@ inline std::string InterlacedByContainer()
                                         " -vf tinterlace=mode=interleave_bottom,format=yuv420p -c:v ffv1 -field_order bb -an");
 }
 
+// The same, coded with UtVideo, whose decoder (unlike FFV1's) leaves every picture unflagged:
+// only the container's field order can tell the deinterlacer what to do.
+inline std::string InterlacedUnflagged()
+{
+    return Made("utvideo-25i-bff.mkv", MovingBarGraph(3, 50) +
+                                           " -vf tinterlace=mode=interleave_bottom,format=yuv420p -c:v utvideo -field_order bb -an");
+}
+
+// How many decoded pictures of the first second say they are interlaced (showinfo "i:T"/"i:B").
+inline int FlaggedInterlaced(const std::string& path)
+{
+    const std::string log =
+        Capture("ffmpeg -nostdin -v info -t 1 -i " + Quoted(path) + " -vf showinfo -f null - 2>&1");
+    int n = 0;
+    for (size_t at = log.find(" i:"); at != std::string::npos; at = log.find(" i:", at + 3))
+        n += log.compare(at, 5, " i:T ") == 0 || log.compare(at, 5, " i:B ") == 0;
+    return n;
+}
+
 // The same bar as a progressive 25 fps source, coded losslessly (decoding gives its exact pixels).
 inline std::string ProgressiveBar()
 {

@@ -12,6 +12,8 @@
 #include "ui/custom/custom_form_internal.h"
 #include "ui/custom/preview_server.h"
 #include "ui/custom/wizard_logic.h"
+#include "ui/foreign_client.h"
+#include "ui/picture_checks.h"
 #include "ui/toolkit/app_style.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/wizard_fixture.h"
@@ -590,228 +592,6 @@ private slots:
         QDir(alive).removeRecursively();
     }
 
-    // The preview's local server: files of the program folder only, for its own host name only.
-    void previewServerServesOnlyTheProgramFolder()
-    {
-        QTemporaryDir d;
-        QDir().mkpath(d.filePath("root/temp"));
-        QFile inside(d.filePath("root/temp/page.html"));
-        QVERIFY(inside.open(QIODevice::WriteOnly));
-        inside.write("inside");
-        inside.close();
-        QFile outside(d.filePath("secret.txt"));
-        QVERIFY(outside.open(QIODevice::WriteOnly));
-        outside.write("secret");
-        outside.close();
-        PreviewServer server;
-        QVERIFY(server.Start(d.filePath("root")));
-        const QUrl base(server.BaseUrl());
-        QCOMPARE(base.host(), QStringLiteral("127.0.0.1"));
-        auto get = [&](const QByteArray& path, const QByteArray& host) {
-            QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, quint16(base.port()));
-            if (!s.waitForConnected(3000))
-                return QByteArray("no connection");
-            s.write("GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n");
-            QByteArray reply;
-            // The server answers from this thread's event loop and closes the connection.
-            QElapsedTimer t;
-            t.start();
-            while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < 3000) {
-                QTest::qWait(10);
-                reply += s.readAll();
-            }
-            return reply + s.readAll();
-        };
-        const QByteArray own = "127.0.0.1:" + QByteArray::number(base.port());
-        const QByteArray ok = get("/temp/page.html?n=3", own);
-        QVERIFY2(ok.startsWith("HTTP/1.1 200") && ok.endsWith("inside"), ok.constData());
-        QVERIFY(ok.contains("text/html"));
-        for (const QByteArray& path : {QByteArray("/../secret.txt"), QByteArray("/temp/%2e%2e/%2e%2e/secret.txt"),
-                                       QByteArray("/temp/missing.swf")})
-            QVERIFY2(get(path, own).startsWith("HTTP/1.1 404"), path.constData());
-        QVERIFY(get("/temp/page.html", "evil.example:80").startsWith("HTTP/1.1 404"));
-    }
-
-    // A result's job folder served with the program's Ruffle copy beside it: the folder's own
-    // "ruffle" wins when it has one, and no path leaves either folder.
-    void previewServerFallbackFolder()
-    {
-        QTemporaryDir d;
-        auto write = [&d](const QString& rel, const QByteArray& data) {
-            QDir().mkpath(QFileInfo(d.filePath(rel)).path());
-            QFile f(d.filePath(rel));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(data);
-        };
-        write("job/clip.html", "page");
-        write("program/ruffle/ruffle.js", "program ruffle");
-        write("own/ruffle/ruffle.js", "own ruffle");
-        write("secret.txt", "secret");
-        QVERIFY(QFile::link(d.filePath("secret.txt"), d.filePath("program/ruffle/out.js")));
-
-        auto get = [](PreviewServer& server, const QByteArray& path) {
-            const quint16 port = quint16(QUrl(server.BaseUrl()).port());
-            QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, port);
-            if (!s.waitForConnected(3000))
-                return QByteArray("no connection");
-            s.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n\r\n");
-            QByteArray reply;
-            QElapsedTimer t;
-            t.start();
-            while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < 4000) {
-                QTest::qWait(5);
-                reply += s.readAll();
-            }
-            reply += s.readAll();
-            const qsizetype end = reply.indexOf("\r\n\r\n");
-            return reply.startsWith("HTTP/1.1 200") && end >= 0 ? reply.mid(end + 4) : QByteArray("404");
-        };
-        PreviewServer job, own;
-        QVERIFY(job.Start(d.filePath("job")));
-        job.AddFallback(QStringLiteral("ruffle"), d.filePath("program/ruffle"));
-        QVERIFY(own.Start(d.filePath("own")));
-        own.AddFallback(QStringLiteral("ruffle"), d.filePath("program/ruffle"));
-
-        const QByteArray secretAbs = QFile::encodeName(d.filePath("secret.txt"));
-        const struct { PreviewServer* server; QByteArray path, want; } cases[] = {
-            {&job, "/clip.html", "page"},
-            {&job, "/ruffle/ruffle.js", "program ruffle"},
-            {&own, "/ruffle/ruffle.js", "own ruffle"},
-            {&job, "/ruffle/../secret.txt", "404"},
-            {&job, "/ruffle/../../secret.txt", "404"},
-            {&job, "/ruffle/%2e%2e/%2e%2e/secret.txt", "404"},
-            {&job, "/ruffle/%2E%2E%2F%2E%2E%2Fsecret.txt", "404"},
-            {&job, "/ruffle/" + secretAbs, "404"},
-            {&job, secretAbs, "404"},
-            {&job, "/ruffle/out.js", "404"},
-            {&job, "/ruffle/", "404"},
-            {&job, "/ruffle/../clip.html", "404"},
-        };
-        for (const auto& c : cases)
-            QVERIFY2(get(*c.server, c.path) == c.want, c.path.constData());
-    }
-
-    // The same server against clients that misbehave: idle and trickling connections, more of
-    // them than it keeps, bare LF requests, HEAD, a large file that is read slowly or not at
-    // all, a link that leads out of the folder, and this instance's preview folder under /temp/.
-    void previewServerUnderAbuse()
-    {
-        QTemporaryDir d;
-        QDir().mkpath(d.filePath("root"));
-        QDir().mkpath(d.filePath("mine"));
-        auto write = [](const QString& path, const QByteArray& data) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(data);
-        };
-        write(d.filePath("root/page.html"), "inside");
-        write(d.filePath("mine/orvane.swf"), "preview");
-        write(d.filePath("secret.txt"), "secret");
-        QVERIFY(QFile::link(d.filePath("secret.txt"), d.filePath("root/link.txt")));
-        QByteArray big(24 << 20, 'x');
-        for (int i = 0; i < big.size(); i += 4096)
-            big[i] = char('a' + (i / 4096) % 26);
-        write(d.filePath("root/big.flv"), big);
-
-        PreviewServer server;
-        QVERIFY(server.Start(d.filePath("root"), d.filePath("mine")));
-        const quint16 port = quint16(QUrl(server.BaseUrl()).port());
-        const QByteArray host = "Host: 127.0.0.1:" + QByteArray::number(port);
-        auto connectOne = [port](QTcpSocket& s) {
-            s.connectToHost(QHostAddress::LocalHost, port);
-            return s.waitForConnected(3000);
-        };
-        // Sends a raw request and reads until the server closes (or the time is up).
-        auto exchange = [&](const QByteArray& raw, int ms = 4000) {
-            QTcpSocket s;
-            if (!connectOne(s))
-                return QByteArray("no connection");
-            s.write(raw);
-            QByteArray reply;
-            QElapsedTimer t;
-            t.start();
-            while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < ms) {
-                QTest::qWait(5);
-                reply += s.readAll();
-            }
-            return reply + s.readAll();
-        };
-        auto body = [](const QByteArray& reply) {
-            const qsizetype end = reply.indexOf("\r\n\r\n");
-            return end < 0 ? QByteArray() : reply.mid(end + 4);
-        };
-
-        // This instance's preview under /temp/; the root's own folder is not reached that way.
-        QCOMPARE(body(exchange("GET /temp/orvane.swf HTTP/1.1\r\n" + host + "\r\n\r\n")), QByteArray("preview"));
-        // Bare LF line ends are a request like any other.
-        QCOMPARE(body(exchange("GET /page.html HTTP/1.1\n" + host + "\n\n")), QByteArray("inside"));
-        // A link inside the folder that points out of it is not served.
-        QVERIFY(exchange("GET /link.txt HTTP/1.1\r\n" + host + "\r\n\r\n").startsWith("HTTP/1.1 404"));
-        // HEAD: the real length, no body.
-        const QByteArray head = exchange("HEAD /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n");
-        QVERIFY2(head.contains("Content-Length: " + QByteArray::number(big.size())), head.constData());
-        QVERIFY(body(head).isEmpty());
-        // A large file arrives whole and unchanged.
-        const QByteArray whole = exchange("GET /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n", 20000);
-        QVERIFY(body(whole) == big);
-
-        // More idle connections than the server keeps, one trickling its request byte by byte,
-        // and one reader that asks for the large file and never reads: a real request is still
-        // answered at once, and the server closes all of them within a few seconds.
-        std::vector<std::unique_ptr<QTcpSocket>> idle;
-        for (int i = 0; i < PreviewServer::kMaxConnections + 8; ++i) {
-            idle.push_back(std::make_unique<QTcpSocket>());
-            QVERIFY(connectOne(*idle.back()));
-        }
-        QTcpSocket trickle;
-        QVERIFY(connectOne(trickle));
-        QTcpSocket stalled;
-        stalled.setReadBufferSize(1024);
-        QVERIFY(connectOne(stalled));
-        stalled.write("GET /big.flv HTTP/1.1\r\n" + host + "\r\n\r\n");
-        QElapsedTimer answered;
-        answered.start();
-        QCOMPARE(body(exchange("GET /page.html HTTP/1.1\r\n" + host + "\r\n\r\n")), QByteArray("inside"));
-        QVERIFY(answered.elapsed() < PreviewServer::kIdleMilliseconds - 1000);  // not after an idle one gave way
-        QElapsedTimer t;
-        t.start();
-        const QByteArray request = "GET /page.html HTTP/1.1\r\n" + host + "\r\n\r\n";
-        int sent = 0;
-        auto allClosed = [&] {
-            for (const auto& s : idle)
-                if (s->state() != QAbstractSocket::UnconnectedState)
-                    return false;
-            return trickle.state() == QAbstractSocket::UnconnectedState;
-        };
-        while (!allClosed() && t.elapsed() < PreviewServer::kIdleMilliseconds + 4000) {
-            if (trickle.state() == QAbstractSocket::ConnectedState && sent < request.size()) {
-                trickle.write(request.mid(sent++, 1));  // one byte every 200 ms
-            }
-            QTest::qWait(200);
-        }
-        QVERIFY2(allClosed(), "connections left open");
-        QVERIFY(t.elapsed() >= PreviewServer::kIdleMilliseconds - 1500);  // closed by time, not at once
-        QVERIFY(!trickle.readAll().startsWith("HTTP/1.1 200"));
-        // The reader that stopped is dropped once it has taken nothing for the idle time. Its clock
-        // started when the socket buffers filled, which a busy machine makes later than the idle
-        // connections' start: the server is watched until it holds no connection.
-        QVERIFY(QTest::qWaitFor([&] { return server.OpenConnections() == 0; },
-                                PreviewServer::kIdleMilliseconds + 4000));
-        // Reading now ends well short of the file.
-        qint64 got = 0;
-        stalled.setReadBufferSize(0);
-        t.restart();
-        while (stalled.state() != QAbstractSocket::UnconnectedState && t.elapsed() < 5000) {
-            QTest::qWait(5);
-            got += stalled.readAll().size();
-        }
-        got += stalled.readAll().size();
-        QCOMPARE(stalled.state(), QAbstractSocket::UnconnectedState);
-        QVERIFY2(got < big.size(), qPrintable(QString::number(got)));
-    }
-
     // "Auto play" plays the preview by itself: two looks at the preview a second apart differ,
     // without any click. Needs a display and the web view (xvfb-run ... -platform xcb).
     void autoPlayPreviewPlaysByItself()
@@ -832,6 +612,28 @@ private slots:
         QTest::mouseClick(m_form->autoPlay, Qt::LeftButton, {}, QPoint(8, m_form->autoPlay->height() / 2));
         QTRY_COMPARE(CurrentCustomSettings().IsAutoPlay, 1);
         QVERIFY(!m_form->PreviewUrl().isEmpty());
+        // Meanwhile another user of the machine asks the preview's server for the preview's own
+        // address and for what it guesses of the program folder, and stalls 32 connections.
+        const QUrl address(m_form->PreviewUrl());
+        QVERIFY(address.path().startsWith(QLatin1String("/t/")));
+        const QByteArray own = address.path(QUrl::FullyEncoded).toLatin1();
+        const QByteArray base = own.left(own.lastIndexOf('/') + 1);
+        QList<QByteArray> requests;
+        for (const QByteArray& path : {own, base + "orvane.swf", base + "ruffle/ruffle.js", base + "orvanesample.flv",
+                                       base + "../", QByteArray("/temp/orvane.html"), QByteArray("/ruffle/ruffle.js"),
+                                       QByteArray("/profile/"), QByteArray("/templates/orvanesample.flv"), QByteArray("/")})
+            requests << "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(address.port()) + "\r\n\r\n";
+        rmtest::ForeignClient nobody;
+        const bool probing = rmtest::ForeignClient::Available();
+        if (probing) {
+            QVERIFY(nobody.Start(quint16(address.port()), requests, 32));
+            QVERIFY(QTest::qWaitFor([&] { nobody.Poll(); return nobody.Failed() || (nobody.AllAnswered() && nobody.Stalling()); }, 30000));
+            QVERIFY(!nobody.Failed());
+            const QList<QByteArray> codes = nobody.Codes();
+            QCOMPARE(codes.size(), requests.size());
+            for (int i = 0; i < codes.size(); ++i)
+                QVERIFY2(codes[i] == "404", (codes[i] + " for " + requests[i].left(requests[i].indexOf('\r'))).constData());
+        }
         const QRect r(m_form->webBrowser->mapToGlobal(QPoint(0, 0)), m_form->webBrowser->size());
         auto look = [&] {
             return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
@@ -844,7 +646,8 @@ private slots:
         while (!moving && t.elapsed() < 30000) {
             QTest::qWait(1000);
             const QImage now = look();
-            moving = now != before && t.elapsed() > 3000;
+            // the emulator's splash and a page being replaced change by themselves
+            moving = now != before && t.elapsed() > 3000 && !rmtest::ShowsLoadingOnly(now) && !rmtest::ShowsLoadingOnly(before);
             before = now;
         }
         if (const QString out = qEnvironmentVariable("RM_WIZARD_SCREENS"); !out.isEmpty())

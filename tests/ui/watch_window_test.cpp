@@ -7,6 +7,8 @@
 #include "ui/convert/watch_window.h"
 #include "ui/app/message_boxes.h"
 #include "ui/custom/preview_server.h"
+#include "ui/foreign_client.h"
+#include "ui/picture_checks.h"
 #include "ui/window_test_store.h"
 
 #include <QAbstractButton>
@@ -95,8 +97,10 @@ class WatchWindowTest : public QObject {
         while (changes < 2 && t.elapsed() < 45000) {
             QTest::qWait(700);
             const QImage now = look();
-            // Loading alone changes the picture (blank, splash): count only once it has settled.
-            changes += now != before && t.elapsed() > 4000 ? 1 : 0;
+            // Loading alone changes the picture (blank, the emulator's splash and spinner): count
+            // only changes between pictures that show something.
+            changes += now != before && t.elapsed() > 4000 && !rmtest::ShowsLoadingOnly(now)
+                               && !rmtest::ShowsLoadingOnly(before) ? 1 : 0;
             before = now;
         }
         if (const QString out = qEnvironmentVariable("RM_WATCH_SCREENS"); !out.isEmpty())
@@ -198,11 +202,37 @@ private slots:
         QPointer<WatchWindow> w = WatchWindow::Open(file);
         QVERIFY(w);
         QVERIFY(w->Address().startsWith(QLatin1String("http://127.0.0.1:")));
+        // While it loads and plays, another user of the machine asks the window's server for
+        // everything it can think of, the window's own address included, and stalls 32
+        // connections.
+        const QUrl address(w->Address());
+        QVERIFY(address.path().startsWith(QLatin1String("/t/")));
+        const QByteArray own = address.path(QUrl::FullyEncoded).toLatin1();
+        const QByteArray base = own.left(own.lastIndexOf('/') + 1);
+        rmtest::ForeignClient nobody;
+        const bool probing = rmtest::ForeignClient::Available();
+        QList<QByteArray> requests;
+        for (const QByteArray& path : {own, base, base + "ruffle/ruffle.js", QByteArray("/"), QByteArray("/ruffle/ruffle.js"),
+                                       QByteArray("/" + QUrl::toPercentEncoding(QFileInfo(file).fileName())),
+                                       QByteArray("/reelmaker"), QByteArray("/profile/"), QByteArray("/templates/player.swf"),
+                                       QFile::encodeName(file), base + "../" + QFile::encodeName(QFileInfo(file).fileName())})
+            requests << "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(address.port()) + "\r\n\r\n";
+        if (probing)
+            QVERIFY(nobody.Start(quint16(address.port()), requests, 32));
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        if (probing)
+            QVERIFY(QTest::qWaitFor([&] { nobody.Poll(); return nobody.Failed() || (nobody.AllAnswered() && nobody.Stalling()); }, 30000));
         const bool moves = PictureMoves(w, QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_') + ".png");
         w->close();
         QVERIFY2(moves, "the output did not play in the watch window");
         QCOMPARE(m_offline.refused.load(), 0);
+        if (probing) {
+            QVERIFY(!nobody.Failed());
+            const QList<QByteArray> codes = nobody.Codes();
+            QCOMPARE(codes.size(), requests.size());
+            for (int i = 0; i < codes.size(); ++i)
+                QVERIFY2(codes[i] == "404", (codes[i] + " for " + requests[i].left(requests[i].indexOf('\r'))).constData());
+        }
     }
 };
 

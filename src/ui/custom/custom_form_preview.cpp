@@ -77,8 +77,11 @@ void TfrmCustom::EnsureWebView()
         return;
     if (!m_server)
         m_server = new PreviewServer(this);
-    if (!m_server->Start(ProgramFolderPath(), previewFolder))
+    // The preview's own folder and the program's emulator copy: nothing else of the program
+    // folder is served.
+    if (!m_server->Start(previewFolder))
         return;
+    m_server->AddFallback(QStringLiteral("ruffle"), QDir(ProgramFolderPath()).filePath(QStringLiteral("ruffle")));
     auto* view = new QWebEngineView(webBrowser);
     view->setObjectName(QStringLiteral("webView"));
     view->setContextMenuPolicy(Qt::NoContextMenu);
@@ -123,8 +126,8 @@ void TfrmCustom::NavigatePreview()
         "#player{width:100vw;height:100vh;display:block}</style>"
         "<script>window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config={autoplay:\"on\","
         "unmuteOverlay:\"hidden\",splashScreen:false,logLevel:\"warn\",letterbox:\"off\",allowFullscreen:true,"
-        "contextMenu:\"off\",publicPath:\"/ruffle/\"};</script>"
-        "<script src=\"/ruffle/ruffle.js\"></script></head><body><script>"
+        "contextMenu:\"off\",publicPath:\"%1ruffle/\"};</script>"
+        "<script src=\"ruffle/ruffle.js\"></script></head><body><script>"
         "const p=window.RufflePlayer.newest().createPlayer();p.id=\"player\";document.body.appendChild(p);"
         "const q=new URLSearchParams(location.search);"
         "p.ruffle().load({url:\"orvane.swf?n=\"+(q.get(\"n\")||0)});"
@@ -132,12 +135,12 @@ void TfrmCustom::NavigatePreview()
         // cover the player.
         "setInterval(()=>{const m=p.shadowRoot&&p.shadowRoot.getElementById(\"hardware-acceleration-modal\");"
         "if(m)m.remove();},200);"
-        "</script></body></html>");
+        "</script></body></html>").arg(m_server->BasePath());
     QFile f(folder + QStringLiteral("orvane.html"));
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(html.toUtf8());
     f.close();
-    m_previewUrl = m_server->BaseUrl() + QStringLiteral("temp/orvane.html?n=%1").arg(m_refreshCount);
+    m_previewUrl = m_server->BaseUrl() + QStringLiteral("orvane.html?n=%1").arg(m_refreshCount);
     static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(m_previewUrl));
     ShowPreviewLoading(true);
 #endif

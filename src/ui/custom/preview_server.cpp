@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -60,6 +61,62 @@ QString Canonical(const QString& folder)
     return c.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : c;
 }
 
+// 256 random bits, as URL-safe text.
+QByteArray NewToken()
+{
+    quint32 words[8];
+    QRandomGenerator::system()->fillRange(words);
+    return QByteArray(reinterpret_cast<const char*>(words), sizeof words)
+        .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+// Compares without stopping at the first difference, so that the time taken tells nothing of
+// how much of a guessed token was right.
+bool SameBytes(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+constexpr long kUnknownUser = -1;
+
+// The user owning the other end of a loopback connection, or kUnknownUser. The kernel's table of
+// TCP sockets lists that end too: its local port is our peer's port, its remote port ours.
+long LoopbackPeerUser(quint16 peerPort, quint16 ownPort)
+{
+#ifdef __linux__
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile f(QString::fromLatin1(table));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QList<QByteArray> fields = lines[i].simplified().split(' ');
+            if (fields.size() < 8)
+                continue;
+            auto port = [](const QByteArray& address) {
+                bool ok = false;
+                const uint p = address.mid(address.lastIndexOf(':') + 1).toUInt(&ok, 16);
+                return ok ? p : 0u;
+            };
+            if (port(fields[1]) != peerPort || port(fields[2]) != ownPort)
+                continue;
+            bool ok = false;
+            const long uid = fields[7].toLong(&ok);
+            return ok ? uid : kUnknownUser;
+        }
+    }
+#else
+    Q_UNUSED(peerPort);
+    Q_UNUSED(ownPort);
+#endif
+    return kUnknownUser;
+}
+
 } // namespace
 
 class PreviewServer::Connection : public QObject {
@@ -73,6 +130,8 @@ public:
         idle.start();
     }
     QTcpSocket* socket;
+    long user = kUnknownUser;  // the peer's user, when the system tells
+    bool stranger = false;     // another user's process: refused whatever it asks
     QTimer idle;
     QByteArray head;
     bool answered = false;
@@ -98,7 +157,7 @@ public:
     }
 };
 
-PreviewServer::PreviewServer(QObject* parent) : QObject(parent) {}
+PreviewServer::PreviewServer(QObject* parent) : QObject(parent), m_token(NewToken()) {}
 
 PreviewServer::~PreviewServer()
 {
@@ -106,10 +165,9 @@ PreviewServer::~PreviewServer()
     m_connections.clear();
 }
 
-bool PreviewServer::Start(const QString& rootFolder, const QString& tempFolder)
+bool PreviewServer::Start(const QString& rootFolder)
 {
     m_root = Canonical(rootFolder);
-    m_temp = tempFolder.isEmpty() ? QString() : Canonical(tempFolder);
     if (m_server && m_server->isListening())
         return true;
     if (!m_server) {
@@ -123,26 +181,53 @@ QString PreviewServer::BaseUrl() const
 {
     if (!m_server || !m_server->isListening())
         return QString();
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_server->serverPort());
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_server->serverPort()) + BasePath();
+}
+
+QString PreviewServer::BasePath() const
+{
+    return QStringLiteral("/t/") + QString::fromLatin1(m_token) + QLatin1Char('/');
+}
+
+template <class Match>
+bool PreviewServer::DropOldestWaiting(Match match)
+{
+    auto waiting = std::find_if(m_connections.begin(), m_connections.end(),
+                                [&](const Connection* c) { return !c->answered && match(c); });
+    if (waiting == m_connections.end())
+        return false;
+    Connection* oldest = *waiting;
+    oldest->socket->abort();
+    Forget(oldest);  // does nothing when its disconnection did it already
+    return true;
 }
 
 void PreviewServer::Accept()
 {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
-        if (int(m_connections.size()) >= kMaxConnections) {
-            // Room for the newcomer: the oldest connection that has not yet said what it wants.
-            auto waiting = std::find_if(m_connections.begin(), m_connections.end(),
-                                        [](const Connection* c) { return !c->answered; });
-            if (waiting == m_connections.end()) {
-                s->abort();
-                s->deleteLater();
-                continue;
-            }
-            Connection* oldest = *waiting;
-            oldest->socket->abort();
-            Forget(oldest);  // does nothing when its disconnection did it already
+        const long user = LoopbackPeerUser(s->peerPort(), m_server->serverPort());
+        const bool stranger = user != kUnknownUser && user != long(::geteuid());
+        // Another user's processes share a few places among themselves and never push out ours;
+        // all waiting connections together are limited as well. Room is made by closing the
+        // oldest that has not yet said what it wants.
+        if (stranger) {
+            const auto theirs = std::count_if(m_connections.begin(), m_connections.end(), [user](const Connection* c) {
+                return !c->answered && c->user == user;
+            });
+            if (theirs >= kMaxPerOtherUser)
+                DropOldestWaiting([user](const Connection* c) { return c->user == user; });
+        }
+        const auto waiting = std::count_if(m_connections.begin(), m_connections.end(),
+                                           [](const Connection* c) { return !c->answered; });
+        if (waiting >= kMaxConnections && !DropOldestWaiting([](const Connection* c) { return c->stranger; })
+            && !DropOldestWaiting([](const Connection*) { return true; })) {
+            s->abort();
+            s->deleteLater();
+            continue;
         }
         auto* c = new Connection(s, this);
+        c->user = user;
+        c->stranger = stranger;
         m_connections.push_back(c);
         connect(s, &QTcpSocket::readyRead, c, [this, c] {
             if (c->answered) {
@@ -183,14 +268,21 @@ void PreviewServer::Forget(Connection* c)
     c->deleteLater();
 }
 
+QString PreviewServer::FileInside(const QString& root, const QString& path)
+{
+    // Nothing outside the folder, whatever the path says: ".." (encoded or not) is resolved
+    // before the test, and a link is followed to where it really points. The folder's name ends
+    // at a separator: "root2" beside "root" is not inside it.
+    const QString real = QFileInfo(QDir::cleanPath(root + QLatin1Char('/') + path)).canonicalFilePath();
+    if (real.isEmpty() || !real.startsWith(root + QLatin1Char('/')) || !QFileInfo(real).isFile())
+        return QString();
+    return real;
+}
+
 QString PreviewServer::FileFor(const QString& urlPath) const
 {
     QString root = m_root;
     QString rel = urlPath;
-    if (!m_temp.isEmpty() && rel.startsWith(QLatin1String("/temp/"))) {
-        root = m_temp;
-        rel = rel.mid(5);
-    }
     for (const auto& [name, folder] : m_fallbacks) {
         const QString prefix = QLatin1Char('/') + name + QLatin1Char('/');
         if (rel.startsWith(prefix) && !QFileInfo(m_root + prefix).isDir()) {
@@ -199,13 +291,7 @@ QString PreviewServer::FileFor(const QString& urlPath) const
             break;
         }
     }
-    const QString path = QDir::cleanPath(root + QLatin1Char('/') + rel);
-    // Nothing outside the folder, whatever the path says: ".." (encoded or not) is resolved
-    // before the test, and a link is followed to where it really points.
-    const QString real = QFileInfo(path).canonicalFilePath();
-    if (real.isEmpty() || !real.startsWith(root + QLatin1Char('/')) || !QFileInfo(real).isFile())
-        return QString();
-    return real;
+    return FileInside(root, rel);
 }
 
 void PreviewServer::Answer(Connection* c)
@@ -217,24 +303,38 @@ void PreviewServer::Answer(Connection* c)
     const QList<QByteArray> request = lines.value(0).simplified().split(' ');
     // Only pages of this server: a web site that points a name of its own at 127.0.0.1 sends
     // its own name as the host.
+    // A request that names its host twice is refused: proxies and servers disagree on which
+    // one counts.
     const QByteArray ownHost = "127.0.0.1:" + QByteArray::number(m_server->serverPort());
+    int hosts = 0;
     bool hostOk = false;
-    for (const QByteArray& line : lines) {
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().toLower() == "host")
+        if (colon > 0 && line.left(colon).trimmed().toLower() == "host") {
+            ++hosts;
             hostOk = line.mid(colon + 1).trimmed() == ownHost;
+        }
     }
     const bool get = request.value(0) == "GET", headOnly = request.value(0) == "HEAD";
+    // Every address of this instance starts with its token; the rest of the path names a file.
+    const QByteArray target = request.value(1).split('?').first();
+    const QByteArray prefix = "/t/" + m_token + '/';
+    const bool tokenOk = SameBytes(target.left(prefix.size()), prefix);
     QString file;
-    if (hostOk && request.size() >= 2 && (get || headOnly))
-        file = FileFor(QUrl::fromPercentEncoding(request[1].split('?').first()));
+    if (hosts == 1 && hostOk && tokenOk && !c->stranger && request.size() >= 2 && (get || headOnly))
+        file = FileFor(QUrl::fromPercentEncoding(target.mid(prefix.size() - 1)));
     if (!file.isEmpty()) {
         c->file.setFileName(file);
         if (!c->file.open(QIODevice::ReadOnly))
             file.clear();
     }
     QByteArray reply;
-    if (file.isEmpty()) {
+    if (hosts > 1) {
+        const QByteArray body = "Bad request";
+        reply = "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: "
+              + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    } else if (file.isEmpty()) {
         const QByteArray body = "Not found";
         reply = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: "
               + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
@@ -254,8 +354,10 @@ void PreviewServer::Answer(Connection* c)
 
 PreviewServer::PreviewServer(QObject* parent) : QObject(parent) {}
 PreviewServer::~PreviewServer() = default;
-bool PreviewServer::Start(const QString&, const QString&) { return false; }
+bool PreviewServer::Start(const QString&) { return false; }
 QString PreviewServer::BaseUrl() const { return QString(); }
+QString PreviewServer::BasePath() const { return QString(); }
+QString PreviewServer::FileInside(const QString&, const QString&) { return QString(); }
 void PreviewServer::AddFallback(const QString&, const QString&) {}
 void PreviewServer::Accept() {}
 void PreviewServer::Answer(Connection*) {}

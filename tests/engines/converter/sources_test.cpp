@@ -153,7 +153,11 @@ TEST(ConverterSources, InterlacedCapturesAreDeinterlacedInTheirFieldOrder)
     struct Case { const char* name; std::string source; };
     const Case cases[] = {{"PAL MPEG-2, top field first", InterlacedPal()},
                           {"DV, bottom field first", InterlacedDv()},
-                          {"FFV1, field order in the Matroska header only", InterlacedByContainer()}};
+                          {"FFV1, field order in the Matroska header only", InterlacedByContainer()},
+                          {"UtVideo, unflagged pictures, field order in the Matroska header only", InterlacedUnflagged()}};
+    // The last case reaches the container's rule only while its decoder leaves pictures unflagged.
+    ASSERT_EQ(FlaggedInterlaced(cases[3].source), 0);
+    ASSERT_GT(FlaggedInterlaced(cases[0].source), 0);
     const std::string progressive = ProgressiveBar();
     ASSERT_FALSE(progressive.empty());
     for (const Case& c : cases) {

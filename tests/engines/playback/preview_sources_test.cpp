@@ -98,7 +98,10 @@ TEST_F(PreviewSources, OutputPaneDeinterlacesInTheSourcesFieldOrder)
 {
     struct Case { const char* name; std::string source; };
     const Case cases[] = {{"pal-tff", InterlacedPal()}, {"dv-bff", InterlacedDv()},
-                          {"ffv1-container-bff", InterlacedByContainer()}};
+                          {"ffv1-container-bff", InterlacedByContainer()},
+                          {"utvideo-unflagged-bff", InterlacedUnflagged()}};
+    // The last case reaches the container's rule only while its decoder leaves pictures unflagged.
+    ASSERT_EQ(rmtest::sources::FlaggedInterlaced(cases[3].source), 0);
     for (const Case& c : cases) {
         ASSERT_FALSE(c.source.empty()) << c.name;
         ASSERT_EQ(pb::openFile(c.source.c_str()), 0) << c.name;
