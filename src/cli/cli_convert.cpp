@@ -54,8 +54,10 @@ const char kUsage[] =
     "      --swf-type 1|2          1 video inside the SWF, 2 SWF playing the FLV beside it\n"
     "      --no-flv --no-swf --no-html --no-thumbnail   leave that output out\n"
     "      --autoplay              the player starts playing by itself\n"
-    "      --web-ready             copy the Flash emulator into the output folder, so that the\n"
-    "                              folder plays wherever it is served (as the option does)\n"
+    "      --web-ready             copy the players (Flash emulator, HTML5 player) into the output\n"
+    "                              folder, so that it plays wherever it is served (as the option\n"
+    "                              does, which is on unless turned off)\n"
+    "      --no-web-ready          do not copy them, whatever the option says\n"
     "      --player-skin NAME      player skin template (or None)\n"
     "      --transition NAME       transition effect template (or None)\n"
     "      --preloader NAME        preloader template (or None)\n"
@@ -74,7 +76,7 @@ struct Options {
     std::optional<std::pair<int, int>> size;
     std::optional<int> swfType;
     bool noFlv = false, noSwf = false, noHtml = false, noThumbnail = false, autoplay = false;
-    bool webReady = false;
+    int webReady = -1;  // -1: as the options say
     std::optional<std::string> playerSkin, transition, preloader;
     QStringList files;
 };
@@ -187,7 +189,9 @@ Options Parse(const std::vector<std::string>& args)
         } else if (a == "--autoplay") {
             o.autoplay = true;
         } else if (a == "--web-ready") {
-            o.webReady = true;
+            o.webReady = 1;
+        } else if (a == "--no-web-ready") {
+            o.webReady = 0;
         } else if (a == "--player-skin") {
             o.playerSkin = value;
         } else if (a == "--transition") {
@@ -516,7 +520,7 @@ int RunConvert(const std::vector<std::string>& args)
     ConsoleSink sink(total, ::isatty(STDERR_FILENO) == 1);
     setup.sink = &sink;
     setup.player.programFolder = program;
-    setup.webReady = o.webReady || app.webReady;
+    setup.webReady = o.webReady >= 0 ? o.webReady == 1 : app.webReady;
 
     rm::TheConvertRun().cancel.store(0);
     g_interrupted.store(false);
