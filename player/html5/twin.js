@@ -43,7 +43,7 @@
             vjsWaiting = [];
             for (var i = 0; i < w.length; i++) w[i](ok);
         };
-        addScript(folder + 'video.core.novtt.min.js', function () { finish(!!window.videojs); },
+        addScript(folder + 'video.core.min.js', function () { finish(!!window.videojs); },
                   function () { finish(false); });
     }
 

@@ -35,7 +35,7 @@ bool CopyFileAtomically(const QString& source, const QString& dest)
 
 QStringList PlayerFileNames()
 {
-    return {QStringLiteral("ruffle.js"), QStringLiteral("video.core.novtt.min.js"), QStringLiteral("video-js.min.css"),
+    return {QStringLiteral("ruffle.js"), QStringLiteral("video.core.min.js"), QStringLiteral("video-js.min.css"),
             QStringLiteral("twin.js"), QStringLiteral("twin.css")};
 }
 

@@ -553,7 +553,7 @@ TEST_F(ConverThreadTest, Mp4PlayersGetTheirHtml5DesignAndWebReadyRunsTheirPlayer
         EXPECT_EQ(results.back().w, c.expected);
         if (c.expected == rm::messages::kResultPlayerFilesMissing)
             EXPECT_NE(std::string(rm::messages::getErrorInfo(c.expected)).find(
-                          QDir::toNativeSeparators(programFolder + QStringLiteral("ruffle/video.core.novtt.min.js")).toStdString()),
+                          QDir::toNativeSeparators(programFolder + QStringLiteral("ruffle/video.core.min.js")).toStdString()),
                       std::string::npos) << rm::messages::getErrorInfo(c.expected);
         const QStringList dirs = QDir(out.path()).entryList({name + QStringLiteral("-*")}, QDir::Dirs);
         ASSERT_EQ(dirs.size(), 1);

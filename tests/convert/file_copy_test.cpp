@@ -112,10 +112,10 @@ TEST(CopyRuffleFolder, NamesTheMissingPlayerFileAndTopsUpAnOlderCopy)
     EXPECT_EQ(Read(f.output() + QStringLiteral("ruffle/core.wasm")).size(), 300000);
 
     // A program folder without one of the player files: that file is named, nothing is copied.
-    QFile::remove(f.program() + QStringLiteral("ruffle/video.core.novtt.min.js"));
+    QFile::remove(f.program() + QStringLiteral("ruffle/video.core.min.js"));
     QTemporaryDir other;
     QString missing;
     EXPECT_FALSE(rm::CopyRuffleFolder(f.program(), other.path(), &missing));
-    EXPECT_EQ(missing, f.program() + QStringLiteral("ruffle/video.core.novtt.min.js"));
+    EXPECT_EQ(missing, f.program() + QStringLiteral("ruffle/video.core.min.js"));
     EXPECT_TRUE(QDir(other.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }

@@ -24,7 +24,15 @@ const server = http.createServer((req, res) => {
       res.writeHead(err.code === 'EACCES' ? 403 : 404);
       return res.end(err.code);
     }
-    res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
+    const type = types[path.extname(file)] || 'application/octet-stream';
+    const range = /^bytes=(\d+)-(\d*)$/.exec(req.headers.range || '');
+    if (range && Number(range[1]) < data.length) {
+      const start = Number(range[1]);
+      const end = range[2] ? Math.min(Number(range[2]), data.length - 1) : data.length - 1;
+      res.writeHead(206, { 'content-type': type, 'accept-ranges': 'bytes', 'content-range': `bytes ${start}-${end}/${data.length}` });
+      return res.end(data.subarray(start, end + 1));
+    }
+    res.writeHead(200, { 'content-type': type, 'accept-ranges': 'bytes' });
     res.end(data);
   });
 });
