@@ -150,6 +150,13 @@
             }
             g.fill();
         }
+        // Holly along the top edge of a snowy bar.
+        for (var k = 0; decor === 'snow' && k < W; k += 46) {
+            g.fillStyle = '#1e7b34';
+            g.beginPath(); g.ellipse(k + 4.5, 0.5, 4.5, 2.5, 0, 0, 2 * Math.PI); g.fill();
+            g.fillStyle = '#e0262b';
+            g.beginPath(); g.arc(k + 10, 1, 2.2, 0, 2 * Math.PI); g.fill();
+        }
         return 'url(' + c.toDataURL() + ')';
     }
 
@@ -296,9 +303,17 @@
 
     // --- the player ---
 
+    // Playing times as the SWF's bar writes them: minutes and seconds, two digits each.
+    function formatTime(t) {
+        t = isFinite(t) && t > 0 ? Math.floor(t) : 0;
+        var m = Math.floor(t / 60), s = t % 60;
+        return (m < 10 ? '0' : '') + m + ':' + (s < 10 ? '0' : '') + s;
+    }
+
     function build(host, design, page) {
         var videojs = window.videojs;
         registerButtons(videojs);
+        if (videojs.time && videojs.time.setFormatTime) videojs.time.setFormatTime(formatTime);
         var cfg = design.player || {};
         var W = Math.max(16, num(cfg.w, 320)), H = Math.max(16, num(cfg.h, 240));
         var hide = cfg.hide || {};

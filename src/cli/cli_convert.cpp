@@ -238,14 +238,16 @@ void CheckTemplate(const std::optional<std::string>& value, const char* option, 
 // The options that belong to a task's own customisation record.
 void ApplySettings(const Options& o, int profileIndex, rm::CustomSettings& s, bool slideGroup)
 {
+    // The size the saved record was laid out for, before a profile brings its own.
+    const int savedWidth = s.Width, savedHeight = s.Height;
     if (profileIndex >= 0)
         rm::ApplyProfileTo(profileIndex, s);
     if (o.size) {
         // Keep the decoration's place in the player: the scales follow the new size against the
         // same preview the saved record was laid out in.
-        if (s.Width > 0 && s.dscale_X > 0 && s.Height > 0 && s.dscale_Y > 0) {
-            const double previewW = s.Width / s.dscale_X;
-            const double previewH = s.Height / s.dscale_Y;
+        if (savedWidth > 0 && s.dscale_X > 0 && savedHeight > 0 && s.dscale_Y > 0) {
+            const double previewW = savedWidth / s.dscale_X;
+            const double previewH = savedHeight / s.dscale_Y;
             s.dscale_X = o.size->first / previewW;
             s.dscale_Y = o.size->second / previewH;
             s.dscale = (double(o.size->first) * o.size->second) / (previewW * previewH);
