@@ -281,6 +281,17 @@ test('a decoration whose link is a script opens nothing', { skip }, async () => 
     await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => r())));  // the click was handled
     assert.deepEqual(popups, []);
     assert.deepEqual(dialogs, [], 'the script did not run');
+    // The rule the twin shares with the SWF: http, https, mailto and relative links only, read as
+    // a browser reads them.
+    const cases = [
+      ['http://example.org/a', 'http://example.org/a'], ['HTTPS://example.org', 'HTTPS://example.org'],
+      ['mailto:me@example.org', 'mailto:me@example.org'], ['more/page.html', 'more/page.html'],
+      ['  http://example.org/ ', 'http://example.org/'], ['http://', null], ['mailto:', null], ['', null],
+      ['javascript:alert(1)', null], [' JaVaScRiPt:alert(1)', null], ['java\tscript:alert(1)', null],
+      ['\u0000javascript:alert(1)', null], ['data:text/html,hi', null], ['vbscript:x', null], ['file:///etc/passwd', null],
+    ];
+    const got = await page.evaluate((list) => list.map(([u]) => window.RmTwin.decorationLink(u)), cases);
+    assert.deepEqual(got, cases.map(([, want]) => want));
     assert.deepEqual(seen.errors, []);
   } finally {
     await page.close();
