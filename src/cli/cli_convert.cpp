@@ -59,8 +59,10 @@ const char kUsage[] =
     "      --swf-type 1|2          1 video inside the SWF, 2 SWF playing the FLV beside it\n"
     "      --no-flv --no-swf --no-html --no-thumbnail   leave that output out\n"
     "      --autoplay              the player starts playing by itself\n"
-    "      --web-ready             copy the Flash emulator into the output folder, so that the\n"
-    "                              folder plays wherever it is served (as the option does)\n"
+    "      --web-ready             copy the players (Flash emulator, HTML5 player) into the output\n"
+    "                              folder, so that it plays wherever it is served (as the option\n"
+    "                              does, which is on unless turned off)\n"
+    "      --no-web-ready          do not copy them, whatever the option says\n"
     "      --player-skin NAME      player skin template (or None)\n"
     "      --transition NAME       transition effect template (or None)\n"
     "      --preloader NAME        preloader template (or None)\n"
@@ -79,7 +81,7 @@ struct Options {
     std::optional<std::pair<int, int>> size;
     std::optional<int> swfType;
     bool noFlv = false, noSwf = false, noHtml = false, noThumbnail = false, autoplay = false;
-    bool webReady = false;
+    int webReady = -1;  // -1: as the options say
     std::vector<std::string> rawFiles; // the names as given, byte for byte (files' order)
     std::optional<std::string> playerSkin, transition, preloader;
     QStringList files;
@@ -194,7 +196,9 @@ Options Parse(const std::vector<std::string>& args)
         } else if (a == "--autoplay") {
             o.autoplay = true;
         } else if (a == "--web-ready") {
-            o.webReady = true;
+            o.webReady = 1;
+        } else if (a == "--no-web-ready") {
+            o.webReady = 0;
         } else if (a == "--player-skin") {
             o.playerSkin = value;
         } else if (a == "--transition") {
@@ -243,14 +247,16 @@ void CheckTemplate(const std::optional<std::string>& value, const char* option, 
 // The options that belong to a task's own customisation record.
 void ApplySettings(const Options& o, int profileIndex, rm::CustomSettings& s, bool slideGroup)
 {
+    // The size the saved record was laid out for, before a profile brings its own.
+    const int savedWidth = s.Width, savedHeight = s.Height;
     if (profileIndex >= 0)
         rm::ApplyProfileTo(profileIndex, s);
     if (o.size) {
         // Keep the decoration's place in the player: the scales follow the new size against the
         // same preview the saved record was laid out in.
-        if (s.Width > 0 && s.dscale_X > 0 && s.Height > 0 && s.dscale_Y > 0) {
-            const double previewW = s.Width / s.dscale_X;
-            const double previewH = s.Height / s.dscale_Y;
+        if (savedWidth > 0 && s.dscale_X > 0 && savedHeight > 0 && s.dscale_Y > 0) {
+            const double previewW = savedWidth / s.dscale_X;
+            const double previewH = savedHeight / s.dscale_Y;
             s.dscale_X = o.size->first / previewW;
             s.dscale_Y = o.size->second / previewH;
             s.dscale = (double(o.size->first) * o.size->second) / (previewW * previewH);
@@ -562,7 +568,7 @@ int RunConvert(const std::vector<std::string>& args)
     ConsoleSink sink(total, ::isatty(STDERR_FILENO) == 1);
     setup.sink = &sink;
     setup.player.programFolder = program;
-    setup.webReady = o.webReady || app.webReady;
+    setup.webReady = o.webReady >= 0 ? o.webReady == 1 : app.webReady;
 
     rm::TheConvertRun().cancel.store(0);
     g_interrupted.store(false);

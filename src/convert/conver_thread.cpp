@@ -171,13 +171,18 @@ struct ConverThread::Impl {
         if (!s.IsGeneralSwf)
             return messages::kResultOk;
         const QString name = FileNameOfStem(stem);
-        if (MakeOutputPlayer(s, stem, name, length, setup.player) != player_maker::FPM_OK) {
+        // The file browsers play themselves comes first: the player's HTML5 design names it.
+        QString browserVideo;
+        const bool videoReady = !s.IsGeneralHtml || BrowserVideoFor(stem + QLatin1Char('.') + ExtensionOf(s), browserVideo);
+        if (MakeOutputPlayer(s, stem, name, length, setup.player, s.IsGeneralHtml ? browserVideo : QString())
+            != player_maker::FPM_OK) {
             out.playerFailed = true;
             return messages::kResultPlayerWriteFailed;
         }
         out.playerName = name;
-        return PageStep(s, name, stem + QLatin1Char('.') + ExtensionOf(s)) ? messages::kResultOk
-                                                                          : messages::kResultPageWriteFailed;
+        if (!videoReady)
+            return messages::kResultPageWriteFailed;
+        return PageStep(s, name, browserVideo);
     }
 
     // After the conversion of a file, segment or merge group: its thumbnail, player and page.
@@ -196,7 +201,7 @@ struct ConverThread::Impl {
         if (result != messages::kResultOk)
             return result;
         result = PlayerAndPage(s, StemOf(job.OutputPath), length, out);
-        if (result == messages::kResultOk)
+        if (result == messages::kResultOk || result == messages::kResultPlayerFilesMissing)
             pendingWatch = WatchTargetFor(s, out.playerName, QString::fromUtf8(job.OutputPath));
         return result != messages::kResultOk ? result : thumbnail;
     }
@@ -268,7 +273,14 @@ struct ConverThread::Impl {
             // it would give the playlist an entry that cannot play.
             if (result == messages::kResultOk && group) {
                 const QString memberStem = StemOf(job.job->OutputPath);
-                AddSlideMedia(s, memberStem, FileNameOfStem(memberStem), group);
+                // The playlist's pages play the members in the browser where it can (an MP4
+                // copy of an H.264 FLV member is made for that; without it the page falls back
+                // on the emulator).
+                QString browserVideo;
+                if (s.IsGeneralSwf && s.IsGeneralHtml
+                    && !BrowserVideoFor(QString::fromUtf8(job.job->OutputPath), browserVideo))
+                    browserVideo.clear();
+                AddSlideMedia(s, memberStem, FileNameOfStem(memberStem), group, browserVideo);
                 slideLength += length;
                 ++converted;
             }
@@ -285,9 +297,8 @@ struct ConverThread::Impl {
                 result = messages::kResultPlayerWriteFailed;
             } else {
                 out.playerName = name;
-                if (!PageStep(s, name))
-                    result = messages::kResultPageWriteFailed;
-                else
+                result = PageStep(s, name);
+                if (result == messages::kResultOk || result == messages::kResultPlayerFilesMissing)
                     RecordWatchTarget(g.outputBaseName, WatchTargetFor(s, name, QString()));
             }
             if (result != messages::kResultOk)
@@ -307,24 +318,34 @@ struct ConverThread::Impl {
         return !video.isEmpty() && IsWatchableFile(video) && QFileInfo(video).isFile() ? video : QString();
     }
 
-    // The page of a written player, when the settings ask for one. False when it could not be
-    // written. video: the output the player plays (empty for a slide group's playlist).
-    bool PageStep(const CustomSettings& s, const QString& name, const QString& video = {})
+    // The page of a written player, when the settings ask for one. Returns the result of its
+    // line: success, the page that could not be written, or (web-ready runs) the player files
+    // missing from the program folder. browserVideo: the file beside the page that browsers play
+    // themselves (empty for none, and for a slide group's playlist, whose design names them).
+    int32_t PageStep(const CustomSettings& s, const QString& name, const QString& browserVideo = {})
     {
         if (!s.IsGeneralSwf || !s.IsGeneralHtml || name.isEmpty() || !FolderExists())
-            return true;
-        QString browserVideo;
-        if (!video.isEmpty() && !BrowserVideoFor(video, browserVideo))
-            return false;
+            return messages::kResultOk;
+        const QString design = name + QStringLiteral(".html5.js");
+        const bool hasDesign = QFileInfo(folders.currentJobFolder + design).isFile();
         if (!WritePlayerPage(folders.currentJobFolder, name, s.BackgrounColor.red, s.BackgrounColor.green,
                              s.BackgrounColor.blue, s.Width, s.Height, setup.player.programFolder, browserVideo,
-                             s.IsAutoPlay != 0))
-            return false;
+                             s.IsAutoPlay != 0, hasDesign ? design : QString()))
+            return messages::kResultPageWriteFailed;
         if (!setup.webReady || ruffleCopied)
-            return true;
+            return messages::kResultOk;
         const QString program = setup.player.programFolder.isEmpty() ? ProgramFolder() : setup.player.programFolder;
-        ruffleCopied = CopyRuffleFolder(program, folders.outputFolder);
-        return ruffleCopied;
+        QString missing;
+        ruffleCopied = CopyRuffleFolder(program, folders.outputFolder, &missing);
+        if (ruffleCopied)
+            return messages::kResultOk;
+        if (missing.isEmpty())
+            return messages::kResultPageWriteFailed;
+        messages::setErrorDetail(messages::kResultPlayerFilesMissing,
+            QStringLiteral("The video, player and page were made, but the player file %1 is missing from the "
+                           "program folder, so the output folder is not web-ready: reinstall Reelmaker.")
+                .arg(QDir::toNativeSeparators(missing)).toUtf8().constData());
+        return messages::kResultPlayerFilesMissing;
     }
 
     // The emulator decodes H.264 badly or not at all (not from MP4; from FLV with frames lost),

@@ -97,6 +97,7 @@ bool CreateHtmlPlayingSWF::SetHeight(int32_t height) { m_height = height; return
 bool CreateHtmlPlayingSWF::SetBackgroundColor(const QString& colour) { m_backgroundColor = colour; return true; }
 void CreateHtmlPlayingSWF::SetBrowserVideo(const QString& videoFile) { m_videoFile = videoFile; }
 void CreateHtmlPlayingSWF::SetAutoPlay(bool autoPlay) { m_autoPlay = autoPlay; }
+void CreateHtmlPlayingSWF::SetDesignFile(const QString& designFile) { m_designFile = designFile; }
 
 QStringList CreateHtmlPlayingSWF::PageLines() const
 {
@@ -122,6 +123,8 @@ QStringList CreateHtmlPlayingSWF::PageLines() const
         videoPairs = QStringLiteral(", 'video', '") + JsStringEscape(UrlPathEscape(m_videoFile)) + QStringLiteral("'");
     if (m_autoPlay)
         videoPairs += QStringLiteral(", 'autoplay', 'true'");
+    if (!m_designFile.isEmpty())
+        videoPairs += QStringLiteral(", 'design', '") + JsStringEscape(UrlPathEscape(m_designFile)) + QStringLiteral("'");
 
     QStringList l;
     l << QStringLiteral("<html xmlns=\"%1\" xml:lang=\"zh_cn\" lang=\"zh_cn\">").arg(QLatin1String(kXhtmlNamespace))
@@ -196,10 +199,11 @@ int CreateHtmlPlayingSWF::WritePage(const QString& filePath) const
 
 bool WritePlayerPage(const QString& jobFolder, const QString& name, int red, int green, int blue,
                      int32_t width, int32_t height, const QString& programFolder,
-                     const QString& browserVideo, bool autoPlay)
+                     const QString& browserVideo, bool autoPlay, const QString& designFile)
 {
     CreateHtmlPlayingSWF page;
     page.SetBrowserVideo(browserVideo);
+    page.SetDesignFile(designFile);
     page.SetAutoPlay(autoPlay);
     page.SetTitle(name);
     page.SetSwfName(name);

@@ -23,6 +23,9 @@ public:
     // element (H.264 the emulator cannot decode); empty: the SWF plays everywhere.
     void SetBrowserVideo(const QString& videoFile);
     void SetAutoPlay(bool autoPlay);  // the <video> starts by itself, as the player would
+    // The player's HTML5 design file beside the page (name.html5.js): browsers without Flash
+    // then show the same player (skin, credits, decoration, playlist) around the browser video.
+    void SetDesignFile(const QString& designFile);
 
     // Fills the template and writes the page (UTF-8, CR LF after every line). Returns 1, or 0
     // when the page could not be made or written.
@@ -39,6 +42,7 @@ private:
     QString m_backgroundColor;
     QString m_videoFile;
     bool m_autoPlay = false;
+    QString m_designFile;
 };
 
 // "%02x%02x%02x" of the three components (each clamped to 0..255).
@@ -50,10 +54,11 @@ QString ColourText(int red, int green, int blue);
 // Both files are written under temporary names and renamed when complete. Returns whether the
 // page was written: false also when the script could not be copied (no page is written then); a
 // program folder without the script is not an error (the page then says so in the browser).
-// browserVideo and autoPlay: see SetBrowserVideo and SetAutoPlay.
+// browserVideo, autoPlay and designFile: see SetBrowserVideo, SetAutoPlay and SetDesignFile.
 bool WritePlayerPage(const QString& jobFolder, const QString& name, int red, int green, int blue,
                      int32_t width, int32_t height, const QString& programFolder = {},
-                     const QString& browserVideo = {}, bool autoPlay = false);
+                     const QString& browserVideo = {}, bool autoPlay = false,
+                     const QString& designFile = {});
 
 // The escapes the page uses, exposed for tests.
 QString HtmlEscape(const QString& text);         // text and attribute values (& < > " ')

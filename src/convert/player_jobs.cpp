@@ -75,7 +75,7 @@ void FillCredit(FPMUIInsertAdOption& c, const char* image, const char* textConte
 }
 
 void AddMedia(FPMUIGroupOption* group, int swfType, const QString& stem, const QString& name,
-              const QString& videoExt, int width, int height)
+              const QString& videoExt, int width, int height, const QString& browserVideo = {})
 {
     FPMUIMediaOption* m = nullptr;
     if (createFPMUIMediaOption(group, &m) != 0 || !m)
@@ -86,6 +86,7 @@ void AddMedia(FPMUIGroupOption* group, int swfType, const QString& stem, const Q
     copyFPMText(m->VideoFile, Std(base + QLatin1Char('.') + videoExt));
     copyFPMText(m->PictureFile, Std(base + ".jpg"));
     copyFPMText(m->Title, Std(name));
+    copyFPMText(m->BrowserVideoFile, Std(browserVideo));
     m->Width = width;
     m->Height = height;
 }
@@ -93,6 +94,7 @@ void AddMedia(FPMUIGroupOption* group, int swfType, const QString& stem, const Q
 FPMUIGroupOption* StartGroup(const QString& swf)
 {
     QFile::remove(swf);
+    QFile::remove(QString::fromStdString(designFilePath(Std(swf))));
     FPMUIGroupOption* g = createFPMUIGroupOption();
     copyFPMText(g->SwfPath, Std(swf));
     return g;
@@ -246,14 +248,14 @@ bool FillDecoration(const CustomSettings& s, FPMUIGroupOption* group, const QStr
 }
 
 int MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString& name,
-                     int lengthSeconds, const PlayerJobContext& ctx)
+                     int lengthSeconds, const PlayerJobContext& ctx, const QString& browserVideo)
 {
     EnsurePrefix(ctx);
     const QString swf = stem + ".swf";
     FPMUIGroupOption* g = StartGroup(swf);
     FillCommonPlayerPart(s, g, false, ctx);
     const bool pictureCopied = FillDecoration(s, g, QFileInfo(stem).path(), lengthSeconds);
-    AddMedia(g, s.SwfType, stem, name, ExtensionOf(s), s.Width, s.Height);
+    AddMedia(g, s.SwfType, stem, name, ExtensionOf(s), s.Width, s.Height, browserVideo);
     g->IsPreview = 0;
     // A player without the picture it shows is not the player asked for: none is made.
     int rc = FPM_ERR_WRITE;
@@ -280,10 +282,10 @@ bool BeginSlidePlayer(const CustomSettings& s, const QString& folderStem, const 
 }
 
 void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QString& memberName,
-                   FPMUIGroupOption* group)
+                   FPMUIGroupOption* group, const QString& browserVideo)
 {
     if (group)
-        AddMedia(group, s.SwfType, memberStem, memberName, ExtensionOf(s), s.Width, s.Height);
+        AddMedia(group, s.SwfType, memberStem, memberName, ExtensionOf(s), s.Width, s.Height, browserVideo);
 }
 
 int FinishSlidePlayer(const CustomSettings& s, FPMUIGroupOption* group, int totalLengthSeconds)

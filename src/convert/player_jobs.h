@@ -26,9 +26,12 @@ struct PlayerJobContext {
 // The player of one output. stem: output path without extension; name: output name without
 // folder; lengthSeconds: the video's length (decoration length). Returns generateFLVPlayer's
 // result, or FPM_ERR_WRITE when the decoration picture could not be copied beside it (no SWF is
-// left then).
+// left then). browserVideo: the file beside it that browsers play themselves (the MP4 output or
+// the MP4 copy of an H.264 FLV), name only; with one, the player's HTML5 design file is written
+// too, for the page to show the same player without Flash.
 int MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString& name,
-                     int lengthSeconds, const PlayerJobContext& ctx = {});
+                     int lengthSeconds, const PlayerJobContext& ctx = {},
+                     const QString& browserVideo = {});
 
 // Starts a slide group's playlist player at folderStem + ".swf"; *group receives the group,
 // which the caller keeps (AddSlideMedia per member, then the overlay length and
@@ -36,7 +39,7 @@ int MakeOutputPlayer(const CustomSettings& s, const QString& stem, const QString
 bool BeginSlidePlayer(const CustomSettings& s, const QString& folderStem, const QString& name,
                       player_maker::FPMUIGroupOption** group, const PlayerJobContext& ctx = {});
 void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QString& memberName,
-                   player_maker::FPMUIGroupOption* group);
+                   player_maker::FPMUIGroupOption* group, const QString& browserVideo = {});
 // The worker's last step for a slide group: total length into the decoration, then generate
 // when the settings ask for an SWF. Returns generateFLVPlayer's result (0 also when skipped).
 // The group stays the caller's: release it with player_maker::freeFPMUIGroupOption(&group).

@@ -115,11 +115,11 @@ AppSettings LoadAppSettings(const QString& programFolder)
             s.autoUpdate = ok ? v : 1;
         }
 
-        // Off unless set: only empty and "0" mean off, like "AutoUpdate".
+        // On unless the user turned it off ("0"): pages then play wherever their folder is put.
         const QString webReady = key.ReadString(QStringLiteral("WebReady"));
-        if (IsUnsetValue(webReady))
-            key.WriteString(QStringLiteral("WebReady"), QStringLiteral("0"));
-        s.webReady = !IsUnsetValue(webReady);
+        if (webReady.isEmpty())
+            key.WriteString(QStringLiteral("WebReady"), QStringLiteral("1"));
+        s.webReady = webReady != QLatin1String("0");
     }
 
     const QString skin = open ? key.ReadString(QStringLiteral("Skin")) : QString();

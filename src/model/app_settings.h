@@ -17,7 +17,7 @@ struct AppSettings {
     int32_t autoUpdate = 0; // "AutoUpdate"; 0 off, anything else on
     QString themeFile;      // "Skin"; full path of the current theme file
     QString snapshotFormat; // ".jpg", ".bmp" or ".png"; empty means ".jpg"; not persisted
-    bool webReady = false;  // "WebReady"; runs copy the Flash emulator into the output folder
+    bool webReady = true;   // "WebReady"; runs copy the players (emulator, HTML5) into the output folder
 };
 
 // The process-wide record (loaded by the main window; empty until then).

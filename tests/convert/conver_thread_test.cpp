@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <mutex>
@@ -486,3 +487,90 @@ TEST_F(ConverThreadTest, RunsNeverOverlap)
 }
 
 } // namespace
+
+// An MP4 output's player gets its HTML5 design beside it and a page that names it; a web-ready
+// run copies the players once into the output folder, and a program folder that lacks one of
+// them gives the task a line naming that file (the video, player and page are all there).
+TEST_F(ConverThreadTest, Mp4PlayersGetTheirHtml5DesignAndWebReadyRunsTheirPlayers)
+{
+    struct Case {
+        const char* name;
+        bool slide;
+        bool fullProgram;  // the program folder as built, or one without Video.js
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"file", false, true, rm::messages::kResultOk},
+        {"slide group", true, true, rm::messages::kResultOk},
+        {"file, player files missing", false, false, rm::messages::kResultPlayerFilesMissing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir program, out;
+        QString programFolder = QStringLiteral(RM_APP_DIR "/");
+        if (!c.fullProgram) {
+            programFolder = program.path() + QLatin1Char('/');
+            QDir(program.path()).mkpath(QStringLiteral("templates"));
+            QDir(program.path()).mkpath(QStringLiteral("ruffle"));
+            for (const char* f : {"templates/player.swf", "templates/AC_RunActiveContent.js", "ruffle/ruffle.js"})
+                ASSERT_TRUE(QFile::copy(QStringLiteral(RM_APP_DIR "/") + QLatin1String(f), programFolder + QLatin1String(f)));
+        }
+        rm::CustomSettings& cur = rm::CurrentCustomSettings();
+        rm::SetText(cur.FormatName, "mp4");
+        rm::SetText(cur.FileExt, "mp4");
+        rm::SetText(cur.VideoEncoder, "h264");
+        rm::SetText(cur.AudioEncoder, "aac");
+        cur.FormatArg = 1;
+        cur.IsGeneralSwf = 1;
+        cur.IsGeneralHtml = 1;
+        cur.SwfType = 2;
+        m_tree.clearAll();
+        std::vector<TaskNode*> rows = Add(c.slide ? QStringList{Source("one.mp4", 1.0), Source("two.mp4", 1.0)}
+                                                  : QStringList{Source("clip.mp4", 1.0)});
+        QString name = QStringLiteral("clip");
+        if (c.slide) {
+            rm::GroupResult g = m_tree.formGroup(rm::kKindSlide, rows, false);
+            ASSERT_TRUE(g.node);
+            m_tree.setAllChecked(false);
+            m_tree.setChecked(g.node, true);
+            name = QStringLiteral("Slide1");
+        }
+
+        Recorder sink;
+        rm::RunSetup setup;
+        setup.outputFolder = out.path();
+        setup.snapshot = m_tree.takeRunSnapshot();
+        setup.sink = &sink;
+        setup.player.programFolder = programFolder;
+        setup.webReady = true;
+        rm::ConverThread worker(std::move(setup));
+        const std::string prefix = rm::player_maker::filePrefixPath();
+        rm::player_maker::setFilePrefixPath(programFolder.toUtf8().constData());
+        worker.Execute();
+        rm::player_maker::setFilePrefixPath(prefix.c_str());
+
+        const std::vector<Message> results = sink.results();
+        ASSERT_FALSE(results.empty());
+        EXPECT_EQ(results.back().w, c.expected);
+        if (c.expected == rm::messages::kResultPlayerFilesMissing)
+            EXPECT_NE(std::string(rm::messages::getErrorInfo(c.expected)).find(
+                          QDir::toNativeSeparators(programFolder + QStringLiteral("ruffle/video.core.min.js")).toStdString()),
+                      std::string::npos) << rm::messages::getErrorInfo(c.expected);
+        const QStringList dirs = QDir(out.path()).entryList({name + QStringLiteral("-*")}, QDir::Dirs);
+        ASSERT_EQ(dirs.size(), 1);
+        const QDir job(out.path() + QLatin1Char('/') + dirs.first());
+        QFile design(job.filePath(name + QStringLiteral(".html5.js")));
+        ASSERT_TRUE(design.open(QIODevice::ReadOnly));
+        const QByteArray text = design.readAll();
+        EXPECT_TRUE(text.contains("RmTwinDesign({\"player\":{"));
+        // The members in their order (named after their sources, numbered when taken).
+        const QRegularExpression videos(c.slide ? QStringLiteral("\"videos\":\\[\"one[^\"/]*\\.mp4\",\"two[^\"/]*\\.mp4\"\\]")
+                                                : QStringLiteral("\"videos\":\\[\"clip\\.mp4\"\\]"));
+        EXPECT_TRUE(videos.match(QString::fromUtf8(text)).hasMatch()) << text.left(400).toStdString();
+        QFile page(job.filePath(name + QStringLiteral(".html")));
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(page.readAll().contains("'design', '" + name.toUtf8() + ".html5.js'"));
+        EXPECT_EQ(QFileInfo(out.filePath(QStringLiteral("ruffle/ruffle.js"))).isFile(), c.fullProgram);
+        EXPECT_EQ(QFileInfo(out.filePath(QStringLiteral("ruffle/twin.js"))).isFile(), c.fullProgram);
+    }
+}

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include "convert/file_copy.h"
 
 namespace {
@@ -31,6 +33,8 @@ struct Folders {
     QString output() const { return dir.filePath(QStringLiteral("out")) + u'/'; }
     Folders()
     {
+        for (const QString& name : rm::PlayerFileNames())
+            Put(program() + QStringLiteral("ruffle/") + name, name.toUtf8());
         Put(program() + QStringLiteral("ruffle/ruffle.js"), "loader");
         Put(program() + QStringLiteral("ruffle/core.wasm"), QByteArray(300000, 'w'));
         QDir().mkpath(output());
@@ -78,4 +82,40 @@ TEST(CopyRuffleFolder, AnUnwritableOutputFolderFailsCleanly)
     Folders f;
     EXPECT_FALSE(rm::CopyRuffleFolder(f.program(), f.dir.filePath(QStringLiteral("missing/out"))));
     EXPECT_FALSE(QFileInfo::exists(f.dir.filePath(QStringLiteral("missing"))));
+}
+
+// A web server runs as a user of its own: whatever the umask, the copy is readable by everyone.
+TEST(CopyRuffleFolder, TheCopyIsReadableByEveryone)
+{
+    Folders f;
+    const mode_t old = umask(077);
+    const bool copied = rm::CopyRuffleFolder(f.program(), f.output());
+    umask(old);
+    ASSERT_TRUE(copied);
+    auto mode = [](const QString& p) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(p).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    };
+    EXPECT_EQ(mode(f.output() + QStringLiteral("ruffle")), 0755);
+    for (const QString& name : QDir(f.output() + QStringLiteral("ruffle")).entryList(QDir::Files))
+        EXPECT_EQ(mode(f.output() + QStringLiteral("ruffle/") + name), 0644) << name.toStdString();
+}
+
+TEST(CopyRuffleFolder, NamesTheMissingPlayerFileAndTopsUpAnOlderCopy)
+{
+    Folders f;
+    // An older copy (the emulator only) gets the files it lacks; its own stay as they are.
+    Put(f.output() + QStringLiteral("ruffle/ruffle.js"), "old loader");
+    ASSERT_TRUE(rm::CopyRuffleFolder(f.program(), f.output()));
+    EXPECT_EQ(Read(f.output() + QStringLiteral("ruffle/ruffle.js")), "old loader");
+    EXPECT_EQ(Read(f.output() + QStringLiteral("ruffle/twin.js")), "twin.js");
+    EXPECT_EQ(Read(f.output() + QStringLiteral("ruffle/core.wasm")).size(), 300000);
+
+    // A program folder without one of the player files: that file is named, nothing is copied.
+    QFile::remove(f.program() + QStringLiteral("ruffle/video.core.min.js"));
+    QTemporaryDir other;
+    QString missing;
+    EXPECT_FALSE(rm::CopyRuffleFolder(f.program(), other.path(), &missing));
+    EXPECT_EQ(missing, f.program() + QStringLiteral("ruffle/video.core.min.js"));
+    EXPECT_TRUE(QDir(other.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }

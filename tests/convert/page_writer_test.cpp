@@ -85,20 +85,23 @@ TEST(PageWriter, FillsTheTemplateInItsPlaces)
               ReadAll(kProgramFolder + QStringLiteral("templates/AC_RunActiveContent.js")));
 }
 
-// A browser video (H.264 the emulator cannot decode) and the autoplay switch reach the script
-// as pairs, escaped like every other value; the 39 lines stay.
-TEST(PageWriter, NamesTheBrowserVideoAndAutoPlay)
+// A browser video (H.264 the emulator cannot decode), the autoplay switch and the player's HTML5
+// design file reach the script as pairs, escaped like every other value; the 39 lines stay.
+TEST(PageWriter, NamesTheBrowserVideoAutoPlayAndDesign)
 {
-    struct Case { const char* video; bool autoPlay; const char* tail; };
-    for (const Case& c : {Case{"clip.mp4", true, ", 'video', 'clip.mp4', 'autoplay', 'true'); //end AC code"},
-                          Case{"clip.mp4", false, ", 'video', 'clip.mp4'); //end AC code"},
-                          Case{"", true, "'clip.jpg', 'autoplay', 'true'); //end AC code"},
-                          Case{"it's a #1.mp4", false, ", 'video', 'it\\'s%20a%20%231.mp4'); //end AC code"}}) {
+    struct Case { const char* video; bool autoPlay; const char* design; const char* tail; };
+    for (const Case& c : {Case{"clip.mp4", true, "", ", 'video', 'clip.mp4', 'autoplay', 'true'); //end AC code"},
+                          Case{"clip.mp4", false, "", ", 'video', 'clip.mp4'); //end AC code"},
+                          Case{"", true, "", "'clip.jpg', 'autoplay', 'true'); //end AC code"},
+                          Case{"it's a #1.mp4", false, "", ", 'video', 'it\\'s%20a%20%231.mp4'); //end AC code"},
+                          Case{"clip.mp4", true, "clip.html5.js",
+                               ", 'video', 'clip.mp4', 'autoplay', 'true', 'design', 'clip.html5.js'); //end AC code"},
+                          Case{"", false, "it's #2.html5.js", "'clip.jpg', 'design', 'it\\'s%20%232.html5.js'); //end AC code"}}) {
         SCOPED_TRACE(c.video);
         PageFiles t;
         ASSERT_TRUE(t.dir.isValid());
         ASSERT_TRUE(rm::WritePlayerPage(t.folder(), QStringLiteral("clip"), 0, 0, 0, 320, 240, kProgramFolder,
-                                        QString::fromUtf8(c.video), c.autoPlay));
+                                        QString::fromUtf8(c.video), c.autoPlay, QString::fromUtf8(c.design)));
         const QStringList l = CrLfLines(ReadAll(t.folder() + QStringLiteral("clip.html")));
         ASSERT_EQ(l.size(), 39);
         EXPECT_TRUE(l[32].startsWith(QStringLiteral(" 'salign', '', 'poster', 'clip.jpg'"))) << l[32].toStdString();

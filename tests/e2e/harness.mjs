@@ -66,7 +66,24 @@ export async function serve(root, pages = {}, options = {}) {
       return;
     }
     const send = () => {
-      res.writeHead(200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
+      // Byte ranges, as every web server answers them: a browser seeks a video with them.
+      const size = fs.statSync(file).size;
+      const type = types[path.extname(file)] || 'application/octet-stream';
+      const range = /^bytes=(\d*)-(\d*)$/.exec(req.headers.range || '');
+      if (range && (range[1] || range[2])) {
+        let start = range[1] ? Number(range[1]) : Math.max(0, size - Number(range[2]));
+        let end = range[1] && range[2] ? Math.min(Number(range[2]), size - 1) : size - 1;
+        if (start >= size || start > end) {
+          res.writeHead(416, { 'content-range': `bytes */${size}` });
+          res.end();
+          return;
+        }
+        res.writeHead(206, { 'content-type': type, 'accept-ranges': 'bytes', 'content-length': end - start + 1,
+          'content-range': `bytes ${start}-${end}/${size}` });
+        fs.createReadStream(file, { start, end }).pipe(res);
+        return;
+      }
+      res.writeHead(200, { 'content-type': type, 'accept-ranges': 'bytes', 'content-length': size });
       fs.createReadStream(file).pipe(res);
     };
     // RM_E2E_SLOW=<ms> answers every file of the site that late, to try the tests as a slow

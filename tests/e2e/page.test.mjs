@@ -33,7 +33,7 @@ before(async () => {
   const home = path.join(work, 'home');
   fs.mkdirSync(home);
   const r = run(path.join(appDir, 'reelmaker-cli'),
-    ['convert', '--output', out, '--size', '320x240', '--autoplay', '--swf-type', '2', source],
+    ['convert', '--output', out, '--size', '320x240', '--autoplay', '--swf-type', '2', '--no-web-ready', source],
     { HOME: home, XDG_CONFIG_HOME: path.join(home, '.config') });
   assert.equal(r.stdout, `${NAME} --> Convert Successful!\n`);
   const dirs = fs.readdirSync(out);

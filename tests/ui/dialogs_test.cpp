@@ -160,7 +160,7 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::addColumn<bool>("tick");
         QTest::addColumn<QString>("written");
-        QTest::newRow("none stored: off, and written as 0") << "" << false << false << "0";
+        QTest::newRow("none stored: on, and written as 1") << "" << true << true << "1";
         QTest::newRow("ticked by the user") << "0" << false << true << "1";
         QTest::newRow("1 shows ticked, untick writes 0") << "1" << true << false << "0";
         QTest::newRow("any other text reads as on") << "yes" << true << true << "1";
@@ -174,7 +174,7 @@ private slots:
         QFETCH(QString, written);
         store(QStringLiteral("WebReady"), registry);
         rm::TheAppSettings() = rm::LoadAppSettings(m_program);
-        QCOMPARE(stored(QStringLiteral("WebReady")), registry.isEmpty() ? QStringLiteral("0") : registry);
+        QCOMPARE(stored(QStringLiteral("WebReady")), registry.isEmpty() ? QStringLiteral("1") : registry);
         showOptions();
         QCOMPARE(frmOption->isWebReady->isChecked(), shown);
         frmOption->isWebReady->setChecked(tick);

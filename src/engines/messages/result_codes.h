@@ -22,6 +22,7 @@ enum ResultCode : int32_t {
     kResultPlayerWriteFailed = 10013,  // the video is done, but its Flash player could not be written
     kResultPageWriteFailed = 10014,    // the video and player are done, but the web page could not be written
     kResultThumbnailWriteFailed = 10015,  // the video is done, but its thumbnail could not be written
+    kResultPlayerFilesMissing = 10017,    // all is written, but the program folder lacks a player file to copy
     kResultDiskFull = 10053,           // the output disk is full (the run gives up its window)
 };
 

@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <utility>
+#include <vector>
 
 namespace rm::player_maker {
 
@@ -70,6 +72,17 @@ public:
     }
     std::string json() const { return "[" + m_list + "]"; }
     const Bytes& data() const { return m_data; }
+    // Each asset's bytes in base64, as a JSON array (the HTML5 design file's "data").
+    std::string base64Json() const
+    {
+        std::string out = "[";
+        for (std::size_t i = 0; i < m_spans.size(); ++i) {
+            if (i)
+                out += ",";
+            out += "\"" + Base64(m_data.data() + m_spans[i].first, m_spans[i].second) + "\"";
+        }
+        return out + "]";
+    }
 
 private:
     int add(const char* kind, int w, int h, Bytes b)
@@ -80,10 +93,27 @@ private:
         if (!m_list.empty())
             m_list += ",";
         m_list += o.text();
+        m_spans.emplace_back(m_data.size(), b.size());
         m_data.insert(m_data.end(), b.begin(), b.end());
         return m_count++;
     }
+    static std::string Base64(const uint8_t* p, std::size_t n)
+    {
+        static const char abc[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::string out;
+        out.reserve((n + 2) / 3 * 4);
+        for (std::size_t i = 0; i < n; i += 3) {
+            const uint32_t v = (uint32_t(p[i]) << 16) | (i + 1 < n ? uint32_t(p[i + 1]) << 8 : 0) |
+                               (i + 2 < n ? uint32_t(p[i + 2]) : 0);
+            out += abc[(v >> 18) & 63];
+            out += abc[(v >> 12) & 63];
+            out += i + 1 < n ? abc[(v >> 6) & 63] : '=';
+            out += i + 2 < n ? abc[v & 63] : '=';
+        }
+        return out;
+    }
     std::string m_list;
+    std::vector<std::pair<std::size_t, std::size_t>> m_spans;
     Bytes m_data;
     int m_count = 0;
 };
@@ -439,6 +469,47 @@ std::string decorationJson(const FPMUIOverlayADOption& d, const std::string& swf
     return o.text();
 }
 
+// The HTML5 design file (see designFilePath): written whole under a temporary name and renamed.
+// No browser video: no design file, and one left from an earlier player of that name goes.
+bool writeDesignFile(const FPMUIGroupOption& group, const std::string& configJson, const Assets& assets)
+{
+    const std::string path = designFilePath(text(group.SwfPath));
+    std::string videos = "[";
+    bool any = false;
+    for (const FPMUIMediaOption* m = group.MediaList; m; m = m->Next) {
+        const std::string v = text(m->BrowserVideoFile);
+        any = any || !v.empty();
+        if (videos.size() > 1)
+            videos += ",";
+        videos += JsonString(v.empty() ? std::string() : FileNameUrl(baseName(v)));
+    }
+    videos += "]";
+    std::error_code ec;
+    if (!any || group.IsPreview) {
+        fs::remove(path, ec);
+        return true;
+    }
+    JsonObject d;
+    d.raw("player", configJson).raw("videos", videos).raw("data", assets.base64Json());
+    const std::string body = "// The design of the player " + JsonString(baseName(text(group.SwfPath))) +
+                             " for pages shown without Flash.\nRmTwinDesign(" + d.text() + ");\n";
+    const std::string part = path + ".part";
+    {
+        std::ofstream f(part, std::ios::binary | std::ios::trunc);
+        if (!f || !f.write(body.data(), std::streamsize(body.size())) || !f.flush()) {
+            f.close();
+            fs::remove(part, ec);
+            return false;
+        }
+    }
+    fs::rename(part, path, ec);
+    if (ec) {
+        fs::remove(part, ec);
+        return false;
+    }
+    return true;
+}
+
 // The SWF is written under a temporary name that goes with a failed writer, so a failure
 // leaves no file to remove.
 int fail(int code, const std::string& why)
@@ -661,6 +732,11 @@ int generateFLVPlayer(FPMUIGroupOption* group)
         const int err = out.Error();
         return fail(FPM_ERR_WRITE, "cannot write " + swfPath + (err ? std::string(": ") + std::strerror(err) : ""));
     }
+    if (!writeDesignFile(*group, json, assets)) {
+        std::error_code ec;
+        fs::remove(swfPath, ec);
+        return fail(FPM_ERR_WRITE, "cannot write " + designFilePath(swfPath));
+    }
     setLastGenerateError({});
     return FPM_OK;
 }
@@ -668,6 +744,14 @@ int generateFLVPlayer(FPMUIGroupOption* group)
 } // namespace rm::player_maker
 
 namespace rm::player_maker {
+
+std::string designFilePath(const std::string& swfPath)
+{
+    std::string stem = swfPath;
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".swf") == 0)
+        stem.resize(stem.size() - 4);
+    return stem + ".html5.js";
+}
 
 bool playerLoadsVideoBesideIt(const char* swfPath)
 {

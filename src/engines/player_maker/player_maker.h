@@ -110,6 +110,10 @@ struct FPMUIMediaOption {
     int32_t Height = 0;
     char Title[kFPMTextCapacity] = {};
     char PictureFile[kFPMTextCapacity] = {};    // thumbnail JPEG, same rule as VideoFile
+    // A file beside the SWF that browsers play themselves (H.264/AAC in MP4: the output itself or
+    // a copy of an H.264 FLV's streams), named without folder; empty: none. A player with one
+    // gets its HTML5 design file too (see designFilePath).
+    char BrowserVideoFile[kFPMTextCapacity] = {};
 };
 
 struct FPMUIGroupOption {
@@ -151,6 +155,13 @@ int createFPMUIMediaOption(FPMUIGroupOption* group, FPMUIMediaOption** media);
 int generateFLVPlayer(FPMUIGroupOption* group);
 // Text of the last failure of generateFLVPlayer on this thread ("" after success).
 std::string lastGenerateError();
+
+// The HTML5 design file written beside a player whose videos browsers play themselves:
+// "<swf path without .swf>.html5.js". It calls RmTwinDesign({...}) with the player's
+// configuration (the same as the SWF's), the browser video of each medium and the assets
+// (pictures, texts drawn with their fonts) as base64, so a page can show the same design without
+// Flash, also from file://. generateFLVPlayer writes it (or removes a stale one) with the SWF.
+std::string designFilePath(const std::string& swfPath);
 
 // True when the player written at swfPath loads its video from the files beside it (type 2, or
 // a type-1 player whose video could not be embedded), so that FLV must be kept; false for a

@@ -52,7 +52,7 @@ TfrmOption::TfrmOption(QWidget* parent)
     isAutoUpdate = new QCheckBox(QStringLiteral("Auto Update"), tabGeneral);
     isAutoUpdate->setObjectName(QStringLiteral("isAutoUpdate"));
     isAutoUpdate->setGeometry(18, 92, 240, 24);
-    isWebReady = new QCheckBox(QStringLiteral("Web-ready output folders (copy the Flash player emulator)"), tabGeneral);
+    isWebReady = new QCheckBox(QStringLiteral("Web-ready output folders (copy the players beside the pages)"), tabGeneral);
     isWebReady->setObjectName(QStringLiteral("isWebReady"));
     isWebReady->setToolTip(QStringLiteral("The pages of an output folder then play wherever the folder is "
                                           "uploaded, without loading anything from other sites."));

@@ -367,3 +367,42 @@ TEST(PlayerMakerFlv, SorensonSizesAndMp3Frames)
     EXPECT_EQ(covered, mp3.size());  // nothing lost between frames
     EXPECT_FALSE(flv::ReadFlv(rmtest::FixtureDir() + "/nothing.flv", facts, false, err));
 }
+
+// A player whose video browsers play themselves gets its design for pages without Flash: the
+// SWF's own configuration, the browser video, and the assets as base64. A later player of the
+// same name without one takes the stale design away.
+TEST_F(PlayerMakerTest, Html5DesignCarriesTheSwfConfigurationAndGoesWithoutABrowserVideo)
+{
+    ASSERT_EQ(rmtest::MakeMediaFixture((dir / "c.flv").string(), Flv(1.0)), "");
+    MakeGroup(2, (dir / "c.swf").string(), "c.flv");
+    copyFPMText(group->MediaList->BrowserVideoFile, "c #1.mp4");
+    auto* deco = createFPMUIOverlayADOption();
+    deco->Group = group;
+    deco->FileType = 2;
+    copyFPMText(deco->TextContent, "www");
+    copyFPMText(deco->FontName, "DejaVu Sans");
+    deco->FontSize = 12;
+    deco->Width = 40;
+    deco->Height = 16;
+    group->Overlay = deco;
+    ASSERT_EQ(generateFLVPlayer(group), FPM_OK) << lastGenerateError();
+    const std::string design = designFilePath((dir / "c.swf").string());
+    EXPECT_EQ(design, (dir / "c.html5.js").string());
+    std::ifstream f(design, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const auto w = rmtest::ReadWrittenSwf((dir / "c.swf").string());
+    ASSERT_FALSE(w.configJson.empty());
+    EXPECT_NE(text.find("RmTwinDesign({\"player\":" + w.configJson + ",\"videos\":[\"c%20%231.mp4\"],\"data\":[\""),
+              std::string::npos) << text.substr(0, 300);
+    // One base64 text per asset: the decoration's text bitmap, 4 bytes a pixel.
+    const auto at = text.find("\"data\":[\"") + 9;
+    const std::string b64 = text.substr(at, text.find('"', at) - at);
+    EXPECT_EQ(b64.size() % 4, 0u);
+    EXPECT_EQ(b64.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="), std::string::npos);
+    EXPECT_GT(b64.size(), 40u * 4u);
+
+    copyFPMText(group->MediaList->BrowserVideoFile, "");
+    ASSERT_EQ(generateFLVPlayer(group), FPM_OK) << lastGenerateError();
+    EXPECT_FALSE(fs::exists(design));
+    EXPECT_TRUE(fs::exists(dir / "c.swf"));
+}
