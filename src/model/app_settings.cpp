@@ -120,6 +120,8 @@ AppSettings LoadAppSettings(const QString& programFolder)
         if (IsUnsetValue(webReady))
             key.WriteString(QStringLiteral("WebReady"), QStringLiteral("0"));
         s.webReady = !IsUnsetValue(webReady);
+        // On unless turned off: only "0" turns it off.
+        s.restoreTaskList = key.ReadString(QStringLiteral("RestoreTaskList")) != QLatin1String("0");
     }
 
     const QString skin = open ? key.ReadString(QStringLiteral("Skin")) : QString();

@@ -18,6 +18,9 @@ struct AppSettings {
     QString themeFile;      // "Skin"; full path of the current theme file
     QString snapshotFormat; // ".jpg", ".bmp" or ".png"; empty means ".jpg"; not persisted
     bool webReady = false;  // "WebReady"; runs copy the Flash emulator into the output folder
+    // "RestoreTaskList"; after a normal close the next start restores the list without asking
+    // ("0" turns that off).
+    bool restoreTaskList = true;
 };
 
 // The process-wide record (loaded by the main window; empty until then).
