@@ -91,7 +91,7 @@ Options Parse(const std::vector<std::string>& args)
         }
         const bool takesValue = a == "--output" || a == "--shard";
         if (takesValue && !hasValue) {
-            if (i + 1 >= args.size())
+            if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)
                 throw UsageError{a + " needs a value"};
             value = args[++i];
         } else if (!takesValue && hasValue) {

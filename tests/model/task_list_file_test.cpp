@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -305,23 +306,51 @@ TEST_F(TaskListFileTest, DamagedAndNewerListsAreRefusedWithTheirMessages)
 
 TEST_F(TaskListFileTest, AFailedSaveSaysWhatFailedAndKeepsTheOldFile)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
-    TaskTree tree;
-    add(tree, s_a);
+    // A folder the new list cannot be written to: a full small disk (root), else a folder
+    // without write permission.
     const QString folder = m_dir.filePath("lists");
     QDir().mkpath(folder);
+    const bool root = ::geteuid() == 0;
+    if (root && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
+        GTEST_SKIP() << "a small disk cannot be mounted here";
+    struct Unmount {
+        QString folder;
+        bool root;
+        ~Unmount()
+        {
+            if (root)
+                QProcess::execute("umount", {folder});
+            else
+                ::chmod(QFile::encodeName(folder).constData(), 0700);
+        }
+    } unmount{folder, root};
+
+    TaskTree tree;
+    add(tree, s_a);
     const QString path = folder + "/kept.rmtasks";
     ASSERT_EQ(SaveTaskListFile(tree, path), QString());
     const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const char* why = nullptr;
+    if (root) {
+        // Fill the disk.
+        QFile filler(folder + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(1024, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        why = "No space left on device";
+    } else {
+        ::chmod(QFile::encodeName(folder).constData(), 0500);
+        why = "Permission denied";
+    }
     add(tree, s_b);
-    ::chmod(QFile::encodeName(folder).constData(), 0500);
     const QString error = SaveTaskListFile(tree, path);
-    ::chmod(QFile::encodeName(folder).constData(), 0700);
-    EXPECT_TRUE(error.contains(path) && error.contains("Permission denied")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(path + " could not be written") && error.contains(why)) << error.toStdString();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
+    // No temporary file is left beside it.
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(".part"), QStringList());
 }
 
 TEST_F(TaskListFileTest, AListWhereNoFileCanBeWrittenSaysSo)
