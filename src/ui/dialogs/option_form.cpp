@@ -2,6 +2,8 @@
 
 #include "model/app_settings.h"
 #include "ui/app/app_windows.h"
+#include "model/registry_key.h"
+#include "ui/app/message_boxes.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 
@@ -234,8 +236,14 @@ void TfrmOption::btnOKClick()
     settings.snapshotFormat = SnapshotFormat;
     // Save: the theme on screen becomes the saved one, with the auto update switch.
     SavedThemePath = CurrentThemePath;
-    SaveAppSettings(settings, isAutoUpdate->isChecked(), SavedThemePath);
-    SaveWebReady(settings, isWebReady->isChecked());
+    const bool saved = SaveAppSettings(settings, isAutoUpdate->isChecked(), SavedThemePath);
+    if (!SaveWebReady(settings, isWebReady->isChecked()) || !saved) {
+        // The dialog stays open: nothing was saved, and the user may free space and try again.
+        ShowMessage(this, QStringLiteral("The settings could not be saved: %1 cannot be written.\n"
+                                         "The settings saved before are kept.")
+                              .arg(QDir::toNativeSeparators(RegistryKey::StoreFile())));
+        return;
+    }
     accept();
 }
 
