@@ -628,7 +628,7 @@ namespace {
 QString RunMark(const TaskNode& n)
 {
     if (n.sourceMissing)
-        return QStringLiteral(" (source missing)");
+        return QStringLiteral(" (missing)");
     switch (n.run.state) {
     case TaskRunState::Done: return QStringLiteral(" (done)");
     case TaskRunState::Failed: return QStringLiteral(" (failed)");

@@ -242,7 +242,7 @@ TEST_F(TaskListFileTest, AddingAListKeepsTheRowsThereAndMarksMissingSources)
     EXPECT_FALSE(tree.topLevel(1)->sourceMissing);
     EXPECT_TRUE(tree.topLevel(2)->sourceMissing);
     const QString shown = tree.data(tree.indexOf(tree.topLevel(2)), Qt::DisplayRole).toString();
-    EXPECT_TRUE(shown.endsWith(" (source missing)")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(" (missing)")) << shown.toStdString();
     EXPECT_TRUE(tree.data(tree.indexOf(tree.topLevel(2)), Qt::ToolTipRole).toString().contains(gone));
 }
 
