@@ -167,6 +167,16 @@ bool SaveWebReady(AppSettings& settings, bool ticked)
     return key.CloseKey() && written;
 }
 
+bool SaveRestoreTaskList(AppSettings& settings, bool ticked)
+{
+    settings.restoreTaskList = ticked;
+    RegistryKey key;
+    if (!key.OpenKey(RegistryKey::kSettingKey, true))
+        return false;
+    const bool written = key.WriteString(QStringLiteral("RestoreTaskList"), ticked ? QStringLiteral("1") : QStringLiteral("0"));
+    return key.CloseKey() && written;
+}
+
 QByteArray LoadWindowPlace()
 {
     RegistryKey key;

@@ -58,6 +58,8 @@ bool SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString
 // window system's geometry record in base64). Empty when none is stored or it does not decode.
 // The options dialog's OK for "WebReady": "1"/"0" from its tick box (and the record's webReady).
 bool SaveWebReady(AppSettings& settings, bool ticked);
+// The options dialog's OK for "RestoreTaskList": "1"/"0" (and the record's restoreTaskList).
+bool SaveRestoreTaskList(AppSettings& settings, bool ticked);
 
 QByteArray LoadWindowPlace();
 void SaveWindowPlace(const QByteArray& place);

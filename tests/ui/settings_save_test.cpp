@@ -103,9 +103,16 @@ private slots:
         else
             ::chmod(QFile::encodeName(m_folder).constData(), 0700);
         m_boxes.clear();
+        QVERIFY(frmOption->isRestoreList->isChecked());  // on unless turned off
+        frmOption->isRestoreList->setChecked(false);
         QTest::mouseClick(frmOption->btnOK, Qt::LeftButton);
         QVERIFY(m_boxes.isEmpty());
         QVERIFY(!frmOption->isVisible());
+        QVERIFY(!rm::TheAppSettings().restoreTaskList);
+        rm::RegistryKey key;
+        QVERIFY(key.OpenKey(rm::RegistryKey::kSettingKey, false));
+        QCOMPARE(key.ReadString("RestoreTaskList"), QStringLiteral("0"));
+        QCOMPARE(rm::LoadAppSettings(rm::ProgramFolder()).restoreTaskList, false);
     }
 };
 
