@@ -11,6 +11,8 @@ apt_packages=(
   ffmpeg libdvdread-dev libpugixml-dev libfontconfig-dev libfreetype-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev time bc
   haxe chromium xvfb xauth imagemagick fonts-dejavu-core xdotool libsdl2-dev dbus-x11 dvdauthor
+  # Spreading one task list over several workers in the tests.
+  parallel
   nodejs npm
   # The installation: icon sizes drawn from the SVG, the Debian package and its checks.
   qt6-svg-dev desktop-file-utils appstream dpkg-dev file

@@ -28,6 +28,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "convert/conver_thread.h"
+#include "convert/job_folder_lock.h"
 #include "engines/converter/converter.h"
 #include "engines/converter/media_info.h"
 #include "engines/messages/result_codes.h"
@@ -560,6 +561,8 @@ int RunConvert(const std::vector<std::string>& args)
         std::fprintf(stderr, "reelmaker-cli convert: cannot create the output folder %s\n", output.toLocal8Bit().constData());
         return kExitFailed;
     }
+    // What a killed run left there goes first (never what a running one is writing).
+    rm::ClearLeftovers(output);
 
     rm::RunSetup setup;
     setup.outputFolder = output;

@@ -125,6 +125,9 @@ struct ConverThread::Impl {
     // What the next reported output can be watched with (its page or playable video), set when
     // it was written and recorded with its result line.
     QString pendingWatch;
+    // The first result of the current task that was not a success (0 while all went well).
+    int32_t taskResult = 0;
+    bool taskCut = false;  // a cancel left members of the current task unconverted
 
     Impl(RunSetup s, ConvertRunState& st) : setup(std::move(s)), state(st) {}
 
@@ -145,6 +148,8 @@ struct ConverThread::Impl {
             state.cancel.compare_exchange_strong(running, 2);
         }
         // Recorded before the line is posted, so that the window reading the line finds it.
+        if (taskResult == messages::kResultOk)
+            taskResult = result;
         RecordWatchTarget(name ? name : "", result == messages::kResultOk ? pendingWatch : QString());
         pendingWatch.clear();
         Post(WM_CONVERT_ONE_POS, barMax, 0);
@@ -255,8 +260,10 @@ struct ConverThread::Impl {
         int32_t slideLength = 0;
         int converted = 0;
         for (const auto& m : members) {
-            if (state.cancel.load() != 0)
+            if (state.cancel.load() != 0) {
+                taskCut = true;
                 break;  // cancelled, or given up on a full disk: no further member
+            }
             JobHolder job{converter::createGroupMediaUIOption(nullptr, s.FormatName, s.FormatArg)};
             ConvertInput* input = converter::createMediaUIOption(job.job, SourceOf(*m));
             FillSingleJob(folders, *m, s, job.job, input, false);
@@ -390,6 +397,30 @@ struct ConverThread::Impl {
             dir.remove(f);
     }
 
+    void TellState(uint64_t nodeId, TaskRunState state, const QString& folder = {}, const QString& message = {})
+    {
+        if (!setup.onTaskState || nodeId == 0)
+            return;
+        TaskRunRecord r;
+        r.state = state;
+        r.outputFolder = folder;
+        r.message = message;
+        setup.onTaskState(nodeId, r);
+    }
+
+    // How a finished task stands: done, failed with its first failure's text, or still to do
+    // when the run was cancelled in its middle.
+    void TellEnd(uint64_t nodeId)
+    {
+        const QString folder = FolderExists() ? folders.currentJobFolder : QString();
+        if (taskResult == messages::kResultOk && !taskCut)
+            TellState(nodeId, TaskRunState::Done, folder);
+        else if (taskResult == messages::kResultCancelled || taskResult == messages::kResultOk)
+            TellState(nodeId, TaskRunState::Waiting);
+        else
+            TellState(nodeId, TaskRunState::Failed, folder, QString::fromUtf8(messages::getErrorInfo(taskResult, 0, 1)));
+    }
+
     // A job folder this run made and that holds nothing (every output failed or was
     // cancelled) goes again.
     void RemoveFolderIfEmpty()
@@ -425,6 +456,9 @@ struct ConverThread::Impl {
             const CustomSettings& s = t.settings ? *t.settings : fallback;
             folders.currentJobFolder.clear();
             folders.currentMadeByRun = false;
+            taskResult = messages::kResultOk;
+            taskCut = false;
+            TellState(task.nodeId, TaskRunState::Running);
             TaskOutputs outputs;
             if (t.kind == kKindMerge)
                 Merge(t, task.members, s, outputs);
@@ -433,7 +467,12 @@ struct ConverThread::Impl {
             else
                 Single(t, s, outputs);
             CleanUpStep(s, outputs);
+            // The task is over: its folder is no longer worked in.
+            if (folders.currentLock)
+                folders.currentLock->Release();
+            folders.currentLock.reset();
             RemoveFolderIfEmpty();
+            TellEnd(task.nodeId);
         }
 
         converter::setProgressHandle(nullptr);

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "convert/player_jobs.h"
@@ -49,6 +50,9 @@ struct RunSetup {
     MessageSink* sink = nullptr;     // receiver of the worker's and the engine's messages
     PlayerJobContext player;         // program folder, wizard height, preview size
     bool webReady = false;           // copy the emulator into the output folder beside the jobs
+    // Told on the worker's thread when a task starts (Running) and when it ends (Done, Failed,
+    // or Waiting when the run stopped before it was finished); nodeId is its RunTask's.
+    std::function<void(uint64_t nodeId, const TaskRunRecord& record)> onTaskState;
 };
 
 class ConverThread : public QThread {

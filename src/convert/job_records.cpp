@@ -61,13 +61,19 @@ QString JobTimeStamp(const QDateTime& when)
 
 bool MakeJobFolder(JobFolders& folders, const QString& name, const QDateTime& when)
 {
-    folders.currentJobFolder = folders.outputFolder + name + QLatin1Char('-') + JobTimeStamp(when) + Sep();
+    folders.currentLock.reset();
     folders.currentMadeByRun = false;
-    QDir dir(folders.currentJobFolder);
-    if (dir.exists())
-        return true;
-    folders.currentMadeByRun = QDir().mkdir(folders.currentJobFolder);  // one level: the output folder must exist
-    return dir.exists();
+    const QString wanted = folders.outputFolder + name + QLatin1Char('-') + JobTimeStamp(when);
+    const QString made = CreateExclusiveFolder(wanted);
+    if (made.isEmpty()) {
+        folders.currentJobFolder = wanted + Sep();
+        return false;
+    }
+    folders.currentJobFolder = made + Sep();
+    folders.currentMadeByRun = true;
+    folders.currentLock = std::make_shared<JobFolderLock>();
+    folders.currentLock->Take(folders.currentJobFolder);
+    return true;
 }
 
 QString UniqueOutputPath(const JobFolders& folders, const MediaItem& task, const QString& wanted,

@@ -5,6 +5,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
+
+#include "convert/job_folder_lock.h"
 #include "engines/converter/converter.h"
 #include "model/custom_settings.h"
 #include "model/media_item.h"
@@ -19,13 +22,17 @@ struct JobFolders {
     QString outputFolder;      // the application's output folder, with a trailing separator
     QString currentJobFolder;  // folder of the task being converted (set by MakeJobFolder)
     bool currentMadeByRun = false;  // MakeJobFolder created currentJobFolder (it did not exist)
+    // Held while the run works in currentJobFolder (see job_folder_lock.h).
+    std::shared_ptr<JobFolderLock> currentLock;
 };
 
 // "2009-3-7-14-5-9": year, month, day, hour, minute, second without leading zeros.
 QString JobTimeStamp(const QDateTime& when);
 
-// currentJobFolder = outputFolder + name + "-" + time stamp + separator; creates it (one level)
-// when missing. True when the folder exists afterwards.
+// currentJobFolder = outputFolder + name + "-" + time stamp + separator, created exclusively (one
+// level): when that name is taken (another run, the same second) "_2", "_3", ... is appended, so
+// a run never writes into a folder it did not make. The folder's lock is taken (currentLock).
+// True when the folder was made.
 bool MakeJobFolder(JobFolders& folders, const QString& name,
                    const QDateTime& when = QDateTime::currentDateTime());
 

@@ -84,6 +84,8 @@ bool IsUnsetValue(const QString& value)
 AppSettings LoadAppSettings(const QString& programFolder)
 {
     AppSettings s;
+    // A save killed half way left its temporary file beside the store.
+    RegistryKey::ClearStaleSaves();
     {
         RegistryKey key;
         if (!key.OpenKey(RegistryKey::kBaseKey, false))
@@ -120,6 +122,8 @@ AppSettings LoadAppSettings(const QString& programFolder)
         if (webReady.isEmpty())
             key.WriteString(QStringLiteral("WebReady"), QStringLiteral("1"));
         s.webReady = webReady != QLatin1String("0");
+        // On unless turned off: only "0" turns it off.
+        s.restoreTaskList = key.ReadString(QStringLiteral("RestoreTaskList")) != QLatin1String("0");
     }
 
     const QString skin = open ? key.ReadString(QStringLiteral("Skin")) : QString();
@@ -134,7 +138,7 @@ AppSettings LoadAppSettings(const QString& programFolder)
     return s;
 }
 
-void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString& themeFile)
+bool SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString& themeFile)
 {
     RegistryKey key;
     if (!key.OpenKey(RegistryKey::kBaseKey, false))
@@ -144,21 +148,33 @@ void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString
         key.CreateKey(RegistryKey::kSettingKey);
     settings.autoUpdate = autoUpdateTicked ? 1 : 0;
     settings.themeFile = themeFile;
-    if (key.OpenKey(RegistryKey::kSettingKey, true)) {
-        key.WriteString(QStringLiteral("AutoUpdate"), autoUpdateTicked ? QStringLiteral("1") : QStringLiteral("0"));
-        key.WriteString(QStringLiteral("Skin"), themeFile);
-    }
-    key.CloseKey();
+    if (!key.OpenKey(RegistryKey::kSettingKey, true))
+        return false;
+    const bool written = key.WriteString(QStringLiteral("AutoUpdate"), autoUpdateTicked ? QStringLiteral("1") : QStringLiteral("0")) &&
+                         key.WriteString(QStringLiteral("Skin"), themeFile);
+    return key.CloseKey() && written;
 }
 
-void SaveWebReady(AppSettings& settings, bool ticked)
+bool SaveWebReady(AppSettings& settings, bool ticked)
 {
     settings.webReady = ticked;
     RegistryKey key;
     if (!key.OpenKey(RegistryKey::kSettingKey, true) && !key.CreateKey(RegistryKey::kSettingKey))
-        return;
-    key.WriteString(QStringLiteral("WebReady"), ticked ? QStringLiteral("1") : QStringLiteral("0"));
-    key.CloseKey();
+        return false;
+    if (!key.IsOpen() && !key.OpenKey(RegistryKey::kSettingKey, true))
+        return false;
+    const bool written = key.WriteString(QStringLiteral("WebReady"), ticked ? QStringLiteral("1") : QStringLiteral("0"));
+    return key.CloseKey() && written;
+}
+
+bool SaveRestoreTaskList(AppSettings& settings, bool ticked)
+{
+    settings.restoreTaskList = ticked;
+    RegistryKey key;
+    if (!key.OpenKey(RegistryKey::kSettingKey, true))
+        return false;
+    const bool written = key.WriteString(QStringLiteral("RestoreTaskList"), ticked ? QStringLiteral("1") : QStringLiteral("0"));
+    return key.CloseKey() && written;
 }
 
 QByteArray LoadWindowPlace()

@@ -18,6 +18,9 @@ struct AppSettings {
     QString themeFile;      // "Skin"; full path of the current theme file
     QString snapshotFormat; // ".jpg", ".bmp" or ".png"; empty means ".jpg"; not persisted
     bool webReady = true;   // "WebReady"; runs copy the players (emulator, HTML5) into the output folder
+    // "RestoreTaskList"; after a normal close the next start restores the list without asking
+    // ("0" turns that off).
+    bool restoreTaskList = true;
 };
 
 // The process-wide record (loaded by the main window; empty until then).
@@ -48,12 +51,15 @@ AppSettings LoadAppSettings(const QString& programFolder);
 
 // The options dialog's OK: "AutoUpdate" becomes "1"/"0" from the tick box (and the record's
 // autoUpdate 1/0), "Skin" becomes themeFile (and the record's themeFile).
-void SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString& themeFile);
+// False when the settings store could not be written (it keeps what it held).
+bool SaveAppSettings(AppSettings& settings, bool autoUpdateTicked, const QString& themeFile);
 
 // The main window's size, place and maximised state as it was closed last ("WindowPlace": the
 // window system's geometry record in base64). Empty when none is stored or it does not decode.
 // The options dialog's OK for "WebReady": "1"/"0" from its tick box (and the record's webReady).
-void SaveWebReady(AppSettings& settings, bool ticked);
+bool SaveWebReady(AppSettings& settings, bool ticked);
+// The options dialog's OK for "RestoreTaskList": "1"/"0" (and the record's restoreTaskList).
+bool SaveRestoreTaskList(AppSettings& settings, bool ticked);
 
 QByteArray LoadWindowPlace();
 void SaveWindowPlace(const QByteArray& place);

@@ -429,8 +429,7 @@ bool SaveCustomSettingsFrom(const CustomSettings& s)
     bool ok = true;
     for (const ValueDef& d : kValues)
         ok = key.WriteString(QString::fromLatin1(d.name), formatValue(s, d)) && ok;
-    key.CloseKey();
-    return ok;
+    return key.CloseKey() && ok;
 }
 
 CustomLoadResult LoadCustomSettingsInto(CustomSettings& s)

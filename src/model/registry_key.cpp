@@ -1,5 +1,10 @@
 #include "model/registry_key.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
@@ -103,13 +108,34 @@ bool RegistryKey::OpenKey(const QString& path, bool canCreate)
     return true;
 }
 
-void RegistryKey::CloseKey()
+bool RegistryKey::CloseKey()
 {
-    if (m_store)
+    bool ok = true;
+    if (m_store) {
         m_store->sync();
+        ok = m_store->status() == QSettings::NoError;
+    }
     m_store.reset();
     m_group.clear();
     m_open = false;
+    return ok;
+}
+
+int RegistryKey::ClearStaleSaves()
+{
+    const QFileInfo store(StoreFile());
+    if (store.fileName().isEmpty())
+        return 0;
+    // The settings are saved through a temporary file "<name>.XXXXXX" renamed over the store.
+    const QRegularExpression temp(QStringLiteral("^") + QRegularExpression::escape(store.fileName()) +
+                                  QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+    QDir dir(store.absolutePath());
+    int removed = 0;
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-60);
+    for (const QFileInfo& f : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System))
+        if (temp.match(f.fileName()).hasMatch() && f.lastModified().toUTC() < old && dir.remove(f.fileName()))
+            ++removed;
+    return removed;
 }
 
 static QString fullName(const QString& group, const QString& name)

@@ -27,7 +27,9 @@ public:
     bool OpenKey(const QString& path, bool canCreate);
     bool CreateKey(const QString& path);
     bool KeyExists(const QString& path) const;
-    void CloseKey();
+    // Writes what was changed to the store. False when the store could not be written (the
+    // store keeps what it held before).
+    bool CloseKey();
     bool IsOpen() const { return m_open; }
 
     // A missing value reads as "".
@@ -40,6 +42,10 @@ public:
     // an empty path returns to the platform default.
     static void SetStoreFile(const QString& path);
     static QString StoreFile();
+    // Removes the temporary files a save killed half way left beside the store file (older than
+    // a minute, so that a save of another instance going on now is never touched). Returns how
+    // many went.
+    static int ClearStaleSaves();
 
 private:
     std::unique_ptr<QSettings> makeStore() const;

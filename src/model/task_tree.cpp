@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <unordered_set>
@@ -90,6 +91,8 @@ TaskNode* TaskTree::appendChild(TaskNode* parent, std::unique_ptr<MediaItem> ite
     auto node = std::make_unique<TaskNode>();
     node->m_item = std::move(item);
     node->m_parent = parent;
+    static std::atomic<uint64_t> s_nextId{1};
+    node->m_id = s_nextId.fetch_add(1);
     node->checkType = node->m_item->row.checkType;
     node->checkState = node->m_item->row.checkState == kCheckStateChecked ? Qt::Checked : Qt::Unchecked;
     TaskNode* raw = node.get();
@@ -430,17 +433,58 @@ int64_t TaskTree::runTotal() const
 
 RunSnapshot TaskTree::takeRunSnapshot() const
 {
-    RunSnapshot snap;
-    for (TaskNode* n : checkedRows()) {
-        RunTask t;
-        t.item = CloneItem(*n->item());
-        if (n->item()->IsGroupNode())
-            for (const auto& c : n->m_children)
-                t.members.push_back(CloneItem(*c->item()));
-        snap.tasks.push_back(std::move(t));
-    }
+    RunSnapshot snap = takeRunSnapshot([](const TaskNode*) { return true; });
     snap.totalSeconds = runTotal();
     return snap;
+}
+
+RunSnapshot TaskTree::takeRunSnapshot(const std::function<bool(const TaskNode*)>& take) const
+{
+    RunSnapshot snap;
+    for (TaskNode* n : checkedRows()) {
+        if (!take(n))
+            continue;
+        RunTask t;
+        t.item = CloneItem(*n->item());
+        t.nodeId = n->id();
+        const MediaItem* it = n->item();
+        const bool group = it->kind == kKindMerge || it->kind == kKindSlide;
+        if (it->IsGroupNode())
+            for (const auto& c : n->m_children)
+                t.members.push_back(CloneItem(*c->item()));
+        if (group)
+            for (const auto& c : n->m_children)
+                snap.totalSeconds += c->item()->trim.Length();
+        else
+            snap.totalSeconds += it->trim.Length();
+        snap.tasks.push_back(std::move(t));
+    }
+    return snap;
+}
+
+TaskNode* TaskTree::findNode(uint64_t id) const
+{
+    TaskNode* found = nullptr;
+    if (id != 0)
+        forEachNode([&](TaskNode* n) {
+            if (n->m_id == id)
+                found = n;
+        });
+    return found;
+}
+
+void TaskTree::setRunRecord(TaskNode* node, TaskRunRecord record)
+{
+    if (!node || node == &m_root)
+        return;
+    node->run = std::move(record);
+    rowChanged(node);
+}
+
+void TaskTree::raiseGroupCounters(int32_t mergeCounter, int32_t slideCounter)
+{
+    m_mergeCounter = std::max(m_mergeCounter, mergeCounter);
+    m_slideCounter = std::max(m_slideCounter, slideCounter);
 }
 
 // ---------------------------------------------------------------- trim dialog
@@ -591,6 +635,38 @@ int TaskTree::rowCount(const QModelIndex& parent) const
 
 int TaskTree::columnCount(const QModelIndex&) const { return 4; }
 
+namespace {
+
+// What a row shows after its name once it has been through a run (or lost its source).
+QString RunMark(const TaskNode& n)
+{
+    if (n.sourceMissing)
+        return QStringLiteral(" (missing)");
+    switch (n.run.state) {
+    case TaskRunState::Done: return QStringLiteral(" (done)");
+    case TaskRunState::Failed: return QStringLiteral(" (failed)");
+    case TaskRunState::Interrupted: return QStringLiteral(" (interrupted)");
+    case TaskRunState::Running: return QStringLiteral(" (converting)");
+    case TaskRunState::Waiting: break;
+    }
+    return {};
+}
+
+QString RunToolTip(const TaskNode& n)
+{
+    if (n.sourceMissing)
+        return QStringLiteral("The source file is missing: %1").arg(QString::fromUtf8(n.item()->SourcePath().c_str()));
+    switch (n.run.state) {
+    case TaskRunState::Done: return QStringLiteral("Converted into %1").arg(n.run.outputFolder);
+    case TaskRunState::Failed: return QStringLiteral("Not converted: %1").arg(n.run.message);
+    case TaskRunState::Interrupted: return QStringLiteral("The conversion was interrupted; it starts again from the beginning");
+    default: break;
+    }
+    return {};
+}
+
+} // namespace
+
 QVariant TaskTree::data(const QModelIndex& index, int role) const
 {
     const TaskNode* n = nodeFromIndex(index);
@@ -601,7 +677,7 @@ QVariant TaskTree::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
-        case ColSource: return TextOf(it->row.displayName);
+        case ColSource: return TextOf(it->row.displayName) + RunMark(*n);
         case ColOriginalLength: return member ? QStringLiteral("--") : TextOf(it->row.originalLength);
         case ColTrimmedLength: return member ? QStringLiteral("--") : TextOf(it->row.trimmedLength);
         case ColDestination: return it->IsMergeMember() ? QString() : TextOf(it->row.destination);
@@ -611,6 +687,10 @@ QVariant TaskTree::data(const QModelIndex& index, int role) const
         if (index.column() == ColDestination)
             return bareDestination(n);
         return data(index, Qt::DisplayRole);
+    case Qt::ToolTipRole: {
+        const QString tip = RunToolTip(*n);
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     case Qt::CheckStateRole:
         if (index.column() == ColSource && n->checkType != kCheckTypeNone)
             return int(n->checkState);

@@ -22,6 +22,22 @@ namespace rm {
 
 class TaskTree;
 
+// Where a task stands in the runs it has been through. Saved with the list, so that a list read
+// back after a crash shows what is done and what is still to convert.
+enum class TaskRunState : int32_t {
+    Waiting = 0,      // not converted yet (or cancelled)
+    Running = 1,      // a run is converting it now
+    Done = 2,         // converted; outputFolder holds its outputs
+    Failed = 3,       // the last run could not convert it; message says why
+    Interrupted = 4,  // a run stopped in its middle (crash, kill, power cut)
+};
+
+struct TaskRunRecord {
+    TaskRunState state = TaskRunState::Waiting;
+    QString outputFolder;  // the job folder of the last run (Done, Failed, Running)
+    QString message;       // a failure's result text
+};
+
 class TaskNode {
 public:
     MediaItem* item() { return m_item.get(); }
@@ -36,12 +52,16 @@ public:
     Qt::CheckState checkState = Qt::Unchecked;
     uint8_t checkType = kCheckTypeNone;                 // kCheckType*: which box the row shows
     bool expanded = false;                              // a hint for the view
+    TaskRunRecord run;                                  // the task's state in runs (checked rows)
+    bool sourceMissing = false;                         // the source file was gone when the list was read
+    uint64_t id() const { return m_id; }                // unique for the tree's life
 
 private:
     friend class TaskTree;
     std::unique_ptr<MediaItem> m_item;
     TaskNode* m_parent = nullptr;
     std::vector<std::unique_ptr<TaskNode>> m_children;
+    uint64_t m_id = 0;
 };
 
 // One task of a run, copied out of the tree at the run's start so that the worker never reads rows
@@ -49,6 +69,7 @@ private:
 struct RunTask {
     std::unique_ptr<MediaItem> item;                    // the checked row (file, segment, group node)
     std::vector<std::unique_ptr<MediaItem>> members;    // a group node's members, in list order
+    uint64_t nodeId = 0;                                // TaskNode::id() of the row it was taken from
 };
 
 struct RunSnapshot {
@@ -148,6 +169,14 @@ public:
     // Seconds to convert: group rows count their members' trim lengths, other rows their own.
     int64_t runTotal() const;
     RunSnapshot takeRunSnapshot() const;
+    // The same for the checked rows that `take` accepts (the total counts only those).
+    RunSnapshot takeRunSnapshot(const std::function<bool(const TaskNode*)>& take) const;
+    // The row with this id, or nullptr when it has gone.
+    TaskNode* findNode(uint64_t id) const;
+    // A row's run record changed: the views (and whoever keeps the list) hear of it.
+    void setRunRecord(TaskNode* node, TaskRunRecord record);
+    // Group counters of a list read back: they never go below what its names used.
+    void raiseGroupCounters(int32_t mergeCounter, int32_t slideCounter);
 
     // ---- trim dialog ----
     // The task a trim on this row edits: the row itself for role 0 files, the parent for a

@@ -188,10 +188,24 @@ TEST_F(CliFaultsTest, SignalsCancelCleanlyAndAKillLeavesNoOutputName)
         const Result r = Finish(p);
         if (sig == SIGKILL) {
             EXPECT_EQ(r.exitCode, -1);
-            const QStringList left = FilesBelow(out.path());
-            ASSERT_EQ(left.size(), 1) << left.join(u' ').toStdString();
+            // Left: the hidden temporary file and the job folder's lock, nobody's any more.
+            QStringList left = FilesBelow(out.path());
+            ASSERT_EQ(left.size(), 2) << left.join(u' ').toStdString();
+            left.sort();  // ".<name>.XXXXXX.part", ".reelmaker-job.lock"
             EXPECT_TRUE(QFileInfo(left[0]).fileName().startsWith(u'.')) << left[0].toStdString();
             EXPECT_TRUE(left[0].endsWith(QStringLiteral(".part"))) << left[0].toStdString();
+            EXPECT_TRUE(left[1].endsWith(QStringLiteral("/.reelmaker-job.lock"))) << left[1].toStdString();
+            // The next start clears them, with the folder they were in, and converts.
+            QProcess next;
+            Start(next, kCli, {QStringLiteral("convert"), QStringLiteral("--output"), out.path(),
+                               Source(QStringLiteral("short.mp4"), 1)});
+            const Result n = Finish(next);
+            EXPECT_EQ(n.exitCode, 0) << n.err.toStdString();
+            const QStringList folders = QDir(out.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            ASSERT_EQ(folders.size(), 1) << folders.join(u' ').toStdString();
+            EXPECT_TRUE(folders[0].startsWith(QStringLiteral("short-"))) << folders[0].toStdString();
+            for (const QString& f : FilesBelow(out.path()))
+                EXPECT_FALSE(QFileInfo(f).fileName().startsWith(u'.')) << f.toStdString();
             continue;
         }
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();

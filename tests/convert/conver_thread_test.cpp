@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/job_folder_lock.h"
 #include "engines/messages/result_codes.h"
 #include "model/custom_settings.h"
 #include "model/registry_key.h"
@@ -573,4 +576,64 @@ TEST_F(ConverThreadTest, Mp4PlayersGetTheirHtml5DesignAndWebReadyRunsTheirPlayer
         EXPECT_EQ(QFileInfo(out.filePath(QStringLiteral("ruffle/ruffle.js"))).isFile(), c.fullProgram);
         EXPECT_EQ(QFileInfo(out.filePath(QStringLiteral("ruffle/twin.js"))).isFile(), c.fullProgram);
     }
+}
+
+// Each task is told where it stands: running when it starts, then done with its job folder,
+// failed with its first failure's text, or still to do when a cancel stopped it. Its job folder
+// is locked while it is worked in and not afterwards.
+TEST_F(ConverThreadTest, EachTaskIsToldWhereItStands)
+{
+    std::vector<TaskNode*> rows = Add({Source("good.mp4", 1.0), Source("bad.mp4", 1.0), Source("late.mp4", 1.0)});
+    ASSERT_EQ(rows.size(), 3u);
+    rm::SetText(rows[1]->item()->settings->VideoEncoder, "nosuchcodec");
+    m_tree.setAllChecked(true);
+
+    struct Told {
+        uint64_t id;
+        rm::TaskRunRecord record;
+        bool lockHeld;  // the job folder's lock file, when the record names a folder
+    };
+    std::mutex m;
+    std::vector<Told> told;
+    Recorder sink;
+    rm::RunSetup setup;
+    setup.outputFolder = m_out.path();
+    setup.snapshot = m_tree.takeRunSnapshot();
+    setup.sink = &sink;
+    setup.player.programFolder = QStringLiteral(RM_APP_DIR "/");
+    setup.onTaskState = [&](uint64_t id, const rm::TaskRunRecord& r) {
+        std::lock_guard<std::mutex> lock(m);
+        const bool held = !r.outputFolder.isEmpty() && QFile::exists(r.outputFolder + rm::kJobLockName);
+        told.push_back({id, r, held});
+        // The third task is cancelled as it starts.
+        if (id == rows[2]->id() && r.state == rm::TaskRunState::Running)
+            rm::TheConvertRun().cancel.store(1);
+    };
+    rm::TheConvertRun().cancel.store(0);
+    {
+        rm::ConverThread worker(std::move(setup));
+        worker.start();
+        ASSERT_TRUE(worker.wait(120000));
+    }
+    rm::TheConvertRun().cancel.store(0);
+
+    ASSERT_EQ(told.size(), 6u);
+    const rm::TaskRunState running = rm::TaskRunState::Running;
+    EXPECT_EQ(told[0].id, rows[0]->id());
+    EXPECT_EQ(told[0].record.state, running);
+    EXPECT_EQ(told[1].record.state, rm::TaskRunState::Done);
+    EXPECT_TRUE(QFileInfo(told[1].record.outputFolder).isDir());
+    EXPECT_TRUE(QFileInfo::exists(told[1].record.outputFolder + "good.flv") ||
+                QFileInfo::exists(told[1].record.outputFolder + "good.swf"));
+    EXPECT_FALSE(told[1].lockHeld);
+    EXPECT_EQ(told[2].id, rows[1]->id());
+    EXPECT_EQ(told[3].record.state, rm::TaskRunState::Failed);
+    EXPECT_EQ(told[3].record.message,
+              QString::fromUtf8(rm::messages::getErrorInfo(rm::messages::kResultEncoderUnavailable, 0, 1)));
+    EXPECT_EQ(told[4].id, rows[2]->id());
+    EXPECT_EQ(told[5].record.state, rm::TaskRunState::Waiting);
+    // No lock file is left anywhere.
+    QDirIterator it(m_out.path(), {QString::fromLatin1(rm::kJobLockName)}, QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    EXPECT_FALSE(it.hasNext());
 }

@@ -98,11 +98,18 @@ TEST_F(JobRecords, SingleFileGetsItsFolderAndAUniqueName)
     EXPECT_TRUE(QDir(folder).exists());
     EXPECT_EQ(QString::fromUtf8(job->OutputPath), folder + "clip.flv");
 
-    // Names already taken in the folder count on: clip(1).flv, clip(2).flv.
+    // A second task of the same name in the same second gets a folder of its own: a run never
+    // writes into a folder it did not make.
     Touch(folder + "clip.flv");
     JobPtr job2 = NewJob();
     ASSERT_TRUE(FillSingleJob(m_folders, *clip, s, job2.get(), nullptr, true, kWhen));
-    EXPECT_EQ(QString::fromUtf8(job2->OutputPath), folder + "clip(1).flv");
+    const QString second = m_folders.outputFolder + "clip-2009-3-7-14-5-9_2/";
+    EXPECT_EQ(QString::fromUtf8(job2->OutputPath), second + "clip.flv");
+    EXPECT_TRUE(m_folders.currentMadeByRun);
+
+    // Names already taken in a folder count on: clip(1).flv, clip(2).flv.
+    m_folders.currentJobFolder = folder;
+    EXPECT_EQ(UniqueOutputPath(m_folders, *clip, folder + "clip.flv", "flv"), folder + "clip(1).flv");
     Touch(folder + "clip(1).flv");
     EXPECT_EQ(UniqueOutputPath(m_folders, *clip, folder + "clip.flv", "flv"), folder + "clip(2).flv");
 

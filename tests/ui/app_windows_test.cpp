@@ -131,7 +131,8 @@ private slots:
         QStringList entries;
         for (QAction* a : frmMain->Help_Menu->actions())
             entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(entries, QStringList({"Help", "Support", "-", "Homepage", "Update Product", "About"}));
+        QCOMPARE(entries, QStringList({"Help", "Support", "-", "Homepage", "Update Product", "About", "-",
+                                       "Open Task List...", "Save Task List As..."}));
 
         QList<QUrl> opened;
         SetUrlOpener([&](const QUrl& u) { opened << u; });

@@ -37,12 +37,15 @@ int main(int argc, char** argv)
                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
         });
         rm::ui::frmMain->show();
-        // "reelmaker FILE...": the files are added once the window is up (a file manager's
-        // "Open with").
+        // The list the last session left comes back before anything is added to it.
+        QTimer::singleShot(0, rm::ui::frmMain, [] { rm::ui::frmMain->StartKeepingTaskList(); });
+        // "reelmaker FILE...": the files (and task lists) are added once the window is up (a
+        // file manager's "Open with").
         const QStringList files = rm::ui::PathsFromArguments(app.arguments().mid(1));
         if (!files.isEmpty())
             QTimer::singleShot(0, rm::ui::frmMain, [files] { rm::ui::frmMain->AddPaths(files); });
         rc = app.exec();
+        rm::ui::frmMain->StopKeepingTaskList();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Orvane Reelmaker"), QString::fromUtf8(e.what()));
         rc = 1;

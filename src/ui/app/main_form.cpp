@@ -115,6 +115,7 @@ TfrmMain::TfrmMain(QWidget* parent) : SkinnedForm(QStringLiteral("main"), QStrin
     Downlist_menu->setObjectName(QStringLiteral("Downlist_menu"));
     buildHelpMenu();
     BuildTaskList();
+    BuildListActions();
     BuildPreview();
 
     connect(close, &QAbstractButton::clicked, this, &TfrmMain::closeClick);
@@ -289,6 +290,7 @@ void TfrmMain::closeClick()
 void TfrmMain::closeEvent(QCloseEvent* e)
 {
     SaveWindowPlace();
+    StopKeepingTaskList();
     e->accept();
     QDialog::closeEvent(e);
     // Closing the main window ends the program, hidden dialogs or not.

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QLabel;
@@ -26,6 +27,8 @@ class QModelIndex;
 namespace rm {
 class TaskTree;
 class TaskNode;
+class TaskListKeeper;
+struct RunSetup;
 } // namespace rm
 
 namespace rm::ui {
@@ -188,6 +191,25 @@ public:
     void RenameFocusedDestination();
     void ToggleFocusedCheck();
 
+    // ---- task lists (main_form_lists.cpp) ----
+    // The program's start: what killed runs left in the output folder goes, the list the last
+    // session left is offered back (or restored without asking after a normal close), and from
+    // now on every change of the list is kept in the user's state folder.
+    void StartKeepingTaskList();
+    // The program's normal end: the list is kept as closed normally; nothing is kept afterwards.
+    void StopKeepingTaskList();
+    // A change the task list does not signal (settings, crop or effects edited in place).
+    void TaskListChanged();
+    rm::TaskListKeeper* Keeper() const { return m_keeper.get(); }
+    // Adds the tasks of a task list file; false (the message has been shown) when it cannot be read.
+    bool OpenTaskList(const QString& path);
+    static bool IsTaskListFile(const QString& path);
+    void openListClick();
+    void saveListClick();
+    // The file dialogs of the list entries, replaceable by tests (save: the save dialog).
+    using ListFileChooser = std::function<QString(QWidget* owner, bool save)>;
+    static void SetListFileChooser(ListFileChooser chooser);
+
     // ---- preview (main_form_preview.cpp) ----
     void btnPlayClick();
     void btnPlayMouseUp();
@@ -256,6 +278,12 @@ private:
     // The drop indicator, the skipped-files note, the time text, the keys and the window's
     // resizing (main_form_desktop.cpp); the overlays follow the task list's place.
     void BuildDesktopParts();
+    // The task list entries of the menu (main_form_lists.cpp).
+    void BuildListActions();
+    void ShowAddedTasks(const std::vector<rm::TaskNode*>& added);
+    // Which checked tasks the run takes (all, or the ones not done yet when the user says so)
+    // and how their rows learn where they stand. False when there is nothing to convert.
+    bool ChooseRunRows(rm::RunSetup& setup);
     void ArrangeOverlays();
     // Construction step 7 and 8 hooks (player maker prefix, font list).
     void HandOverProgramFolder();
@@ -278,6 +306,7 @@ private:
     FileNameKeyFilter* m_keyFilter = nullptr;
     TaskDropHandler* m_drop = nullptr;
     TaskListKeys* m_listKeys = nullptr;
+    std::shared_ptr<rm::TaskListKeeper> m_keeper;
 };
 
 } // namespace rm::ui

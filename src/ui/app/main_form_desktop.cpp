@@ -14,6 +14,7 @@
 #include "ui/toolkit/skin_track_bar.h"
 #include "ui/toolkit/transient_note.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -52,7 +53,15 @@ void TfrmMain::ArrangeOverlays()
 
 void TfrmMain::AddPaths(const QStringList& paths)
 {
-    const QStringList files = ExpandDroppedPaths(paths);
+    // Task list files are opened (their tasks added), everything else is added as videos.
+    QStringList others;
+    for (const QString& p : paths) {
+        if (IsTaskListFile(p) && QFileInfo(p).isFile())
+            OpenTaskList(p);
+        else
+            others << p;
+    }
+    const QStringList files = ExpandDroppedPaths(others);
     if (!files.isEmpty())
         AddFiles(files);
 }

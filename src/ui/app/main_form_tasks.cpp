@@ -342,6 +342,7 @@ void TfrmMain::RunItemDialog(QDialog* dialog)
     StopMainPreview();
     CloseMainPreview();
     RunModal(dialog);
+    TaskListChanged();  // the dialogs edit the task in place
     SetupMainPreview();
 }
 
@@ -374,6 +375,7 @@ void TfrmMain::customizeClick()
         return;
     frmCustom->SetTask(sel.front()->item());
     RunModal(frmCustom);
+    TaskListChanged();
 }
 
 void TfrmMain::PropertiesClick()
@@ -530,8 +532,10 @@ void TfrmMain::btnConvertClick()
     const QFileInfo fi(setup.outputFolder);
     if (!fi.isDir() && !QDir().mkdir(setup.outputFolder))
         return;
-    // 5. The run works on a copy of the checked rows taken now.
-    setup.snapshot = Tasks->takeRunSnapshot();
+    // 5. The run works on a copy of the checked rows taken now (the ones not done yet when the
+    // user says so).
+    if (!ChooseRunRows(setup))
+        return;
     const int64_t total = setup.snapshot.totalSeconds;
     frmConvert->TotalProgress->setMaximum(int(std::min<int64_t>(total, INT32_MAX)));
     // 6.

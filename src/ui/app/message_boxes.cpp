@@ -19,6 +19,7 @@ struct OpenQuestion {
     bool withdrawn = false;
 };
 std::vector<OpenQuestion*> g_openQuestions;
+QRect g_withdrawnArea;
 
 class OpenQuestionScope {
 public:
@@ -75,8 +76,11 @@ void DismissQuestions(QWidget* owner)
         if (owner && q->owner != owner)
             continue;
         q->withdrawn = true;
-        if (q->box)
+        if (q->box) {
+            if (q->box->isVisible())
+                g_withdrawnArea = q->box->frameGeometry();
             q->box->done(QMessageBox::No);
+        }
     }
 }
 
@@ -87,6 +91,16 @@ bool QuestionOpen(const QWidget* owner)
             return true;
     return false;
 }
+
+bool AnyQuestionOpen()
+{
+    for (const OpenQuestion* q : g_openQuestions)
+        if (!q->withdrawn)
+            return true;
+    return false;
+}
+
+QRect WithdrawnQuestionArea() { return g_withdrawnArea; }
 
 void ShowError(QWidget* owner, const QString& caption, const QString& text)
 {

@@ -3,6 +3,7 @@
 // a warning icon, and the error box of a refused shutdown. They go through one place so that
 // tests can answer them without a modal loop.
 
+#include <QRect>
 #include <QString>
 #include <functional>
 
@@ -37,6 +38,10 @@ bool AskInformation(QWidget* owner, const QString& text);
 void DismissQuestions(QWidget* owner);
 // Whether a question for this owner is open and not withdrawn.
 bool QuestionOpen(const QWidget* owner);
+// Whether any question is open, whoever owns it.
+bool AnyQuestionOpen();
+// Where the last withdrawn question box was on the screen (global; empty when none was shown).
+QRect WithdrawnQuestionArea();
 // An error box with its own caption (no owner window when owner is null).
 void ShowError(QWidget* owner, const QString& caption, const QString& text);
 

@@ -17,6 +17,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -25,10 +28,15 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <vector>
 #include <cstring>
 
 #ifdef RM_HAVE_QTDBUS
@@ -506,7 +514,11 @@ void TfrmConvert::WMConvertDone()
     }
     // The run has ended by itself: a "Cancel Conversion?" left open has nothing to cancel any
     // more; it closes before the finish is reported.
+    const bool questionWasOpen = AnyQuestionOpen();
     DismissQuestions(this);
+    // "Shutdown your PC" is for this run only, however it ends.
+    const bool shutDown = ShutDown->isChecked();
+    ShutDown->setChecked(false);
     const int32_t cancel = rm::TheConvertRun().cancel.load();
     if (m_gaveUp || cancel == 2) {
         // Given up after the disk-full box, which was the run's last word to the user.
@@ -521,11 +533,13 @@ void TfrmConvert::WMConvertDone()
         emit runFinished();
         return;
     }
-    if (ShutDown->isChecked()) {
-        ShutdownComputer();
-        CloseWindow();
-        emit runFinished();
-        return;
+    if (shutDown) {
+        if (ShutdownComputer(questionWasOpen)) {
+            CloseWindow();
+            emit runFinished();
+            return;
+        }
+        // The computer stays on: the run ends as any other, with its message.
     }
     if (isMinimized() || (frmMain && frmMain->isMinimized())) {
         // Back on screen where the user sees the end; the windows keep their designed size.
@@ -581,14 +595,86 @@ bool TfrmConvert::RequestPowerOff()
 #endif
 }
 
-void TfrmConvert::ShutdownComputer()
+bool TfrmConvert::ShutdownComputer(bool afterQuestion)
 {
+    // No countdown while a question is open, and none at once after one closed: a click meant
+    // for the question must never land on "Power off now".
+    constexpr qint64 kQuietMs = 800;
+    if (afterQuestion || AnyQuestionOpen()) {
+        QElapsedTimer quiet;
+        quiet.start();
+        QEventLoop wait;
+        QTimer poll;
+        poll.setInterval(50);
+        connect(&poll, &QTimer::timeout, &wait, [&] {
+            if (AnyQuestionOpen())
+                quiet.restart();
+            else if (quiet.elapsed() >= kQuietMs)
+                wait.quit();
+        });
+        poll.start();
+        wait.exec();
+    }
     // A last chance first: other programs may hold unsaved work.
     PowerOffCountdown countdown(60);
+    // Away from where the question was, and from this window if it can be.
+    PlaceAwayFrom(countdown, afterQuestion ? WithdrawnQuestionArea() : QRect(), isVisible() ? frameGeometry() : QRect());
+    countdown.CancelButton()->setFocus();
     if (countdown.exec() != QDialog::Accepted)
-        return;
-    if (!RequestPowerOff())
+        return false;
+    if (!RequestPowerOff()) {
         ShowError(nullptr, QStringLiteral("Shutdown Computer"), QStringLiteral("Fail to shutdown computer!"));
+        return false;
+    }
+    return true;
+}
+
+void TfrmConvert::PlaceAwayFrom(QWidget& box, const QRect& question, const QRect& window)
+{
+    box.adjustSize();
+    const QSize size = box.frameGeometry().size().expandedTo(box.sizeHint());
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QRect avoid = question.united(window);
+    if (avoid.isEmpty()) {
+        box.move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+        return;
+    }
+    constexpr int kGap = 24;
+    auto besides = [&](const QRect& r) {
+        const int cx = r.center().x() - size.width() / 2;
+        const int cy = r.center().y() - size.height() / 2;
+        return std::array<QPoint, 4>{QPoint(cx, r.bottom() + kGap), QPoint(cx, r.top() - kGap - size.height()),
+                                     QPoint(r.right() + kGap, cy), QPoint(r.left() - kGap - size.width(), cy)};
+    };
+    std::vector<QPoint> candidates;
+    for (const QPoint& p : besides(avoid))
+        candidates.push_back(p);
+    if (!question.isEmpty())
+        for (const QPoint& p : besides(question))
+            candidates.push_back(p);
+    for (const QPoint& p : {area.topLeft(), QPoint(area.right() - size.width(), area.top()),
+                            QPoint(area.left(), area.bottom() - size.height()),
+                            QPoint(area.right() - size.width(), area.bottom() - size.height())})
+        candidates.push_back(p);
+    auto overlap = [](const QRect& a, const QRect& b) {
+        const QRect o = a.intersected(b);
+        return o.isEmpty() ? 0LL : qint64(o.width()) * o.height();
+    };
+    // Never over the question if any place allows it; over this window as little as can be.
+    QPoint best = candidates.front();
+    qint64 bestScore = LLONG_MAX;
+    for (const QPoint& at : candidates) {
+        QRect r(at, size);
+        r.moveLeft(std::clamp(r.left(), area.left(), std::max(area.left(), area.right() - size.width())));
+        r.moveTop(std::clamp(r.top(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+        const qint64 score = overlap(r, question) * 1000000LL + overlap(r, window);
+        if (score < bestScore) {
+            bestScore = score;
+            best = r.topLeft();
+        }
+    }
+    box.move(best);
 }
 
 } // namespace rm::ui

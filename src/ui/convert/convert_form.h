@@ -106,7 +106,11 @@ private:
     class Sink;
     void LayoutControls();
     void CloseWindow();
-    void ShutdownComputer();
+    // The countdown, then the power-off. False when the computer stays on (the countdown was
+    // cancelled or the power-off failed). afterQuestion: a question was open when the run ended.
+    bool ShutdownComputer(bool afterQuestion);
+    // Puts a box on the screen clear of the question area (and of the window where it can).
+    void PlaceAwayFrom(QWidget& box, const QRect& question, const QRect& window);
 
     QSize m_previewSize;
     ConvertPreview* m_preview = nullptr;

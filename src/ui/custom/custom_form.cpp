@@ -5,6 +5,8 @@
 #include "model/app_settings.h"
 #include "model/media_item.h"
 #include "model/profile_catalogue.h"
+#include "model/registry_key.h"
+#include "ui/app/message_boxes.h"
 #include "ui/custom/preview_server.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_ops.h"
@@ -646,8 +648,10 @@ void TfrmCustom::btnOKClick()
     if (IsSlideTask())
         m_task->settings->SwfType = 2;
     // 4. Saved defaults.
-    if (ch.saveAsDefault)
-        SaveCustomSettings();
+    if (ch.saveAsDefault && !SaveCustomSettings())
+        ShowMessage(this, QStringLiteral("The default settings could not be saved: %1 cannot be written.\n"
+                                         "The defaults saved before are kept; this task has its new settings.")
+                              .arg(QDir::toNativeSeparators(RegistryKey::StoreFile())));
     // 5.
     accept();
 }

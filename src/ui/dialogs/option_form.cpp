@@ -2,6 +2,8 @@
 
 #include "model/app_settings.h"
 #include "ui/app/app_windows.h"
+#include "model/registry_key.h"
+#include "ui/app/message_boxes.h"
 #include "ui/toolkit/image_button.h"
 #include "ui/toolkit/skin_panel.h"
 
@@ -57,6 +59,11 @@ TfrmOption::TfrmOption(QWidget* parent)
     isWebReady->setToolTip(QStringLiteral("The pages of an output folder then play wherever the folder is "
                                           "uploaded, without loading anything from other sites."));
     isWebReady->setGeometry(18, 120, 380, 24);
+    isRestoreList = new QCheckBox(QStringLiteral("Restore the task list at start"), tabGeneral);
+    isRestoreList->setObjectName(QStringLiteral("isRestoreList"));
+    isRestoreList->setToolTip(QStringLiteral("After a normal close the next start brings the task list back without "
+                                             "asking. A list left by a crash is always offered back."));
+    isRestoreList->setGeometry(18, 148, 380, 24);
 
     // Format page: snapshot folder and picture format.
     labPicPath = new QLabel(QStringLiteral("Snapshot Path :"), tabFormat);
@@ -164,6 +171,7 @@ void TfrmOption::FormShow()
     selectSavedTheme();
     isAutoUpdate->setChecked(TheAppSettings().autoUpdate == 1);
     isWebReady->setChecked(TheAppSettings().webReady);
+    isRestoreList->setChecked(TheAppSettings().restoreTaskList);
     PicPath->setText(SnapshotFolder);
     for (int i = 0; i < 3; ++i)
         if (SnapshotFormat == QLatin1String(kFormatExtensions[i]))
@@ -234,8 +242,15 @@ void TfrmOption::btnOKClick()
     settings.snapshotFormat = SnapshotFormat;
     // Save: the theme on screen becomes the saved one, with the auto update switch.
     SavedThemePath = CurrentThemePath;
-    SaveAppSettings(settings, isAutoUpdate->isChecked(), SavedThemePath);
-    SaveWebReady(settings, isWebReady->isChecked());
+    const bool saved = SaveAppSettings(settings, isAutoUpdate->isChecked(), SavedThemePath);
+    const bool restore = SaveRestoreTaskList(settings, isRestoreList->isChecked());
+    if (!SaveWebReady(settings, isWebReady->isChecked()) || !saved || !restore) {
+        // The dialog stays open: nothing was saved, and the user may free space and try again.
+        ShowMessage(this, QStringLiteral("The settings could not be saved: %1 cannot be written.\n"
+                                         "The settings saved before are kept.")
+                              .arg(QDir::toNativeSeparators(RegistryKey::StoreFile())));
+        return;
+    }
     accept();
 }
 

@@ -41,6 +41,7 @@ public:
     ImageButton* btnClose = nullptr;
     QCheckBox* isAutoUpdate = nullptr;
     QCheckBox* isWebReady = nullptr;
+    QCheckBox* isRestoreList = nullptr;  // "RestoreTaskList"
     QLabel* labSkin = nullptr;
     QComboBox* skin_cmb = nullptr;
     QLabel* labPicPath = nullptr;
