@@ -62,6 +62,9 @@ struct ReaderItem {
     bool hasAudio = false;       // InputBegin: a sound stream feeds this input
     int rotation = 0;            // InputBegin: display rotation of the picture, degrees clockwise
     bool interlaced = false;     // InputBegin: the pictures are or may be interlaced
+    double limit = kUnknown;     // InputBegin: seconds of the stretch past which nothing is the source's
+    std::vector<std::pair<double, double>> damaged;  // InputEnd: stretches (seconds of the stretch) that
+                                                     // could not be decoded
     AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
 };
 
@@ -84,6 +87,9 @@ bool StreamSaysInterlaced(const AVStream* st);
 // codec's, and a picture of a stream that the header calls interlaced (the decoder did not say)
 // carries the header's field order (codecs that flag their pictures themselves are believed).
 void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f);
+
+// Stretches (output seconds) joined where they touch or nearly do, in order.
+std::vector<std::pair<double, double>> JoinStretches(std::vector<std::pair<double, double>> stretches);
 
 // Seconds as the task list shows lengths: "%02d:%02d:%02d".
 std::string Clock3(long long s);
@@ -111,6 +117,9 @@ public:
     int32_t Run();
     // After a successful Run: closes the output, checks it and gives it its final name.
     int32_t Finish();
+    // After a successful Finish: the warning for stretches of the source that could not be
+    // decoded (with its times), or success.
+    int32_t DamageResult() const;
 
 private:
     // ---- setup ----
@@ -191,6 +200,7 @@ private:
     double m_offset = 0;              // output time where the current input starts
     double m_segment = kUnknown;
     double m_asked = kUnknown;        // what the header says the current stretch holds
+    double m_limit = kUnknown;        // the current stretch holds nothing of the source past this
     double m_frameDuration = 0;       // of the current input's pictures, when a frame does not say
     double m_pictureEnd = 0;          // stretch seconds after the current input's last picture
     double m_soundEnd = 0;            // stretch seconds after the current input's last sound
@@ -198,6 +208,8 @@ private:
     int m_segmentRotation = 0;
     bool m_segmentInterlaced = false;
     double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
+    std::vector<std::pair<double, double>> m_damaged;  // output seconds that show a held picture
+                                                       // because the source could not be decoded
     ConvertInput* m_currentInput = nullptr;
 
     // encoder thread state

@@ -162,6 +162,8 @@ double Conversion::CloseInput()
     double end = std::max(m_pictureEnd, std::min(m_soundEnd, m_pictureEnd + 1.0));
     if (std::isfinite(m_segment))
         end = std::min(end, m_segment);
+    if (std::isfinite(m_limit))
+        end = std::min(end, m_limit);
     if (std::isfinite(m_asked)) {
         const double missing = m_asked - end;
         if (missing > 2.0 && missing > 0.05 * m_asked) {
@@ -203,6 +205,7 @@ void Conversion::FilterMain()
         case ReaderItem::InputBegin:
             m_segment = item.segment;
             m_asked = item.asked;
+            m_limit = item.limit;
             m_frameDuration = item.frameDuration;
             m_pictureEnd = m_soundEnd = 0;
             m_segmentHasAudio = item.hasAudio;
@@ -274,6 +277,9 @@ void Conversion::FilterMain()
             if (inputEnd < 0)
                 return;
             const double segEnd = m_offset + inputEnd;
+            for (const auto& [from, to] : item.damaged)
+                if (from < inputEnd)
+                    m_damaged.emplace_back(m_offset + std::max(0.0, from), m_offset + std::min(to, inputEnd));
             if (m_aenc && WriteSilenceUntil(segEnd) < 0)
                 return;
             m_offset = segEnd;
