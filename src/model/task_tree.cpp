@@ -132,7 +132,12 @@ AddFilesResult TaskTree::addFiles(const QStringList& paths, bool reloadSettings)
     AddFilesResult res;
     for (const QString& path : paths) {
         const QByteArray utf8 = path.toUtf8();
-        if (converter::isSupportFormat(utf8.constData()) != 0) {
+        const int32_t probe = converter::isSupportFormat(utf8.constData());
+        if (probe == converter::kProbeStillPicture) {
+            res.stills << path;
+            continue;
+        }
+        if (probe != converter::kProbeOk) {
             ++res.skipped;
             continue;
         }

@@ -61,6 +61,7 @@ struct AddFilesResult {
     QString message;           // non-empty when adding stopped ("Can't load the file,...")
     bool stopped = false;      // stopped on a too-long path: the selection is to stay as it was
     int skipped = 0;           // files the engine refused (skipped without a message)
+    QStringList stills;        // still pictures refused (they are no videos): their paths
 };
 
 struct GroupResult {

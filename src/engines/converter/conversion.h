@@ -62,7 +62,6 @@ struct ReaderItem {
     bool hasAudio = false;       // InputBegin: a sound stream feeds this input
     int rotation = 0;            // InputBegin: display rotation of the picture, degrees clockwise
     bool interlaced = false;     // InputBegin: the pictures are or may be interlaced
-    double limit = kUnknown;     // InputBegin: seconds of the stretch past which nothing is the source's
     std::vector<std::pair<double, double>> damaged;  // InputEnd: stretches (seconds of the stretch) that
                                                      // could not be decoded
     AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
@@ -200,7 +199,6 @@ private:
     double m_offset = 0;              // output time where the current input starts
     double m_segment = kUnknown;
     double m_asked = kUnknown;        // what the header says the current stretch holds
-    double m_limit = kUnknown;        // the current stretch holds nothing of the source past this
     double m_frameDuration = 0;       // of the current input's pictures, when a frame does not say
     double m_pictureEnd = 0;          // stretch seconds after the current input's last picture
     double m_soundEnd = 0;            // stretch seconds after the current input's last sound

@@ -162,8 +162,6 @@ double Conversion::CloseInput()
     double end = std::max(m_pictureEnd, std::min(m_soundEnd, m_pictureEnd + 1.0));
     if (std::isfinite(m_segment))
         end = std::min(end, m_segment);
-    if (std::isfinite(m_limit))
-        end = std::min(end, m_limit);
     if (std::isfinite(m_asked)) {
         const double missing = m_asked - end;
         if (missing > 2.0 && missing > 0.05 * m_asked) {
@@ -205,7 +203,6 @@ void Conversion::FilterMain()
         case ReaderItem::InputBegin:
             m_segment = item.segment;
             m_asked = item.asked;
-            m_limit = item.limit;
             m_frameDuration = item.frameDuration;
             m_pictureEnd = m_soundEnd = 0;
             m_segmentHasAudio = item.hasAudio;

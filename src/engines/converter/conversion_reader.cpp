@@ -133,7 +133,6 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         begin.hasAudio = adec != nullptr;
         begin.rotation = StreamRotation(ic->streams[vi]);
         begin.interlaced = StreamSaysInterlaced(ic->streams[vi]);
-        begin.limit = std::isfinite(known) ? known - start : kUnknown;
         {
             AVRational rate = av_guess_frame_rate(ic, ic->streams[vi], nullptr);
             begin.frameDuration = (rate.num > 0 && rate.den > 0) ? av_q2d(av_inv_q(rate)) : 0.04;

@@ -172,7 +172,8 @@ public:
     // mentioned in the skipped-files note.
     void AddPaths(const QStringList& paths);
     // "2 files skipped: not a video" for a few seconds; nothing for 0.
-    void ShowSkippedNote(int skipped);
+    // Still pictures are named: "photo.jpg is a still picture, not a video".
+    void ShowSkippedNote(int skipped, const QStringList& stills = {});
     TransientNote* SkippedNote = nullptr;
     TaskDropHandler* DropHandler() const { return m_drop; }
     // The window's size and place as the last session left them; false when none is stored.

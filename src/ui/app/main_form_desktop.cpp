@@ -14,6 +14,7 @@
 #include "ui/toolkit/skin_track_bar.h"
 #include "ui/toolkit/transient_note.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -57,12 +58,22 @@ void TfrmMain::AddPaths(const QStringList& paths)
         AddFiles(files);
 }
 
-void TfrmMain::ShowSkippedNote(int skipped)
+void TfrmMain::ShowSkippedNote(int skipped, const QStringList& stills)
 {
-    if (skipped <= 0 || !SkippedNote)
+    if ((skipped <= 0 && stills.isEmpty()) || !SkippedNote)
         return;
-    SkippedNote->ShowNote(skipped == 1 ? QStringLiteral("1 file skipped: not a video")
-                                       : QStringLiteral("%1 files skipped: not a video").arg(skipped));
+    QStringList lines;
+    if (!stills.isEmpty()) {
+        const QString first = QFileInfo(stills.front()).fileName();
+        lines << (stills.size() == 1 ? QStringLiteral("%1 is a still picture, not a video").arg(first)
+                                     : QStringLiteral("%1 and %2 more are still pictures, not videos")
+                                           .arg(first)
+                                           .arg(stills.size() - 1));
+    }
+    if (skipped > 0)
+        lines << (skipped == 1 ? QStringLiteral("1 file skipped: not a video")
+                               : QStringLiteral("%1 files skipped: not a video").arg(skipped));
+    SkippedNote->ShowNote(lines.join(u'\n'));
 }
 
 void TfrmMain::RenameFocusedDestination()
