@@ -117,7 +117,8 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         // promise: such a source is taken as far as it goes.
         const bool guessed = length.guessed;
         const double asked = !toEnd ? segment : (declared > 0 && !guessed ? declared - start : kUnknown);
-        // A timestamp past this (stretch seconds) is not the source's: nothing of it lies there.
+        // A timestamp past this (seconds of the source) is not the source's: nothing of it lies
+        // there.
         const double known = declared > 0 && !guessed ? declared + LengthSlack(declared) : kUnknown;
         if (declared > 0 && asked <= 0) {
             fail(kResultInvalidSettings);  // the stretch starts at or after the source's end
