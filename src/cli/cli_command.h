@@ -13,6 +13,7 @@ namespace rmcli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitDamaged = 3;  // every output written, but a source was damaged (a warning)
 
 struct CliCommand {
     std::string name;

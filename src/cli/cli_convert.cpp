@@ -68,7 +68,8 @@ const char kUsage[] =
     "      --transition NAME       transition effect template (or None)\n"
     "      --preloader NAME        preloader template (or None)\n"
     "      Settings not given come from the saved customisation. Exit status: 0 every output\n"
-    "      converted, 1 an output failed, 2 usage error or a file that cannot be added.";
+    "      converted, 1 an output failed, 2 usage error or a file that cannot be added, 3 every\n"
+    "      output written but a source was damaged (its line says where it shows a still picture).";
 
 struct Options {
     QString output;
@@ -353,6 +354,7 @@ std::string ProbeText(int32_t code)
     case rm::converter::kProbeNoStreams: return "its streams cannot be read";
     case rm::converter::kProbeNoVideo: return "it holds no video";
     case rm::converter::kProbeNoDecoder: return "its video cannot be decoded";
+    case rm::converter::kProbeStillPicture: return "it is a still picture, not a video";
     default: return "the converter does not take it";
     }
 }
@@ -386,6 +388,9 @@ public:
             ClearBar();
             if (code == 0) {
                 std::printf("%s --> Convert Successful!\n", name);
+            } else if (rm::messages::OutputWritten(code)) {
+                std::printf("%s --> %s\n", name, rm::messages::getErrorInfo(code, 0, 1));
+                m_warned = true;
             } else {
                 std::printf("%s --> %s\n", name, rm::messages::getErrorInfo(code, 0, 1));
                 m_failed = true;
@@ -416,6 +421,7 @@ public:
     }
 
     bool failed() const { return m_failed; }
+    bool warned() const { return m_warned; }
     bool done() const { return m_done; }
 
 private:
@@ -449,6 +455,7 @@ private:
     bool m_bar = false;
     bool m_barShown = false;
     bool m_failed = false;
+    bool m_warned = false;
     bool m_done = false;
 };
 
@@ -519,6 +526,8 @@ int RunConvert(const std::vector<std::string>& args)
         if (QFileInfo::exists(path) && ::access(utf8.constData(), R_OK) != 0)
             return Fail("cannot add " + std::string(f.toLocal8Bit().constData()) + ": cannot be read: " + ReadableError(errno));
         const int32_t probe = rm::converter::isSupportFormat(utf8.constData());
+        if (probe == rm::converter::kProbeStillPicture)
+            return Fail(std::string(f.toLocal8Bit().constData()) + " is a still picture, not a video");
         if (probe != rm::converter::kProbeOk)
             return Fail("cannot add " + std::string(f.toLocal8Bit().constData()) + ": " + ProbeText(probe));
     }
@@ -589,7 +598,7 @@ int RunConvert(const std::vector<std::string>& args)
         std::fprintf(stderr, "reelmaker-cli convert: cancelled\n");
         return kExitFailed;
     }
-    return sink.failed() ? kExitFailed : kExitOk;
+    return sink.failed() ? kExitFailed : sink.warned() ? kExitDamaged : kExitOk;
 }
 
 CliCommandRegistrar g_convert({"convert", kUsage, RunConvert});

@@ -134,15 +134,18 @@ public:
             std::printf("%s --> Convert Successful!\n", name);
         } else {
             std::printf("%s --> %s\n", name, rm::messages::getErrorInfo(code, 0, 1));
-            m_failed = true;
+            // A damaged source's output is kept: a warning, not a failure.
+            (rm::messages::OutputWritten(code) ? m_warned : m_failed) = true;
         }
         std::fflush(stdout);
     }
     bool failed() const { return m_failed; }
+    bool warned() const { return m_warned; }
 
 private:
     std::mutex m_mutex;
     bool m_failed = false;
+    bool m_warned = false;
 };
 
 int RunList(const std::vector<std::string>& args)
@@ -217,7 +220,7 @@ int RunList(const std::vector<std::string>& args)
         std::fprintf(stderr, "reelmaker-cli run: cancelled\n");
         return kExitFailed;
     }
-    return printer.failed() ? kExitFailed : kExitOk;
+    return printer.failed() ? kExitFailed : printer.warned() ? kExitDamaged : kExitOk;
 }
 
 CliCommandRegistrar g_run({"run", kUsage, RunList});

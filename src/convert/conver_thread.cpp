@@ -148,9 +148,12 @@ struct ConverThread::Impl {
             state.cancel.compare_exchange_strong(running, 2);
         }
         // Recorded before the line is posted, so that the window reading the line finds it.
-        if (taskResult == messages::kResultOk)
+        // A damaged source's output and one whose page lacks the program's player files are
+        // kept and can be watched; the task counts as done with them.
+        const bool outputKept = messages::OutputWritten(result) || result == messages::kResultPlayerFilesMissing;
+        if (taskResult == messages::kResultOk && !outputKept)
             taskResult = result;
-        RecordWatchTarget(name ? name : "", result == messages::kResultOk ? pendingWatch : QString());
+        RecordWatchTarget(name ? name : "", outputKept ? pendingWatch : QString());
         pendingWatch.clear();
         Post(WM_CONVERT_ONE_POS, barMax, 0);
         Post(WM_CONVERT_RESULT, result, reinterpret_cast<intptr_t>(RunResultName(name)));
@@ -203,12 +206,17 @@ struct ConverThread::Impl {
         // A failed or cancelled conversion wrote no video: no player or page that would look
         // like a finished output. The player and page take the name of the file actually
         // written (clip(1) when clip was taken), so they show this task's video, not another's.
-        if (result != messages::kResultOk)
+        // A video written from a damaged source is kept: its line carries the warning unless
+        // something else went wrong.
+        if (!messages::OutputWritten(result))
             return result;
+        const int32_t warning = result;
         result = PlayerAndPage(s, StemOf(job.OutputPath), length, out);
         if (result == messages::kResultOk || result == messages::kResultPlayerFilesMissing)
             pendingWatch = WatchTargetFor(s, out.playerName, QString::fromUtf8(job.OutputPath));
-        return result != messages::kResultOk ? result : thumbnail;
+        if (result != messages::kResultOk)
+            return result;
+        return thumbnail != messages::kResultOk ? thumbnail : warning;
     }
 
     void Single(const MediaItem& t, const CustomSettings& s, TaskOutputs& out)
@@ -273,12 +281,13 @@ struct ConverThread::Impl {
             ThumbnailJob thumb = FillThumbnailJob(*job.job, s);
             const int32_t thumbnail = ThumbnailResult(thumb);
             ReleaseThumbnail(thumb);
-            if (result == messages::kResultOk)
+            const bool written = messages::OutputWritten(result);
+            if (written)
                 pendingWatch = WatchTargetFor(s, QString(), QString::fromUtf8(job.job->OutputPath));
-            ReportOutput(result == messages::kResultOk ? thumbnail : result, m->outputBaseName, length);
+            ReportOutput(written && thumbnail != messages::kResultOk ? thumbnail : result, m->outputBaseName, length);
             // A member that failed wrote nothing (the engine leaves no partial file); listing
             // it would give the playlist an entry that cannot play.
-            if (result == messages::kResultOk && group) {
+            if (written && group) {
                 const QString memberStem = StemOf(job.job->OutputPath);
                 // The playlist's pages play the members in the browser where it can (an MP4
                 // copy of an H.264 FLV member is made for that; without it the page falls back

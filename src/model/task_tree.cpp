@@ -148,7 +148,12 @@ AddFilesResult TaskTree::addFiles(const QStringList& paths, bool reloadSettings)
                 res.unreadableReason[0] = res.unreadableReason[0].toLower();
             continue;
         }
-        if (converter::isSupportFormat(utf8.constData()) != 0) {
+        const int32_t probe = converter::isSupportFormat(utf8.constData());
+        if (probe == converter::kProbeStillPicture) {
+            res.stills << path;
+            continue;
+        }
+        if (probe != converter::kProbeOk) {
             ++res.skipped;
             continue;
         }

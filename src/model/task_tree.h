@@ -84,6 +84,7 @@ struct AddFilesResult {
     int skipped = 0;           // files the engine refused (skipped without a message)
     int unreadable = 0;        // of those, files that are there but cannot be read
     QString unreadableReason;  // why the last of them cannot be read ("permission denied")
+    QStringList stills;        // still pictures refused (they are no videos): their paths
 };
 
 struct GroupResult {

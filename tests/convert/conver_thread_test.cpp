@@ -20,6 +20,7 @@
 #include "model/custom_settings.h"
 #include "model/registry_key.h"
 #include "model/task_tree.h"
+#include "support/damaged_fixtures.h"
 #include "support/media_fixture.h"
 
 // Readable QString values in failure messages.
@@ -294,6 +295,48 @@ TEST_F(ConverThreadTest, CancelDuringFirstRowStopsBeforeTheSecondAndStillEnds)
 }
 
 // A failed output takes its job folder with it; a folder that was there before the run stays.
+// A source with a stretch that cannot be decoded: its output, thumbnail, player and page are
+// all made, and its line (alone, or as a slide member) is the damage warning; a source damaged
+// throughout makes nothing.
+TEST_F(ConverThreadTest, ADamagedSourceIsKeptWithAWarningLine)
+{
+    const QString damaged = QString::fromStdString(rmtest::damaged::Mp4RandomMiddle());
+    const QString throughout = QString::fromStdString(rmtest::damaged::Mp4RandomThroughout());
+    const QString clean = Source("clean_member.mp4", 1.0);
+    ASSERT_FALSE(damaged.isEmpty() || throughout.isEmpty());
+    rm::CurrentCustomSettings().IsGeneralSwf = 1;
+    std::vector<TaskNode*> rows = Add({damaged, throughout, damaged, clean});
+    ASSERT_EQ(rows.size(), 4u);
+    rm::GroupResult slide = m_tree.formGroup(rm::kKindSlide, {rows[2], rows[3]}, false);
+    ASSERT_TRUE(slide.node);
+    m_tree.setAllChecked(false);
+    for (TaskNode* n : {rows[0], rows[1], slide.node})
+        m_tree.setChecked(n, true);
+
+    Recorder sink;
+    Run(sink);
+
+    const std::vector<Message> results = sink.results();
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_EQ(results[0].w, rm::messages::kResultSourceDamaged) << rm::messages::getErrorInfo(int32_t(results[0].w));
+    EXPECT_EQ(results[1].w, rm::messages::kResultSourceOpenFailed);
+    EXPECT_EQ(results[2].w, rm::messages::kResultSourceDamaged) << rm::messages::getErrorInfo(int32_t(results[2].w));
+    EXPECT_EQ(results[3].w, rm::messages::kResultOk);
+    EXPECT_EQ(std::string(rm::messages::getErrorInfo(rm::messages::kResultSourceDamaged)).rfind(
+                  "The source is damaged between 00:00:", 0),
+              0u);
+
+    const QDir file = JobFolder(QStringLiteral("random-middle"));
+    for (const char* kind : {"flv", "jpg", "swf", "html"})
+        EXPECT_TRUE(file.exists(QStringLiteral("random-middle.") + QLatin1String(kind))) << kind;
+    EXPECT_NEAR(ProbeSeconds(file.filePath(QStringLiteral("random-middle.flv"))), 30, 1.5);
+    EXPECT_TRUE(QDir(m_out.path()).entryList({QStringLiteral("random-throughout-*")}, QDir::Dirs).isEmpty());
+    // Both slide members play in the group's player.
+    const QDir group = JobFolder(QStringLiteral("Slide1"));
+    EXPECT_TRUE(group.exists(QStringLiteral("Slide1.swf")));
+    EXPECT_EQ(group.entryList({QStringLiteral("*.flv")}).size(), 2);
+}
+
 TEST_F(ConverThreadTest, FailuresLeaveNoEmptyJobFolder)
 {
     rm::SetText(rm::CurrentCustomSettings().VideoEncoder, "nosuchcodec");

@@ -220,6 +220,42 @@ private slots:
         QVERIFY(!indicator->isVisible());
     }
 
+    void stillPicturesAreRefusedByNameDroppedAloneOrInAFolder()
+    {
+        const QString photo = QString::fromStdString(
+            rmtest::sources::Made("drop-photo.jpg", "-f lavfi -i testsrc2=s=160x120:r=10:d=1 -frames:v 1"));
+        const QString gif =
+            QString::fromStdString(rmtest::sources::Made("drop-moving.gif", "-f lavfi -i testsrc2=s=160x120:r=10:d=1"));
+        QVERIFY(!photo.isEmpty() && !gif.isEmpty());
+        const QPoint over = frmMain->NodeTree->geometry().center();
+
+        // Dropped by itself: no row, and the note names it.
+        QMimeData* alone = mimeOf({photo});
+        QVERIFY(dragEnter(frmMain, over, alone));
+        drop(frmMain, over, alone);
+        QTRY_VERIFY(frmMain->SkippedNote->isVisible());
+        QCOMPARE(frmMain->SkippedNote->text(), QStringLiteral("drop-photo.jpg is a still picture, not a video"));
+        QCOMPARE(tasks()->topLevelCount(), 0);
+        delete alone;
+
+        // Inside a dropped folder, the same rule: the still is named, the animated GIF is a video.
+        frmMain->SkippedNote->hide();
+        const QString folder = m_dir.filePath("camera-roll");
+        copyOf(m_a, folder + "/clip.mp4");
+        copyOf(photo, folder + "/IMG_0001.jpg");
+        copyOf(photo, folder + "/more/IMG_0002.jpg");
+        copyOf(gif, folder + "/moving.gif");
+        writeFile(folder + "/broken.mkv", "not a video at all");
+        QMimeData* mime = mimeOf({folder});
+        QVERIFY(dragEnter(frmMain, over, mime));
+        drop(frmMain, over, mime);
+        QTRY_COMPARE(tasks()->topLevelCount(), 2);
+        QCOMPARE(names(), QStringList({"clip.mp4", "moving.gif"}));
+        QCOMPARE(frmMain->SkippedNote->text(),
+                 QStringLiteral("IMG_0001.jpg and 1 more are still pictures, not videos\n1 file skipped: not a video"));
+        delete mime;
+    }
+
     void aDroppedTooLongPathStopsLikeAddVideo()
     {
         QString deep = m_dir.path();

@@ -303,11 +303,18 @@ private slots:
         // (only a full disk ends the window's part).
         frmConvert->WMConvertResult(rm::messages::kResultPlayerWriteFailed, "noplayer");
         frmConvert->WMConvertResult(rm::messages::kResultOutputTooLarge, "big");
+        // A damaged source: the output is there, the line says where it shows a still picture.
+        rm::messages::setErrorDetail(rm::messages::kResultSourceDamaged,
+                                     "The source is damaged between 00:00:30 and 00:01:15; that stretch shows a "
+                                     "still picture.");
+        frmConvert->WMConvertResult(rm::messages::kResultSourceDamaged, "damaged");
         QCOMPARE(lines(), QStringList({"clip --> Convert Successful!",
                                        QStringLiteral("other --> ") +
                                            QString::fromUtf8(rm::messages::getErrorInfo(10001, 0, 1)),
                                        "noplayer --> The video was converted, but its Flash player could not be written.",
-                                       "big --> The output file is too large for this disk or limit."}));
+                                       "big --> The output file is too large for this disk or limit.",
+                                       "damaged --> The source is damaged between 00:00:30 and 00:01:15; that stretch "
+                                       "shows a still picture."}));
         QVERIFY(m_boxes.isEmpty());
         QVERIFY(frmConvert->isVisible());
 
@@ -316,7 +323,7 @@ private slots:
         QCOMPARE(boxTexts(), QStringList({QString::fromUtf8(rm::messages::getErrorInfo(10053, 0, 1))}));
         QCOMPARE(rm::TheConvertRun().cancel.load(), 2);
         QVERIFY(!frmConvert->isVisible());
-        QCOMPARE(lines().size(), 4);
+        QCOMPARE(lines().size(), 5);
         // What the worker reports afterwards contradicts nothing: no line in the closed window,
         // no bar moves, and its end brings no finish message (nor a shutdown).
         m_boxes.clear();
@@ -329,7 +336,7 @@ private slots:
         frmConvert->WMConvertDone();
         QVERIFY(m_boxes.isEmpty());
         QCOMPARE(m_powerOffs, 0);
-        QCOMPARE(lines().size(), 4);
+        QCOMPARE(lines().size(), 5);
         QCOMPARE(frmConvert->OneProgress->value(), one);
         QVERIFY(!frmConvert->isVisible());
     }

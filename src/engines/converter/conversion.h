@@ -63,6 +63,8 @@ struct ReaderItem {
     int rotation = 0;            // InputBegin: display rotation of the picture, degrees clockwise
     bool mirror = false;         // InputBegin: the picture is mirrored before it is turned
     bool interlaced = false;     // InputBegin: the pictures are or may be interlaced
+    std::vector<std::pair<double, double>> damaged;  // InputEnd: stretches (seconds of the stretch) that
+                                                     // could not be decoded
     AVRational timeBase{1, 1};   // Video/Audio: time base of frame->pts
 };
 
@@ -88,6 +90,9 @@ bool StreamSaysInterlaced(const AVStream* st);
 // carries the header's field order (codecs that flag their pictures themselves are believed), and
 // a Sorenson picture that names no matrix is BT.601 at any size.
 void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f);
+
+// Stretches (output seconds) joined where they touch or nearly do, in order.
+std::vector<std::pair<double, double>> JoinStretches(std::vector<std::pair<double, double>> stretches);
 
 // Seconds as the task list shows lengths: "%02d:%02d:%02d".
 std::string Clock3(long long s);
@@ -115,6 +120,9 @@ public:
     int32_t Run();
     // After a successful Run: closes the output, checks it and gives it its final name.
     int32_t Finish();
+    // After a successful Finish: the warning for stretches of the source that could not be
+    // decoded (with its times), or success.
+    int32_t DamageResult() const;
 
 private:
     // ---- setup ----
@@ -205,6 +213,8 @@ private:
     bool m_outFullRange = false;
     bool m_segmentInterlaced = false;
     double m_lastVideoEnd = 0;        // output seconds after the last filtered picture
+    std::vector<std::pair<double, double>> m_damaged;  // output seconds that show a held picture
+                                                       // because the source could not be decoded
     ConvertInput* m_currentInput = nullptr;
 
     // encoder thread state

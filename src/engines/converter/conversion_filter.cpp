@@ -280,6 +280,9 @@ void Conversion::FilterMain()
             if (inputEnd < 0)
                 return;
             const double segEnd = m_offset + inputEnd;
+            for (const auto& [from, to] : item.damaged)
+                if (from < inputEnd)
+                    m_damaged.emplace_back(m_offset + std::max(0.0, from), m_offset + std::min(to, inputEnd));
             if (m_aenc && WriteSilenceUntil(segEnd) < 0)
                 return;
             m_offset = segEnd;

@@ -3,6 +3,9 @@
 #include "engines/converter/conversion.h"
 #include "engines/converter/filter_chain_internal.h"
 #include "engines/converter/picture_buffers.h"
+#include "engines/converter/source_length.h"
+
+#include <deque>
 
 namespace rm::converter::detail {
 
@@ -90,23 +93,36 @@ int Conversion::ReadInput(int index, ConvertInput* in)
                 }
             }
         }
+        // The other streams are read and passed over rather than discarded, so that the bytes
+        // of the file that give no packet at all (damage) can be told from the ones of a stream
+        // not used.
         for (unsigned s = 0; s < ic->nb_streams; ++s)
-            ic->streams[s]->discard = (int(s) == vi || int(s) == ai) ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+            ic->streams[s]->discard = AVDISCARD_DEFAULT;
 
         const double t0 = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / double(AV_TIME_BASE) : 0.0;
         const double start = std::max(0, in->Start);
+        // The source's length as players find it: the stated one when it can be believed, else
+        // the one its timestamps give (recordings that state none, damaged headers).
+        const SourceLength length = FindSourceLength(ic, in->SourcePath, Clock::now() + std::chrono::seconds(20));
+        if (Stopped()) {
+            result = -1;
+            break;
+        }
+        const double declared = length.Seconds();
         // Stretches are whole seconds. One that ends at the source's whole-second length (or
         // later) means the end of the source: it runs to the real end, so the last fraction of
         // a second is kept. One that ends inside the source is cut there, to the frame.
-        const double declared = ic->duration > 0 ? ic->duration / double(AV_TIME_BASE) : 0.0;
         bool toEnd = in->Length <= 0;
         if (declared > 0 && start + in->Length >= std::floor(declared + 1e-3))
             toEnd = true;
         const double segment = toEnd ? kUnknown : double(in->Length);
         // What the stretch should hold. A length guessed from the bit rate (raw streams) is no
         // promise: such a source is taken as far as it goes.
-        const bool guessed = ic->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+        const bool guessed = length.guessed;
         const double asked = !toEnd ? segment : (declared > 0 && !guessed ? declared - start : kUnknown);
+        // A timestamp past this (seconds of the source) is not the source's: nothing of it lies
+        // there.
+        const double known = declared > 0 && !guessed ? declared + LengthSlack(declared) : kUnknown;
         if (declared > 0 && asked <= 0) {
             fail(kResultInvalidSettings);  // the stretch starts at or after the source's end
             break;
@@ -126,6 +142,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             AVRational rate = av_guess_frame_rate(ic, ic->streams[vi], nullptr);
             begin.frameDuration = (rate.num > 0 && rate.den > 0) ? av_q2d(av_inv_q(rate)) : 0.04;
         }
+        const double frameDuration = begin.frameDuration;
         if (!m_decoded.push(std::move(begin))) {
             result = -1;
             break;
@@ -147,6 +164,47 @@ int Conversion::ReadInput(int index, ConvertInput* in)
 
         bool videoDone = false, audioDone = (adec == nullptr);
         int64_t picturesDecoded = 0;
+
+        // Each stream's timestamps made continuous: one that jumps far ahead of the one before
+        // it, back, or past the source's known end is a discontinuity, and the stream goes on
+        // right after its last frame from there (a damaged file never makes the run fill days).
+        struct Timeline {
+            double offset = 0;   // seconds added to the stream's timestamps
+            double last = 0;     // corrected time of the last frame
+            double lastEnd = 0;  // and of its end
+            bool any = false;
+        };
+        Timeline timelines[2];  // [0] picture, [1] sound
+        auto continuous = [&](Timeline& tl, double t, double duration) {
+            double c = t + tl.offset;
+            const bool beyond = std::isfinite(known) && c > known;
+            if (tl.any) {
+                const double step = c - tl.last;
+                if (step > kTimestampJumpSeconds || step < -1.0 || beyond) {
+                    tl.offset += tl.lastEnd - c;
+                    c = tl.lastEnd;
+                }
+            } else if (beyond) {
+                tl.offset = start - t;  // the first frame itself: it starts the stretch
+                c = start;
+            }
+            tl.any = true;
+            tl.last = c;
+            tl.lastEnd = std::max(tl.lastEnd, c + duration);
+            return c;
+        };
+
+        // Stretches whose pictures could not be decoded: a gap of more than a second between two
+        // pictures during which the decoder got packets that gave none, or the file held bytes
+        // that gave no packet at all. A gap without either is the source's own timing (a still
+        // in a screen recording).
+        std::vector<std::pair<double, double>> damaged;
+        int64_t packetsSincePicture = 0;  // picture packets sent since the decoder gave a picture
+        int64_t nextPos = -1;             // where the packet after the last one would start
+        std::deque<double> unreadAt;      // stretch seconds where the demuxer passed over bytes
+        bool pictureAfterDamage = false;  // the picture being passed on ends a damaged gap
+        double pictureEnd = start;        // stretch seconds after the last picture passed on
+        const double maxFrame = std::clamp(frameDuration, 0.001, 1.0);
         AVFrame* frame = av_frame_alloc();
         // Sound decoded while the seek is checked waits for the first picture.
         std::vector<FramePtr> pendingSound;
@@ -185,6 +243,28 @@ int Conversion::ReadInput(int index, ConvertInput* in)
                 }
             }
             double dur = isVideo ? 0.0 : double(f->nb_samples) / std::max(1, f->sample_rate);
+            {
+                double frameDur = dur;
+                if (isVideo) {
+                    const double d = f->pkt_duration > 0 ? f->pkt_duration * av_q2d(st->time_base) : maxFrame;
+                    if (!(d <= kLongestFrameSeconds))
+                        f->pkt_duration = 0;  // a jump written as the picture's length: not its length
+                    frameDur = d <= kLongestFrameSeconds ? d : maxFrame;
+                }
+                t = continuous(timelines[isVideo ? 0 : 1], t, frameDur);
+                if (isVideo && t + 1e-3 >= start && t < end - 1e-6) {
+                    if (t - pictureEnd > 1.0) {
+                        bool unread = false;
+                        for (double at : unreadAt)
+                            unread = unread || (at >= pictureEnd - 1.0 && at <= t + 1.0);
+                        if (pictureAfterDamage || unread)
+                            damaged.emplace_back(pictureEnd - start, t - start);
+                    }
+                    while (!unreadAt.empty() && unreadAt.front() < t - 1.0)
+                        unreadAt.pop_front();
+                    pictureEnd = std::max(pictureEnd, t + frameDur);
+                }
+            }
             if (t >= end - 1e-6) {
                 (isVideo ? videoDone : audioDone) = true;
                 av_frame_unref(f);
@@ -200,8 +280,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
                 item.frame = NewFrame();
                 av_frame_move_ref(item.frame.get(), f);
                 // Time since the start of the used stretch, in the stream's time base.
-                item.frame->pts = pts - av_rescale_q(int64_t(std::llround((t0 + start) * 1000000.0)),
-                                                     AVRational{1, 1000000}, st->time_base);
+                item.frame->pts = std::llround((t - start) / av_q2d(st->time_base));
                 if (!m_decoded.push(std::move(item)))
                     return -1;
             }
@@ -216,8 +295,12 @@ int Conversion::ReadInput(int index, ConvertInput* in)
         };
         auto emit = [&](AVCodecContext* dec, AVStream* st, bool isVideo) -> int {
             while (avcodec_receive_frame(dec, frame) >= 0) {
-                if (isVideo)
+                if (isVideo) {
                     ++picturesDecoded;
+                    // Many packets for no picture: the decoder could not make them out.
+                    pictureAfterDamage = packetsSincePicture > 16;
+                    packetsSincePicture = 0;
+                }
                 if (take(frame, st, isVideo) < 0)
                     return -1;
             }
@@ -228,9 +311,22 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             int err = av_read_frame(ic, pkt);
             if (err < 0)
                 break;  // end of file (or a read error: what was read so far is kept)
+            if (pkt->pos >= 0) {
+                // Bytes no packet came from (beyond a container's own few between packets): the
+                // demuxer had to search past damage. Marked at the packet after them.
+                const int64_t ts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+                const AVStream* st = ic->streams[pkt->stream_index];
+                if (nextPos >= 0 && pkt->pos - nextPos >= 16384 && ts != AV_NOPTS_VALUE) {
+                    unreadAt.push_back(ts * av_q2d(st->time_base) - t0 + timelines[0].offset);
+                    if (unreadAt.size() > 256)
+                        unreadAt.pop_front();
+                }
+                nextPos = std::max(nextPos, pkt->pos + int64_t(pkt->size));
+            }
             AVCodecContext* dec = nullptr;
             bool isVideo = false;
             if (pkt->stream_index == vi && !videoDone) {
+                ++packetsSincePicture;
                 dec = vdec;
                 isVideo = true;
             } else if (pkt->stream_index == ai && !audioDone) {
@@ -276,6 +372,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             ReaderItem endItem;
             endItem.kind = ReaderItem::InputEnd;
             endItem.input = index;
+            endItem.damaged = std::move(damaged);
             if (!m_decoded.push(std::move(endItem)))
                 result = -1;
         }

@@ -109,6 +109,19 @@ void TakeStreamShape(AVFormatContext* ic, AVStream* st, AVFrame* f)
     TakeCodecColour(f, st->codecpar->codec_id);
 }
 
+std::vector<std::pair<double, double>> JoinStretches(std::vector<std::pair<double, double>> stretches)
+{
+    std::sort(stretches.begin(), stretches.end());
+    std::vector<std::pair<double, double>> joined;
+    for (const auto& s : stretches) {
+        if (!joined.empty() && s.first <= joined.back().second + 1.0)
+            joined.back().second = std::max(joined.back().second, s.second);
+        else
+            joined.push_back(s);
+    }
+    return joined;
+}
+
 // Seconds as the task list shows lengths: "%02d:%02d:%02d".
 std::string Clock3(long long s)
 {
@@ -666,6 +679,15 @@ int32_t Conversion::Run()
     if (rc == kResultOk && m_framesWritten == 0)
         rc = kResultInvalidSettings;  // the trim range holds no picture
     if (rc == kResultOk) {
+        // A source damaged throughout gives a still picture, not a video: no output.
+        double damaged = 0;
+        for (const auto& [from, to] : JoinStretches(m_damaged))
+            damaged += to - from;
+        const double written = std::max(m_position, m_offset);
+        if (damaged > 0 && damaged >= 0.8 * written)
+            rc = kResultSourceOpenFailed;
+    }
+    if (rc == kResultOk) {
         std::lock_guard lock(m_muxMutex);
         int err = av_write_trailer(m_oc);
         if (err >= 0 && m_oc->pb) {
@@ -716,6 +738,26 @@ int32_t Conversion::Finish()
     return kResultOk;
 }
 
+int32_t Conversion::DamageResult() const
+{
+    const auto stretches = JoinStretches(m_damaged);
+    if (stretches.empty())
+        return kResultOk;
+    // Whole seconds as the task list shows them, so that the stretch named holds all of it.
+    const auto& first = stretches.front();
+    const std::string from = Clock3((long long)std::floor(first.first));
+    const std::string to = Clock3((long long)std::ceil(first.second - 1e-6));
+    std::string sentence;
+    if (stretches.size() == 1)
+        sentence = "The source is damaged between " + from + " and " + to + "; that stretch shows a still picture.";
+    else
+        sentence = "The source is damaged between " + from + " and " + to + " and in " +
+                   std::to_string(stretches.size() - 1) + " more place" + (stretches.size() > 2 ? "s" : "") +
+                   "; those stretches show a still picture.";
+    rm::messages::setErrorDetail(kResultSourceDamaged, sentence.c_str());
+    return kResultSourceDamaged;
+}
+
 void Conversion::Cleanup()
 {
     for (auto& it : m_decoded.drain())
@@ -759,6 +801,8 @@ int32_t converteToMedia(ConvertJob* job, const char* formatName, int32_t formatA
     int32_t rc = c.Run();
     if (rc == kResultOk)
         rc = c.Finish();
+    if (rc == kResultOk)
+        rc = c.DamageResult();  // the output is kept: a warning
     return rc;
 }
 

@@ -76,5 +76,6 @@ inline constexpr int32_t kProbeCannotOpen = 2;   // not a container the demuxers
 inline constexpr int32_t kProbeNoStreams = 3;    // stream headers could not be read
 inline constexpr int32_t kProbeNoVideo = 4;      // no video stream (audio only, data only)
 inline constexpr int32_t kProbeNoDecoder = 5;    // a video stream without a usable decoder
+inline constexpr int32_t kProbeStillPicture = 6; // a single still picture (JPEG, PNG, ...), not a video
 
 } // namespace rm::converter

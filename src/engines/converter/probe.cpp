@@ -9,6 +9,7 @@
 
 #include "engines/converter/filter_chain_internal.h"
 #include "engines/converter/filter_graph.h"
+#include "engines/converter/source_length.h"
 
 #include <sys/stat.h>
 
@@ -90,6 +91,28 @@ public:
     }
 
     AVFormatContext* ctx() const { return m_ctx; }
+    std::chrono::steady_clock::time_point until() const { return m_deadline.until; }
+
+    // A single picture: what an image demuxer reads, or a GIF or APNG of one frame (an animated
+    // one is a video).
+    bool isStillPicture(int videoIndex)
+    {
+        const char* name = m_ctx->iformat ? m_ctx->iformat->name : "";
+        const size_t len = std::strlen(name);
+        if (std::strcmp(name, "image2") == 0 || (len > 5 && std::strcmp(name + len - 5, "_pipe") == 0))
+            return true;
+        if (std::strcmp(name, "gif") != 0 && std::strcmp(name, "apng") != 0)
+            return false;
+        AVPacket* pkt = av_packet_alloc();
+        int pictures = 0;
+        while (pictures < 2 && av_read_frame(m_ctx, pkt) >= 0) {
+            if (pkt->stream_index == videoIndex)
+                ++pictures;
+            av_packet_unref(pkt);
+        }
+        av_packet_free(&pkt);
+        return pictures < 2;
+    }
 
     // The main video stream: a real picture stream (not cover art) with a decoder and a size.
     int videoStream(bool* hasDecoder) const
@@ -131,13 +154,6 @@ void copyName(char* dst, size_t cap, const char* src)
     size_t n = strnlen(src, cap - 1);
     memcpy(dst, src, n);
     dst[n] = 0;
-}
-
-double streamSeconds(const AVStream* s)
-{
-    if (s->duration == AV_NOPTS_VALUE || s->duration <= 0 || s->time_base.den == 0)
-        return 0.0;
-    return double(s->duration) * av_q2d(s->time_base);
 }
 
 // A stream's own rate, or the "BPS" statistics tag that Matroska writers leave.
@@ -188,7 +204,9 @@ int32_t isSupportFormat(const char* path)
     int v = in.videoStream(&hasDecoder);
     if (v < 0)
         return kProbeNoVideo;
-    return hasDecoder ? kProbeOk : kProbeNoDecoder;
+    if (!hasDecoder)
+        return kProbeNoDecoder;
+    return in.isStillPicture(v) ? kProbeStillPicture : kProbeOk;
 }
 
 int32_t getFileInfo(MediaInfo* info)
@@ -214,13 +232,9 @@ int32_t getFileInfo(MediaInfo* info)
     int v = in.videoStream(&hasDecoder);
     int a = in.audioStream();
 
-    double duration = 0.0;
-    if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0)
-        duration = double(ctx->duration) / AV_TIME_BASE;
-    if (duration <= 0.0 && v >= 0)
-        duration = streamSeconds(ctx->streams[v]);
-    if (duration <= 0.0 && a >= 0)
-        duration = streamSeconds(ctx->streams[a]);
+    // The stated length when it can be believed, else the one the timestamps give (recordings
+    // that state none, cut-short files, damaged headers).
+    double duration = FindSourceLength(ctx, info->path, in.until()).Seconds();
     if (!std::isfinite(duration) || duration < 0.0)
         duration = 0.0;
     info->duration = duration;

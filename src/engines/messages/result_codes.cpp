@@ -53,6 +53,7 @@ const char* getErrorInfo(int32_t code, int32_t, int32_t)
     case kResultPlayerWriteFailed: return "The video was converted, but its Flash player could not be written.";
     case kResultPageWriteFailed: return "The video and player were made, but the web page could not be written.";
     case kResultThumbnailWriteFailed: return "The video was converted, but its thumbnail could not be written.";
+    case kResultSourceDamaged: return "The source is damaged; stretches of it show a still picture.";
     case kResultPlayerFilesMissing: return "The video, player and page were made, but the program folder's player files (its ruffle folder) are missing: reinstall Reelmaker.";
     case kResultDiskFull: return "The output disk is full. Free some space and convert again.";
     default: return "The conversion failed for an unknown reason.";

@@ -22,9 +22,14 @@ enum ResultCode : int32_t {
     kResultPlayerWriteFailed = 10013,  // the video is done, but its Flash player could not be written
     kResultPageWriteFailed = 10014,    // the video and player are done, but the web page could not be written
     kResultThumbnailWriteFailed = 10015,  // the video is done, but its thumbnail could not be written
+    kResultSourceDamaged = 10016,      // the output is written, but stretches of the source could not be
+                                       // decoded and show a still picture (a warning)
     kResultPlayerFilesMissing = 10017,    // all is written, but the program folder lacks a player file to copy
     kResultDiskFull = 10053,           // the output disk is full (the run gives up its window)
 };
+
+// Whether a result leaves its output written and complete: success, or a warning about it.
+inline bool OutputWritten(int32_t code) { return code == kResultOk || code == kResultSourceDamaged; }
 
 // The sentence for a result code (a generic sentence for codes it does not know). The two
 // further arguments are kept for callers that pass them (0, 1); they change nothing.

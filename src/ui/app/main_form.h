@@ -180,8 +180,8 @@ public:
     void AddPaths(const QStringList& paths);
     // "2 files skipped: not a video" for a few seconds; nothing for 0.
     // Files that are there but cannot be read say why ("1 file skipped: cannot be read:
-    // permission denied").
-    void ShowSkippedNote(int skipped, int unreadable = 0, const QString& reason = {});
+    // permission denied"); still pictures are named ("photo.jpg is a still picture, not a video").
+    void ShowSkippedNote(int skipped, int unreadable = 0, const QString& reason = {}, const QStringList& stills = {});
     TransientNote* SkippedNote = nullptr;
     TaskDropHandler* DropHandler() const { return m_drop; }
     // The window's size and place as the last session left them; false when none is stored.

@@ -66,20 +66,31 @@ void TfrmMain::AddPaths(const QStringList& paths)
         AddFiles(files);
 }
 
-void TfrmMain::ShowSkippedNote(int skipped, int unreadable, const QString& reason)
+void TfrmMain::ShowSkippedNote(int skipped, int unreadable, const QString& reason, const QStringList& stills)
 {
-    if (skipped <= 0 || !SkippedNote)
+    if ((skipped <= 0 && stills.isEmpty()) || !SkippedNote)
         return;
-    const QString files = skipped == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(skipped);
-    const QString cannotRead = QStringLiteral("cannot be read: ") + reason;
-    QString why;
-    if (unreadable <= 0)
-        why = QStringLiteral("not a video");
-    else if (unreadable >= skipped)
-        why = cannotRead;
-    else
-        why = QStringLiteral("%1 not a video, %2 %3").arg(skipped - unreadable).arg(unreadable).arg(cannotRead);
-    SkippedNote->ShowNote(files + QStringLiteral(" skipped: ") + why);
+    QStringList lines;
+    if (!stills.isEmpty()) {
+        const QString first = QFileInfo(stills.front()).fileName();
+        lines << (stills.size() == 1 ? QStringLiteral("%1 is a still picture, not a video").arg(first)
+                                     : QStringLiteral("%1 and %2 more are still pictures, not videos")
+                                           .arg(first)
+                                           .arg(stills.size() - 1));
+    }
+    if (skipped > 0) {
+        const QString files = skipped == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(skipped);
+        const QString cannotRead = QStringLiteral("cannot be read: ") + reason;
+        QString why;
+        if (unreadable <= 0)
+            why = QStringLiteral("not a video");
+        else if (unreadable >= skipped)
+            why = cannotRead;
+        else
+            why = QStringLiteral("%1 not a video, %2 %3").arg(skipped - unreadable).arg(unreadable).arg(cannotRead);
+        lines << files + QStringLiteral(" skipped: ") + why;
+    }
+    SkippedNote->ShowNote(lines.join(u'\n'));
 }
 
 void TfrmMain::RenameFocusedDestination()

@@ -213,7 +213,7 @@ bool TfrmMain::AddFiles(const QStringList& paths)
 {
     const QString cwd = QDir::currentPath();
     const rm::AddFilesResult r = Tasks->addFiles(paths, true);
-    ShowSkippedNote(r.skipped, r.unreadable, r.unreadableReason);
+    ShowSkippedNote(r.skipped, r.unreadable, r.unreadableReason, r.stills);
     if (!r.added.empty())
         NodeTree->show();
     if (r.stopped) {

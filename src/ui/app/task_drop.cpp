@@ -32,6 +32,16 @@ bool IsVideoFileName(const QString& fileName)
     return extensions.contains(QFileInfo(fileName).suffix().toLower());
 }
 
+bool IsPictureFileName(const QString& fileName)
+{
+    static const QSet<QString> extensions = {
+        QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),  QStringLiteral("apng"),
+        QStringLiteral("bmp"), QStringLiteral("webp"), QStringLiteral("tif"),  QStringLiteral("tiff"),
+        QStringLiteral("gif"),
+    };
+    return extensions.contains(QFileInfo(fileName).suffix().toLower());
+}
+
 namespace {
 
 void AddFolder(const QString& folder, QStringList& out, QSet<QString>& visited)
@@ -47,7 +57,9 @@ void AddFolder(const QString& folder, QStringList& out, QSet<QString>& visited)
     for (const QFileInfo& e : entries) {
         if (e.isDir())
             AddFolder(e.filePath(), out, visited);
-        else if (IsVideoFileName(e.fileName()))
+        // Pictures too: the probe decides for them as for a picture dropped by itself (an
+        // animated one is added, a still one refused by name).
+        else if (IsVideoFileName(e.fileName()) || IsPictureFileName(e.fileName()))
             out << QDir::toNativeSeparators(e.absoluteFilePath());
     }
 }

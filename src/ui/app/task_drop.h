@@ -14,8 +14,11 @@ namespace rm::ui {
 
 class TfrmMain;
 
-// Whether a file name has a video file's extension (what a dropped folder contributes).
+// Whether a file name has a video file's extension.
 bool IsVideoFileName(const QString& fileName);
+
+// Whether a file name has a picture's extension (a still picture, or an animated GIF or PNG).
+bool IsPictureFileName(const QString& fileName);
 
 // Each path as Add Video takes it; a folder gives its video files, recursively, in name order
 // (as a file manager lists them). Paths that do not exist stay (the probe refuses them).

@@ -415,8 +415,12 @@ void TfrmConvert::WMConvertResult(int32_t code, const char* name)
     if (m_gaveUp)
         return;
     const QString output = QString::fromUtf8(name ? name : "");
-    if (code == rm::messages::kResultOk) {
-        ShowResult->appendPlainText(output + QStringLiteral(" --> ") + QStringLiteral("Convert Successful!"));
+    if (rm::messages::OutputWritten(code)) {
+        // Success, or a warning about an output that was written (it can be watched all the same).
+        const QString text = code == rm::messages::kResultOk
+                                 ? QStringLiteral("Convert Successful!")
+                                 : QString::fromUtf8(rm::messages::getErrorInfo(code, 0, 1));
+        ShowResult->appendPlainText(output + QStringLiteral(" --> ") + text);
         const QString target = rm::WatchTargetOf(name ? name : "");
         if (!target.isEmpty())
             m_watchLines[ShowResult->document()->blockCount() - 1] = target;

@@ -328,7 +328,8 @@ TEST(ConverterSources, SourcesEndingEarlyFailWithTheirOwnCodeInBoundedMemory)
     struct Case { const char* name; std::string source; const char* asked; };
     const Case cases[] = {
         {"half-downloaded MP4 (index in front)", HalfDownloadedMp4(), " of 00:00:40 could be read."},
-        {"AVI whose header claims 131 days", DamagedAvi(), " could be read."},
+        // (An AVI whose header claims 131 days states no believable length: it is measured and
+        // converts whole, see damaged_sources_test.cpp.)
     };
     for (const Case& c : cases) {
         ASSERT_FALSE(c.source.empty()) << c.name;
