@@ -197,8 +197,8 @@ TEST_F(CliFaultsTest, SignalsCancelCleanlyAndAKillLeavesNoOutputName)
             EXPECT_TRUE(left[1].endsWith(QStringLiteral("/.reelmaker-job.lock"))) << left[1].toStdString();
             // The next start clears them, with the folder they were in, and converts.
             QProcess next;
-            Start(next, kCli, {QStringLiteral("convert"), QStringLiteral("--output"), out.path(),
-                               Source(QStringLiteral("short.mp4"), 1)});
+            Start(next, kCli, {QStringLiteral("convert"), QStringLiteral("--no-web-ready"), QStringLiteral("--output"),
+                               out.path(), Source(QStringLiteral("short.mp4"), 1)});
             const Result n = Finish(next);
             EXPECT_EQ(n.exitCode, 0) << n.err.toStdString();
             const QStringList folders = QDir(out.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);

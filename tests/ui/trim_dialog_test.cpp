@@ -363,7 +363,7 @@ private slots:
     void aDayLongRecordingIsTrimmedByItsRealTimes()
     {
         const std::string path = rmtest::sources::Made(
-            "day-long.mkv", "-f lavfi -i color=s=64x48:r=1/600:d=90000 -c:v mjpeg");  // 25 hours
+            "day-long.mkv", "-f lavfi -i color=s=64x48:r=1/5:d=90000 -c:v mjpeg");  // 25 hours, a picture every 5 s
         QVERIFY(!path.empty());
         rm::TaskNode* task = AddFile(path);
         QVERIFY(task);

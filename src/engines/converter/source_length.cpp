@@ -251,8 +251,10 @@ SourceLength FindSourceLength(AVFormatContext* ic, const char* path, Clock::time
         if (end > 0 || window >= bytes)
             break;  // timestamps that cannot be right, or none at all: measure the content
     }
+    // Measured step by step, the content needs no check against the file's size: a sparse but
+    // continuous timeline (a picture every few seconds over a day) is a real length.
     const double content = ContentSeconds(ic, path, until);
-    if (BelievableLength(content, bytes))
+    if (content > 0 && content <= kLongestSeconds)
         length.real = content;
     return length;
 }
