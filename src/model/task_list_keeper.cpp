@@ -16,7 +16,7 @@ namespace rm {
 QString StateFolder()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The specification says relative paths are to be ignored.
+    // The XDG base directory rules ignore a relative XDG_STATE_HOME: fall back to the default.
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/Orvane/Reelmaker");
