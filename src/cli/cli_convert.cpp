@@ -27,6 +27,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_worker.h"
 #include "convert/conver_thread.h"
 #include "convert/job_folder_lock.h"
 #include "engines/converter/converter.h"
@@ -359,20 +360,6 @@ std::string ProbeText(int32_t code)
     }
 }
 
-std::atomic<bool> g_interrupted{false};
-
-// Ctrl+C, a terminal that closes (SIGHUP) and a polite kill (SIGTERM) all cancel the run as the
-// progress window's Yes does, so the partial outputs are removed; the same signal a second time
-// ends the program at once.
-constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-extern "C" void OnInterrupt(int sig)
-{
-    rm::TheConvertRun().cancel.store(1);
-    g_interrupted.store(true);
-    std::signal(sig, SIG_DFL);
-}
-
 // Prints result lines as the progress window writes them, and a progress bar on a terminal.
 class ConsoleSink : public rm::MessageSink {
 public:
@@ -582,19 +569,7 @@ int RunConvert(const std::vector<std::string>& args)
     setup.player.programFolder = program;
     setup.webReady = o.webReady >= 0 ? o.webReady == 1 : app.webReady;
 
-    rm::TheConvertRun().cancel.store(0);
-    g_interrupted.store(false);
-    for (int sig : kCancelSignals)
-        std::signal(sig, OnInterrupt);
-    {
-        rm::ConverThread worker(std::move(setup));
-        worker.start();
-        worker.wait();
-    }
-    for (int sig : kCancelSignals)
-        std::signal(sig, SIG_DFL);
-
-    if (g_interrupted.load()) {
+    if (RunCancellingOnSignals(std::move(setup))) {
         std::fprintf(stderr, "reelmaker-cli convert: cancelled\n");
         return kExitFailed;
     }

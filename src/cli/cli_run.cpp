@@ -16,6 +16,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_worker.h"
 #include "convert/conver_thread.h"
 #include "convert/job_folder_lock.h"
 #include "engines/messages/result_codes.h"
@@ -111,15 +112,6 @@ Options Parse(const std::vector<std::string>& args)
     return o;
 }
 
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void OnRunInterrupt(int sig)
-{
-    rm::TheConvertRun().cancel.store(1);
-    g_interrupted.store(true);
-    std::signal(sig, SIG_DFL);
-}
-
 // Prints each result line as the progress window writes it.
 class ResultPrinter : public rm::MessageSink {
 public:
@@ -204,19 +196,7 @@ int RunList(const std::vector<std::string>& args)
     setup.player.programFolder = program;
     setup.webReady = o.webReady || app.webReady;
 
-    rm::TheConvertRun().cancel.store(0);
-    g_interrupted.store(false);
-    constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    for (int sig : kCancelSignals)
-        std::signal(sig, OnRunInterrupt);
-    {
-        rm::ConverThread worker(std::move(setup));
-        worker.start();
-        worker.wait();
-    }
-    for (int sig : kCancelSignals)
-        std::signal(sig, SIG_DFL);
-    if (g_interrupted.load()) {
+    if (RunCancellingOnSignals(std::move(setup))) {
         std::fprintf(stderr, "reelmaker-cli run: cancelled\n");
         return kExitFailed;
     }
