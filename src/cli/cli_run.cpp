@@ -30,23 +30,26 @@ namespace rmcli {
 namespace {
 
 const char kUsage[] =
-    "  reelmaker-cli run LIST.rmtasks [--output DIR] [--shard I/N] [--web-ready]\n"
+    "  reelmaker-cli run LIST.rmtasks [--output DIR] [--shard I/N] [--web-ready | --no-web-ready]\n"
     "      Converts the checked tasks of a saved task list as the main window would, each\n"
     "      in its own folder below the output folder.\n"
     "      --output DIR            output folder (default: the application's output folder)\n"
     "      --shard I/N             only every N-th checked task, starting with the I-th\n"
     "                              (1 <= I <= N): N workers with I = 1..N convert every task\n"
     "                              exactly once between them\n"
-    "      --web-ready             copy the Flash emulator into the output folder\n"
+    "      --web-ready             copy the players (Flash emulator, HTML5 player) into the output\n"
+    "                              folder (as the option does, which is on unless turned off)\n"
+    "      --no-web-ready          do not copy them, whatever the option says\n"
     "      Exit status: 0 every output converted (or nothing to do in this shard), 1 an\n"
-    "      output failed or the list cannot be read, 2 usage error.";
+    "      output failed or the list cannot be read, 2 usage error, 3 outputs written from a\n"
+    "      damaged source (a warning).";
 
 struct Options {
     QString list;
     QString output;
     int shard = 1;
     int shards = 1;
-    bool webReady = false;
+    int webReady = -1;  // -1: as the options say
 };
 
 int Usage(const std::string& text)
@@ -103,7 +106,9 @@ Options Parse(const std::vector<std::string>& args)
         else if (a == "--shard")
             ParseShard(value, o);
         else if (a == "--web-ready")
-            o.webReady = true;
+            o.webReady = 1;
+        else if (a == "--no-web-ready")
+            o.webReady = 0;
         else
             throw UsageError{"unknown option " + a};
     }
@@ -194,7 +199,7 @@ int RunList(const std::vector<std::string>& args)
     setup.outputFolder = output;
     setup.sink = &printer;
     setup.player.programFolder = program;
-    setup.webReady = o.webReady || app.webReady;
+    setup.webReady = o.webReady >= 0 ? o.webReady == 1 : app.webReady;
 
     if (RunCancellingOnSignals(std::move(setup))) {
         std::fprintf(stderr, "reelmaker-cli run: cancelled\n");
