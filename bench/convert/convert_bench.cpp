@@ -1,6 +1,8 @@
 // One conversion through the project's converter engine, for bench/convert/run.sh.
 //
-//   convert_bench SRC OUT SIZE FPS VCODEC VBITRATE ACODEC ABITRATE RATE CHANNELS
+//   convert_bench [--whole-size-scale] SRC OUT SIZE FPS VCODEC VBITRATE ACODEC ABITRATE RATE CHANNELS
+//                                                   (--whole-size-scale: no box reduction before
+//                                                    the scaler, the one-step chain to compare with)
 //   convert_bench --print-vf SRC_W SRC_H SIZE FPS   (the picture chain the engine builds)
 //   convert_bench --print-vf SRC SIZE FPS           (the same for a file: its rotation, pixel
 //                                                    shape and interlacing as the engine sees them)
@@ -96,6 +98,11 @@ int RunTimed(ConvertJob* job, const char* format)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--whole-size-scale") == 0) {
+        setBoxReduction(false);
+        --argc;
+        ++argv;
+    }
     if (argc == 6 && std::strcmp(argv[1], "--print-vf") == 0) {
         PictureSettings s;
         PictureSource src{std::atoi(argv[2]), std::atoi(argv[3]), 1, 1};

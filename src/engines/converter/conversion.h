@@ -195,6 +195,7 @@ private:
     AVFilterContext* m_asrc = nullptr;
     AVFilterContext* m_asink = nullptr;
     int m_vgW = 0, m_vgH = 0, m_vgFmt = -1;
+    int m_reduction = 1;  // block side each picture is box-reduced by before the video graph
     AVRational m_vgTb{1, 1};
     int m_agRate = 0, m_agFmt = -1, m_agChannels = 0;
     AVAudioFifo* m_fifo = nullptr;

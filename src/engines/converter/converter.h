@@ -122,6 +122,11 @@ char* CopyText(const char* text);
 // them on standard error. Programs call it once at start-up; the libraries' default is to print.
 void setLibraryLogging(bool verbose);
 
+// Large downscales start with a box reduction by a whole factor (on by default). Off, every
+// picture goes to the scaler at its full size, as a comparison for benches and tests.
+void setBoxReduction(bool enabled);
+bool boxReductionEnabled();
+
 // Frees a job, its inputs and the texts stored in them. Optional.
 void releaseMediaUIOption(ConvertJob* job);
 

@@ -411,6 +411,8 @@ std::string VideoFilterDescription(const PictureSettings& s, const PictureSource
     auto scale = [&](int w, int h) {
         std::string f = target.ScaleThreads > 1 ? Fmt("scale=%d:%d:threads=%d", w, h, target.ScaleThreads)
                                                 : Fmt("scale=%d:%d", w, h);
+        if (!target.ScaleFilter.empty())
+            f += ":flags=" + target.ScaleFilter;
         if (!colourArgs.empty() && !recoloured) {
             f += ":" + colourArgs;
             recoloured = true;

@@ -89,6 +89,8 @@ struct PictureTarget {
     int FrameRateDen = 0;
     // Slice threads for the scaler (1: none). Threads change the speed, never the pixels.
     int ScaleThreads = 1;
+    // The scaler's filter ("": its default, bicubic), e.g. "lanczos".
+    std::string ScaleFilter;
     // The output's colours (AVColorSpace; -1: ConventionalColour of the frame) and range.
     int ColorMatrix = -1;
     bool FullRange = false;
