@@ -310,3 +310,77 @@ TEST(PreviewEqualsOutput, SidewaysPhoneClipMatchesTheConvertedFrame)
 }
 
 } // namespace
+
+namespace {
+
+// `p` scaled to w x h with a high-quality filter, as RGBA.
+rm::playback::PicturePtr Scaled(const rm::playback::Picture& p, int w, int h)
+{
+    auto out = std::make_shared<rm::playback::Picture>();
+    out->width = w;
+    out->height = h;
+    out->rgba.resize(size_t(w) * h * 4);
+    SwsContext* sws = sws_getContext(p.width, p.height, AV_PIX_FMT_RGBA, w, h, AV_PIX_FMT_RGBA,
+                                     SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    const uint8_t* src[4] = {p.rgba.data(), nullptr, nullptr, nullptr};
+    int srcStride[4] = {4 * p.width, 0, 0, 0};
+    uint8_t* dst[4] = {out->rgba.data(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {4 * w, 0, 0, 0};
+    sws_scale(sws, src, srcStride, 0, p.height, dst, dstStride);
+    sws_freeContext(sws);
+    return out;
+}
+
+// Rows [top, top + h) of `p`.
+rm::playback::PicturePtr Rows(const rm::playback::Picture& p, int top, int h)
+{
+    auto out = std::make_shared<rm::playback::Picture>();
+    out->width = p.width;
+    out->height = h;
+    const size_t row = size_t(p.width) * 4;
+    out->rgba.assign(p.rgba.begin() + std::ptrdiff_t(top * row), p.rgba.begin() + std::ptrdiff_t((top + h) * row));
+    return out;
+}
+
+} // namespace
+
+// A 1080p clip written at the player's 480x360 takes the converter's two-step downscale (a box
+// reduction, then the scaler); the output pane shows the picture at its own size. Brought to the
+// output's size, the pane's picture is the written one.
+TEST(PreviewEqualsOutput, PlayerSizedOutputOfAnHdClipShowsWhatTheOutputPaneShows)
+{
+    const std::string source = rmtest::sources::Made(
+        "hd-1080.mp4", "-f lavfi -i testsrc2=s=1920x1080:r=10:d=6.5 -c:v libx264 -crf 12 -g 20 -pix_fmt yuv420p -an");
+    ASSERT_FALSE(source.empty());
+    const std::string converted = ConvertSecondFive(source, {}, "hd-1080-player", "480x360");
+    ASSERT_FALSE(converted.empty());
+    auto written = FirstPicture(converted);
+    ASSERT_TRUE(written);
+    ASSERT_EQ(written->width, 480);
+    ASSERT_EQ(written->height, 360);
+    // 16:9 in 4:3: 480x270 between bars of 44 and 46 rows.
+    auto picture = Rows(*written, 44, 270);
+
+    rmtest::RecordingSurface surface;
+    pb::setVideoSurface(&surface);
+    pb::setEditWindow(1);
+    ASSERT_EQ(pb::openFile(source.c_str()), 0);
+    pb::setPictureSettings({});
+    const std::string png = rmtest::FixtureDir() + "/hd-1080-pane.png";
+    auto capture = [&](double second) -> rm::playback::PicturePtr {
+        if (pb::showFrameAt(second, 8000) != 0 || pb::vezCapture(png.c_str()) != 0)
+            return nullptr;
+        return rm::playback::detail::LoadPicture(png);
+    };
+    auto shown = capture(5.0);
+    auto later = capture(5.3);
+    pb::close_sdl();
+    rmtest::WaitUntil([] { return pb::engineInfo().state == pb::PlayState::Closed; }, 3000);
+    pb::setVideoSurface(nullptr);
+    ASSERT_TRUE(shown && later);
+    ASSERT_EQ(shown->width, 1920);
+    ASSERT_EQ(shown->height, 1080);
+    const double d = MeanAbsDiff(*Scaled(*shown, 480, 270), *picture);
+    EXPECT_LT(d, 2.5);
+    EXPECT_GT(MeanAbsDiff(*Scaled(*later, 480, 270), *picture), d + 2.0);
+}
