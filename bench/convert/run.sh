@@ -12,7 +12,8 @@
 # so the two show start-up and steady state apart.
 #
 # Printed per length and source, for both sides: wall seconds, the wall ratio (ours / tool), CPU
-# seconds (user + system), cores used (CPU s / wall s, of 2 here), peak memory; then the median
+# seconds (user + system), cores used (CPU s / wall s, of 2 here), peak memory, and the picture's
+# SSIM and PSNR against a high-quality reference for ours and for the one-step chain; then the median
 # ratio per length, and at the end each source's ratio at every length side by side.
 # Each side runs REPS times (default 3), alternating, and the best time counts, so that other
 # work on the machine disturbs the comparison as little as possible. The sources are made here
@@ -101,6 +102,18 @@ make_source() {
   echo "$out"
 }
 
+# Picture quality of a converted file against a high-quality reference of the same size: the
+# source through the same chain with the scaler's Lanczos filter and exact rounding (what one
+# would make with all the time in the world). Prints "SSIM PSNR" (mean over every frame).
+quality() {
+  local out=$1 src=$2 chain=$3 ref log
+  ref=$(sed -E 's/scale=([0-9]+):([0-9]+)(:threads=[0-9]+)?/scale=\1:\2:flags=lanczos+accurate_rnd+full_chroma_int/' <<<"$chain")
+  log=$(ffmpeg -nostdin -v info -i "$out" -i "$src" -filter_complex \
+    "[1:v]$ref[r];[0:v]split[a][b];[r]split[c][d];[a][c]ssim=shortest=1;[b][d]psnr=shortest=1" -an -f null - 2>&1)
+  printf '%s %s\n' "$(grep -o 'All:[0-9.]*' <<<"$log" | tail -1 | cut -d: -f2)" \
+    "$(grep -o 'average:[0-9.inf]*' <<<"$log" | tail -1 | cut -d: -f2)"
+}
+
 peak_kb() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
 cpu_s() { awk -F': ' '/User time|System time/ {s+=$2} END {print s}' "$1"; }
 wall_s() { awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,a,":"); s=0; for(i=1;i<=n;i++) s=s*60+a[i]; print s}' "$1"; }
@@ -120,10 +133,13 @@ for len in "${lengths[@]}"; do
   # competes, and cores (CPU s / wall s) tell how well each side keeps the processor busy.
   # ours_in_s: the same best run as the engine itself timed it, without starting the process and
   # loading the libraries (which the program does once, not for each conversion).
-  printf '%-20s %6s | %7s %8s %6s | %8s %10s | %5s %6s | %7s %9s | %9s\n' source clip_s \
-    ours_s ffmpeg_s ratio ours_cpu ffmpeg_cpu ours ffmpeg ours_MB ffmpeg_MB ours_in_s
-  printf '%-20s %6s | %7s %8s %6s | %8s %10s | %12s | %7s %9s | %9s\n' '' '' wall wall '' 'CPU s' 'CPU s' \
-    'cores used' '' '' ''
+  # ssim/psnr: ours and the one-step chain (every picture scaled at full size, as the engine did
+  # before its box reduction and as the tool is given) against the reference; "<" marks a source
+  # where ours is the lower.
+  printf '%-20s %6s | %7s %8s %6s | %8s %10s | %5s %6s | %7s %9s | %9s | %8s %8s %6s %6s\n' source clip_s \
+    ours_s ffmpeg_s ratio ours_cpu ffmpeg_cpu ours ffmpeg ours_MB ffmpeg_MB ours_in_s ours one-step ours one-step
+  printf '%-20s %6s | %7s %8s %6s | %8s %10s | %12s | %7s %9s | %9s | %17s %13s\n' '' '' wall wall '' 'CPU s' 'CPU s' \
+    'cores used' '' '' '' SSIM 'PSNR dB'
   ratios=()
   for i in "${!names[@]}"; do
     name=${names[$i]} src=${srcs[$i]}
@@ -153,9 +169,16 @@ for len in "${lengths[@]}"; do
     # /usr/bin/time shows wall times to 10 ms: a run that short counts as 10 ms for the cores.
     cores_e=$(echo "$cpu_e / ($best_e + ($best_e == 0) * 0.01)" | bc -l)
     cores_f=$(echo "$cpu_f / ($best_f + ($best_f == 0) * 0.01)" | bc -l)
-    printf '%-20s %6s | %7.2f %8.2f %6.2f | %8.2f %10.2f | %5.2f %6.2f | %7.1f %9.1f | %9.2f\n' \
+    "$bin" --whole-size-scale "$src" "$work/one-step.flv" 480x360 25 flv1 800 mp3 64 44100 2 >/dev/null ||
+      { echo "$name: the one-step chain failed" >&2; exit 1; }
+    read -r ssim_e psnr_e < <(quality "$work/engine.flv" "$src" "$vf")
+    read -r ssim_w psnr_w < <(quality "$work/one-step.flv" "$src" "$vf")
+    mark=
+    { (($(echo "$ssim_e < $ssim_w" | bc))) || (($(echo "$psnr_e < $psnr_w" | bc))); } && mark='<'
+    printf '%-20s %6s | %7.2f %8.2f %6.2f | %8.2f %10.2f | %5.2f %6.2f | %7.1f %9.1f | %9.2f | %8.5f %8.5f %6.2f %6.2f %s\n' \
       "$name" "$(clip_seconds "$name" "$len")" "$best_e" "$best_f" "$ratio" "$cpu_e" "$cpu_f" \
-      "$cores_e" "$cores_f" "$(echo "$mem_e / 1024" | bc -l)" "$(echo "$mem_f / 1024" | bc -l)" "$in_e"
+      "$cores_e" "$cores_f" "$(echo "$mem_e / 1024" | bc -l)" "$(echo "$mem_f / 1024" | bc -l)" "$in_e" \
+      "$ssim_e" "$ssim_w" "$psnr_e" "$psnr_w" "$mark"
   done
   m=$(printf '%s\n' "${ratios[@]}" | median)
   medians+=("$len=$m")
