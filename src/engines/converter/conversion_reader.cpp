@@ -80,7 +80,7 @@ int Conversion::ReadInput(int index, ConvertInput* in)
             m_decoded.setCapacity(bytes > 0 ? std::clamp<size_t>((48u << 20) / size_t(bytes), 6, 16) : 16);
         }
         int ai = -1;
-        if (m_aenc) {
+        if (m_acodec) {  // (the encoder itself may still be opening: see Run)
             const AVCodec* acodec = nullptr;
             ai = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, vi, &acodec, 0);
             if (ai >= 0) {

@@ -653,16 +653,21 @@ int32_t Conversion::Run()
     if (m_job->IsThumbnail)
         return RunThumbnail();
 
-    rc = OpenOutput();
-    if (rc != kResultOk)
-        return rc;
-
     // Named for profilers and debuggers; the decoder's and scaler's own threads, started from
     // these, take the same names, so that a profile reads as the pipeline's stages.
+    // The source is opened, probed and decoded while the encoders and the output are prepared:
+    // the reader only fills its queue, which nothing takes from before the filter starts.
     std::thread reader([this] {
         pthread_setname_np(pthread_self(), "rm-read-decode");
         ReaderMain();
     });
+    rc = OpenOutput();
+    if (rc != kResultOk) {
+        // The output's fault is the one reported, whatever the reader found meanwhile.
+        Fail(rc);
+        reader.join();
+        return rc;
+    }
     std::thread filter([this] {
         pthread_setname_np(pthread_self(), "rm-filter-sound");
         FilterMain();
