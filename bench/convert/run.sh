@@ -169,7 +169,7 @@ for len in "${lengths[@]}"; do
     # /usr/bin/time shows wall times to 10 ms: a run that short counts as 10 ms for the cores.
     cores_e=$(echo "$cpu_e / ($best_e + ($best_e == 0) * 0.01)" | bc -l)
     cores_f=$(echo "$cpu_f / ($best_f + ($best_f == 0) * 0.01)" | bc -l)
-    "$bin" --whole-size-scale "$src" "$work/one-step.flv" 480x360 25 flv1 800 mp3 64 44100 2 >/dev/null ||
+    "$bin" --whole-size-scale "$src" "$work/one-step.flv" 480x360 25 flv1 800 mp3 64 44100 2 >/dev/null 2>&1 ||
       { echo "$name: the one-step chain failed" >&2; exit 1; }
     read -r ssim_e psnr_e < <(quality "$work/engine.flv" "$src" "$vf")
     read -r ssim_w psnr_w < <(quality "$work/one-step.flv" "$src" "$vf")
