@@ -12,6 +12,11 @@
 
 #include "support/source_fixtures.h"
 
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
 namespace rmtest::colour {
 
 // The card: 3 x 2 patches, each a third of the width and half of the height.
@@ -187,6 +192,44 @@ inline std::string AlphaClip(const std::string& codec)
         return sources::Made("alpha-vp9.webm", picture + " -c:v libvpx-vp9 -pix_fmt yuva420p -lossless 1 -an");
     return sources::Made("alpha-" + codec + ".mov",
                          picture + " -c:v " + codec + " -pix_fmt " + (codec == "png" ? "rgba" : "argb") + " -an");
+}
+
+// A copy of a file whose display matrix is av_display_rotation_set(`degrees`) mirrored by
+// av_display_matrix_flip (as front cameras, and the ffmpeg tool's -display_rotation and
+// -display_hflip from 6.0, write it).
+inline std::string MirroredCopy(const std::string& in, const std::string& name, int degrees)
+{
+    const std::string out = FixtureDir() + "/" + name;
+    AVFormatContext* ic = nullptr;
+    if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0)
+        return "";
+    avformat_find_stream_info(ic, nullptr);
+    AVFormatContext* oc = nullptr;
+    avformat_alloc_output_context2(&oc, nullptr, "mp4", out.c_str());
+    for (unsigned i = 0; i < ic->nb_streams; ++i) {
+        AVStream* st = avformat_new_stream(oc, nullptr);
+        avcodec_parameters_copy(st->codecpar, ic->streams[i]->codecpar);
+        st->codecpar->codec_tag = 0;
+        st->time_base = ic->streams[i]->time_base;
+        if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            auto* m = reinterpret_cast<int32_t*>(av_stream_new_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, 36));
+            av_display_rotation_set(m, degrees);
+            av_display_matrix_flip(m, 1, 0);
+        }
+    }
+    bool ok = avio_open(&oc->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(oc, nullptr) >= 0;
+    AVPacket* pkt = av_packet_alloc();
+    while (ok && av_read_frame(ic, pkt) >= 0) {
+        av_packet_rescale_ts(pkt, ic->streams[pkt->stream_index]->time_base, oc->streams[pkt->stream_index]->time_base);
+        ok = av_interleaved_write_frame(oc, pkt) >= 0;
+        av_packet_unref(pkt);
+    }
+    ok = ok && av_write_trailer(oc) >= 0;
+    av_packet_free(&pkt);
+    avio_closep(&oc->pb);
+    avformat_free_context(oc);
+    avformat_close_input(&ic);
+    return ok ? out : "";
 }
 
 } // namespace rmtest::colour

@@ -109,41 +109,6 @@ TEST(PreviewColour, HdrShowsToneMappedAsTheOutput)
     }
 }
 
-namespace {
-// As the converter test's: a copy whose display matrix turns by `degrees` and mirrors.
-std::string MirroredCopy(const std::string& in, const std::string& name, int degrees)
-{
-    const std::string out = rmtest::FixtureDir() + "/" + name;
-    AVFormatContext* ic = nullptr;
-    if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0)
-        return "";
-    avformat_find_stream_info(ic, nullptr);
-    AVFormatContext* oc = nullptr;
-    avformat_alloc_output_context2(&oc, nullptr, "mp4", out.c_str());
-    for (unsigned i = 0; i < ic->nb_streams; ++i) {
-        AVStream* st = avformat_new_stream(oc, nullptr);
-        avcodec_parameters_copy(st->codecpar, ic->streams[i]->codecpar);
-        st->codecpar->codec_tag = 0;
-        st->time_base = ic->streams[i]->time_base;
-        auto* m = reinterpret_cast<int32_t*>(av_stream_new_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, 36));
-        av_display_rotation_set(m, degrees);
-        av_display_matrix_flip(m, 1, 0);
-    }
-    bool ok = avio_open(&oc->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(oc, nullptr) >= 0;
-    AVPacket* pkt = av_packet_alloc();
-    while (ok && av_read_frame(ic, pkt) >= 0) {
-        av_packet_rescale_ts(pkt, ic->streams[pkt->stream_index]->time_base, oc->streams[pkt->stream_index]->time_base);
-        ok = av_interleaved_write_frame(oc, pkt) >= 0;
-        av_packet_unref(pkt);
-    }
-    ok = ok && av_write_trailer(oc) >= 0;
-    av_packet_free(&pkt);
-    avio_closep(&oc->pb);
-    avformat_free_context(oc);
-    avformat_close_input(&ic);
-    return ok ? out : "";
-}
-} // namespace
 
 // A mirrored front-camera clip reads the right way round in both panes (the crop frame is drawn
 // over the output pane) and in snapshots.
