@@ -20,18 +20,10 @@
 #include <string>
 #include <utility>
 
+#include "cli_process.h"
 #include "support/media_fixture.h"
 
-// Readable QString values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 class CliConvertTest : public ::testing::Test {
 protected:
@@ -39,23 +31,7 @@ protected:
 
     CliRun Convert(const QStringList& args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // Never the user's own settings.
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(RM_APP_DIR "/reelmaker-cli"), QStringList{QStringLiteral("convert")} + args);
-        CliRun r;
-        if (!p.waitForFinished(180000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return RunCli(m_home.path(), QStringList{QStringLiteral("convert")} + args, 180000);
     }
 
     // A short small source made with the project's fixture code, in a folder of its own.

@@ -25,17 +25,10 @@
 #include "model/task_list_file.h"
 #include "model/task_tree.h"
 #include "support/media_fixture.h"
+#include "cli_process.h"
 #include "support/test_env.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 class CliRunTest : public ::testing::Test {
 protected:
@@ -49,14 +42,7 @@ protected:
     }
     void TearDown() override { rm::RegistryKey::SetStoreFile({}); }
 
-    QProcessEnvironment Env() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home.path());
-        env.insert("XDG_CONFIG_HOME", m_home.path() + "/.config");
-        env.insert("XDG_STATE_HOME", m_home.path() + "/.state");
-        return env;
-    }
+    QProcessEnvironment Env() const { return CliEnvironment(m_home.path()); }
 
     QProcess* Start(const QStringList& args)
     {
@@ -68,15 +54,7 @@ protected:
 
     static CliRun Finish(QProcess* p)
     {
-        CliRun r;
-        if (!p->waitForFinished(240000)) {
-            p->kill();
-            p->waitForFinished();
-        } else {
-            r.exitCode = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
-        }
-        r.out = QString::fromUtf8(p->readAllStandardOutput());
-        r.err = QString::fromUtf8(p->readAllStandardError());
+        CliRun r = FinishCli(*p, 240000);
         delete p;
         return r;
     }
