@@ -141,6 +141,7 @@ void TfrmCustom::NavigatePreview()
         f.write(html.toUtf8());
     f.close();
     m_previewUrl = m_server->BaseUrl() + QStringLiteral("orvane.html?n=%1").arg(m_refreshCount);
+    m_previewLoaded = false;
     static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(m_previewUrl));
     ShowPreviewLoading(true);
 #endif
@@ -179,6 +180,7 @@ void TfrmCustom::WatchPreviewLoading(int refresh, int triesLeft)
                             if (!self || refresh != self->m_refreshCount)
                                 return;
                             if (loaded.toBool()) {
+                                self->m_previewLoaded = true;
                                 self->ShowPreviewLoading(false);
                                 return;
                             }
@@ -218,6 +220,33 @@ QString TfrmCustom::PreviewFolder()
     return m_previewDir->isValid() ? m_previewDir->path() + QLatin1Char('/') : QString();
 }
 
+PreviewClipMaker::State TfrmCustom::RequestOwnClip()
+{
+    if (!m_clipMaker)
+        m_clipMaker = std::make_unique<PreviewClipMaker>([this] { OwnClipDone(); });
+    if (!m_task || !m_task->settings)
+        return m_clipMaker->Request({}, CurrentCustomSettings(), QString());
+    // The output's picture: the task's profile values at the size page 1 shows now.
+    CustomSettings s;
+    CopyCustomSettings(s, *m_task->settings);
+    s.Width = width->value();
+    s.Height = height->value();
+    s.BackgrounColor = CurrentCustomSettings().BackgrounColor;
+    return m_clipMaker->Request(m_clipSource, s, PreviewFolder());
+}
+
+void TfrmCustom::OwnClipDone()
+{
+    // The preview that waited for the clip (or fell back to the sample) is made now.
+    if (isVisible() && m_page == 3)
+        RefreshPreview();
+}
+
+bool TfrmCustom::PreviewClipPending() const
+{
+    return m_clipMaker && m_clipMaker->state() == PreviewClipMaker::State::Making;
+}
+
 void TfrmCustom::RefreshPreview()
 {
     ++m_refreshCount;
@@ -228,6 +257,26 @@ void TfrmCustom::RefreshPreview()
     ctx.previewFolder = PreviewFolder();
     if (ctx.previewFolder.isEmpty())
         return;
+    // The place says at once that the player is coming, before anything is made.
+    EnsureWebView();
+    m_previewLoaded = false;
+    ShowPreviewLoading(true);
+    switch (RequestOwnClip()) {
+    case PreviewClipMaker::State::Making:
+        // The player waits for the task's own video (OwnClipDone); the sample would only
+        // hold it up.
+        m_previewVideo.clear();
+        return;
+    case PreviewClipMaker::State::Ready:
+        ctx.previewVideo = m_clipMaker->clip().video;
+        ctx.previewPicture = m_clipMaker->clip().picture;
+        ctx.previewVideoWidth = m_clipMaker->clip().width;
+        ctx.previewVideoHeight = m_clipMaker->clip().height;
+        break;
+    default:
+        break;  // no own video, or one that could not be read: the sample
+    }
+    m_previewVideo = ctx.previewVideo;
     ctx.wizardHeight = height->value();
     ctx.previewWidth = webBrowser->width();
     ctx.previewHeight = webBrowser->height();
