@@ -10,8 +10,8 @@
 //   wizard_bench sample             the same as open for a task without a video (the sample)
 //
 // Times are milliseconds from the call that opens the wizard (open) or that shows the player page
-// (open-later): loading_shown (the loading indication is up), clip_ready, navigated (the page with
-// the player is asked for) and loaded (the emulator has loaded the player playing the task's own
+// (open-later): loading_shown (the loading indication is up), clip_ready, navigated (the player
+// with the clip is written and its page asked for, perhaps in advance) and loaded (the emulator has loaded the player playing the task's own
 // clip; the readiness the wizard itself watches). Needs a display and the web view.
 // Output: one "key value" per line.
 
@@ -127,11 +127,7 @@ bool OpenOnce(TfrmCustom& form, MediaItem& task, bool later, const char* prefix,
     form.btnNextClick();
     const qint64 shown = form.PreviewLoadingShown() ? clock.elapsed() : -1;
     const qint64 ready = later ? 0 : WaitFor(clock, [&] { return !form.PreviewClipPending(); });
-    // The page of the latest preview (the address carries the preview's number).
-    const qint64 navigated = WaitFor(clock, [&] {
-        return form.PreviewUrl().endsWith(QStringLiteral("n=%1").arg(form.RefreshCount()))
-               && (!own || !form.PreviewVideo().isEmpty());
-    });
+    const qint64 navigated = WaitFor(clock, [&] { return !form.PreviewUrl().isEmpty() && (!own || !form.PreviewVideo().isEmpty()); });
     const qint64 loaded = WaitFor(clock, [&] { return form.PreviewPlayerLoaded() && (!own || !form.PreviewVideo().isEmpty()); });
     std::printf("%sloading_shown %lld\n", prefix, static_cast<long long>(shown));
     if (own && !later)

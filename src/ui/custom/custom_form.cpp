@@ -363,6 +363,8 @@ void TfrmCustom::hideEvent(QHideEvent* e)
     // A hidden wizard must not go on playing the preview's sound.
     if (m_webView)
         static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(QStringLiteral("about:blank")));
+    m_preparedPlayer.clear();
+    m_previewLoaded = false;
 #endif
 }
 
@@ -392,9 +394,12 @@ void TfrmCustom::FormShow()
     m_refWidth = width->value();
     m_refHeight = height->value();
     cus_flv->hide();
-    // The task's own video is made ready for the preview while the user is on the first pages.
-    if (g_previewEnabled)
+    // The task's own video is made ready for the preview while the user is on the first pages,
+    // and the browser starts once the first page is on the screen.
+    if (g_previewEnabled) {
         RequestOwnClip();
+        QTimer::singleShot(100, this, &TfrmCustom::PreparePreview);
+    }
 }
 
 void TfrmCustom::FillFromTask()

@@ -294,8 +294,14 @@ private:
     void DisableTimer();
     void ToggleTimer();
     void SpinChange(QSpinBox* box, int32_t& field);
+    bool WebViewWanted() const;
+    void EnsureLoadingIndication();
     void EnsureWebView();
     void NavigatePreview();
+    // Writes the preview player and has the browser show it; inAdvance: before the player page
+    // is shown (the page then keeps that player when it is still the one asked for).
+    void WritePreview(bool inAdvance);
+    void PreparePreview();
     // Asks for the clip of the task's own video at the size on page 1 (made once, then kept).
     PreviewClipMaker::State RequestOwnClip();
     void OwnClipDone();
@@ -315,6 +321,8 @@ private:
     QString m_previewUrl;
     QString m_previewVideo;
     bool m_previewLoaded = false;
+    int m_navigatedRefresh = 0;    // the preview number of the page the browser shows
+    QByteArray m_preparedPlayer;   // the player loaded in advance, until the player page opens
     PreviewClipSource m_clipSource;  // where the preview's own video comes from
     std::unique_ptr<PreviewClipMaker> m_clipMaker;
     QString m_galleryFolder;
