@@ -7,8 +7,9 @@
 #    view (QtWebEngine + Ruffle): when the loading indication is up, when the clip is ready, when
 #    the player's page is asked for and when the emulator has loaded the player with the clip;
 #    then the same again in the same session (browser warm, clip kept);
-#  - the same when the user stays on the first page until the clip is made (times from entering
-#    the player page);
+#  - the same when the user stays on the first page until the clip is made and the player is
+#    loaded in advance (how long that takes from opening, then the times from entering the player
+#    page);
 #  - a task without a video (the sample) for the browser's share alone.
 # Each opening runs in a process of its own, REPS times (default 3).
 # Usage: [REPS=3] bench/wizard/run.sh
@@ -56,7 +57,7 @@ run() {  # mode [file]: REPS processes, the median of each figure
 }
 echo "== wizard opened, player page at once (ms from opening)"
 run open "$src"
-echo "== wizard opened, player page after the clip is made (ms from entering the player page)"
+echo "== wizard opened, player page once the player is loaded in advance (ms from entering the player page)"
 run open-later "$src"
 echo "== task without a video: the sample (ms from opening)"
 run sample

@@ -5,12 +5,14 @@
 //   wizard_bench open FILE          opens the wizard for a task of FILE and goes to the player page
 //                                   at once (the clip is made meanwhile); then closes it and does
 //                                   the same again (the clip is kept, the browser is warm)
-//   wizard_bench open-later FILE    opens the wizard, waits on page 1 until the clip is made (a
-//                                   user choosing values), then goes to the player page
+//   wizard_bench open-later FILE    opens the wizard, waits on page 1 until the clip is made and
+//                                   the browser has loaded the player in advance (a user choosing
+//                                   values), then goes to the player page
 //   wizard_bench sample             the same as open for a task without a video (the sample)
 //
 // Times are milliseconds from the call that opens the wizard (open) or that shows the player page
-// (open-later): loading_shown (the loading indication is up), clip_ready, navigated (the player
+// (open-later): loading_painted (the loading indication is first painted; -1: it never had to
+// be), page_shown (the call that shows the player page has returned), clip_ready, navigated (the player
 // with the clip is written and its page asked for, perhaps in advance) and loaded (the emulator has loaded the player playing the task's own
 // clip; the readiness the wizard itself watches). Needs a display and the web view.
 // Output: one "key value" per line.
@@ -39,6 +41,19 @@ using namespace rm;
 using namespace rm::ui;
 
 namespace {
+
+// Notes when the loading indication is first painted.
+class PaintWatch : public QObject {
+public:
+    const QElapsedTimer* clock = nullptr;
+    qint64 painted = -1;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (painted < 0 && clock && e->type() == QEvent::Paint && o->objectName() == QLatin1String("previewLoading"))
+            painted = clock->elapsed();
+        return false;
+    }
+};
 
 // Runs the event loop until pred holds (checked every 5 ms) or timeoutMs pass; the elapsed time
 // of `clock` when it held, or -1.
@@ -114,6 +129,9 @@ int Clip(const char* file, int reps)
 bool OpenOnce(TfrmCustom& form, MediaItem& task, bool later, const char* prefix, bool own)
 {
     QElapsedTimer clock;
+    PaintWatch paint;
+    paint.clock = &clock;
+    qApp->installEventFilter(&paint);
     form.SetTask(&task);
     clock.start();
     form.show();
@@ -121,15 +139,22 @@ bool OpenOnce(TfrmCustom& form, MediaItem& task, bool later, const char* prefix,
         if (WaitFor(clock, [&] { return !form.PreviewClipPending(); }) < 0)
             return false;
         std::printf("%sclip_ready_on_page1 %lld\n", prefix, static_cast<long long>(clock.elapsed()));
+        // The browser loads the player in advance.
+        if (WaitFor(clock, [&] { return form.PreviewPlayerLoaded() && !form.PreviewVideo().isEmpty(); }) < 0)
+            return false;
+        std::printf("%sprepared_on_page1 %lld\n", prefix, static_cast<long long>(clock.elapsed()));
         clock.restart();
+        paint.painted = -1;
     }
     form.btnNextClick();
     form.btnNextClick();
-    const qint64 shown = form.PreviewLoadingShown() ? clock.elapsed() : -1;
+    const qint64 pageShown = clock.elapsed();  // the player page is there (the browser started)
     const qint64 ready = later ? 0 : WaitFor(clock, [&] { return !form.PreviewClipPending(); });
     const qint64 navigated = WaitFor(clock, [&] { return !form.PreviewUrl().isEmpty() && (!own || !form.PreviewVideo().isEmpty()); });
     const qint64 loaded = WaitFor(clock, [&] { return form.PreviewPlayerLoaded() && (!own || !form.PreviewVideo().isEmpty()); });
-    std::printf("%sloading_shown %lld\n", prefix, static_cast<long long>(shown));
+    qApp->removeEventFilter(&paint);
+    std::printf("%sloading_painted %lld\n%spage_shown %lld\n", prefix, static_cast<long long>(paint.painted), prefix,
+                static_cast<long long>(pageShown));
     if (own && !later)
         std::printf("%sclip_ready %lld\n", prefix, static_cast<long long>(ready));
     std::printf("%snavigated %lld\n%sloaded %lld\n", prefix, static_cast<long long>(navigated), prefix,
