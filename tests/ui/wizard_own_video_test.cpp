@@ -17,6 +17,9 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -303,6 +306,60 @@ private slots:
         toPlayerPage();
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->PreviewVideo().isEmpty(), 60000);
         QCOMPARE(playedVideo(), QFileInfo(m_form->PreviewVideo()).fileName());
+        m_form->closeClick();
+    }
+
+    // On a display with the real browser (xvfb-run ... -platform xcb): the player page says at
+    // once that the preview is coming, then shows the task's own 16:9 picture between black bars
+    // in the 4:3 player. With RM_WIZARD_SCREENS=<folder> both looks are saved.
+    void loadingAtOnceThenTheOwnPictureOnDisplay()
+    {
+        if (QGuiApplication::platformName() == QLatin1String("offscreen") || qEnvironmentVariableIsSet("RM_NO_WEBVIEW"))
+            QSKIP("the preview's web view needs a display");
+        const std::string wide = WideRedThenBlue();
+        QVERIFY(!wide.empty());
+        newTask(wide);
+        m_task->settings->Width = 480;
+        m_task->settings->Height = 360;
+        m_task->settings->IsAutoPlay = 0;  // the clip's first picture stays
+        m_task->settings->IsDecorate = 1;
+        m_task->settings->FileType = 2;
+        SetText(m_task->settings->Dec_textContent, "Over the real picture");
+        SetText(m_task->settings->Dec_fontType, "DejaVu Sans");
+        m_task->settings->Dec_fontSize = 12;
+        m_task->settings->Dec_fontColor = RgbColor{255, 255, 255};
+        m_task->settings->Dec_text_X = 30;
+        m_task->settings->Dec_text_Y = 70;
+        m_task->settings->Dec_text_Width = 180;
+        m_task->settings->Dec_text_Height = 22;
+        const QString out = qEnvironmentVariable("RM_WIZARD_SCREENS");
+        auto shot = [&](const QString& name) {
+            if (!out.isEmpty())
+                QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                             out + "/wizard_own_video_" + name + ".png"});
+        };
+        openWizard();
+        toPlayerPage();  // at once: the clip is still being made
+        QVERIFY(m_form->PreviewLoadingShown());
+        shot("loading");
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->PreviewPlayerLoaded() && !m_form->PreviewVideo().isEmpty(), 60000);
+        QVERIFY(!m_form->PreviewLoadingShown());
+        const QRect r(m_form->webBrowser->mapToGlobal(QPoint(0, 0)), m_form->webBrowser->size());
+        auto look = [&] {
+            return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+        };
+        // The emulator draws the player a moment after it has loaded it.
+        auto isRed = [](const QColor& c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; };
+        QTRY_VERIFY_WITH_TIMEOUT(isRed(look().pixelColor(r.width() / 4, r.height() / 2)), 30000);
+        const QImage picture = look();
+        // 16:9 in 4:3: a quarter of the height is bars, an eighth above the picture (the skin's
+        // top strip lies over part of it, its play button over the middle).
+        const int w = picture.width(), h = picture.height();
+        for (int y : {h * 3 / 10, h / 2, h * 7 / 10})
+            QVERIFY2(isRed(picture.pixelColor(w / 4, y)), qPrintable(QString::number(y)));
+        const QColor bar = picture.pixelColor(w / 2, h * 11 / 100);
+        QVERIFY2(bar.red() < 40 && bar.green() < 40 && bar.blue() < 40, qPrintable(bar.name()));
+        shot("shown");
         m_form->closeClick();
     }
 };
