@@ -2,7 +2,8 @@
 # How soon the wizard's preview shows the task's own video, on a camera-like source: 60 s of
 # 1080p H.264 (16:9, keyframe every 2 s, B-frames) with AAC sound, made here with the ffmpeg tool.
 #  - making the preview clip (the first 5 s at the start-up profile's frame size, FLV1 + MP3),
-#    REPS times, against the ffmpeg tool doing the same job (same size with bars, same codecs);
+#    REPS times, against the ffmpeg tool doing the same job (same size with bars, same codecs),
+#    and how long a clip asked to stop half-way takes to stop (what closing the wizard waits for);
 #  - opening the wizard and going to the player page at once, under xvfb-run with the real web
 #    view (QtWebEngine + Ruffle): when the loading indication is up, when the clip is ready, when
 #    the player's page is asked for and when the emulator has loaded the player with the clip;
@@ -32,7 +33,7 @@ median() { sort -g | awk '{a[NR]=$1} END {if (NR) print (NR % 2 ? a[(NR+1)/2] : 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)  cores: $(nproc)  reps: $reps"
 
 echo "== making the preview clip (ms)"
-QT_QPA_PLATFORM=offscreen "$bin" clip "$src" "$reps" | tee "$work/clip.txt" | grep -E '^(frame_size|seconds|clip_median_ms)'
+QT_QPA_PLATFORM=offscreen "$bin" clip "$src" "$reps" | tee "$work/clip.txt" | grep -E '^(frame_size|seconds|clip_median_ms|cancel_wait)'
 size=$(sed -n 's/^frame_size //p' "$work/clip.txt"); w=${size%x*}; h=${size#*x}
 tool=()
 for ((r = 0; r < reps; r++)); do

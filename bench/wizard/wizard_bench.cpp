@@ -1,7 +1,8 @@
 // wizard_bench: the wizard's preview of a task's own video, timed.
 //
 //   wizard_bench clip FILE REPS     makes the preview clip REPS times (the start-up profile's frame
-//                                   size); clip_ms per run
+//                                   size); clip_ms per run; then REPS clips stopped half-way: how
+//                                   long the stop takes (what closing the wizard waits for)
 //   wizard_bench open FILE          opens the wizard for a task of FILE and goes to the player page
 //                                   at once (the clip is made meanwhile); then closes it and does
 //                                   the same again (the clip is kept, the browser is warm)
@@ -33,7 +34,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <functional>
 #include <vector>
 
@@ -122,6 +126,22 @@ int Clip(const char* file, int reps)
     }
     std::sort(ms.begin(), ms.end());
     std::printf("clip_median_ms %lld\n", static_cast<long long>(ms[ms.size() / 2]));
+    // Closing the wizard while the clip is made: how long the close waits for the clip to stop
+    // (asked to stop half-way).
+    std::vector<qint64> stop;
+    for (int i = 0; i < reps; ++i) {
+        std::atomic<bool> cancel{false};
+        std::thread t([&] { MakePreviewClip(PreviewSourceOf(*task), *task->settings, dir.filePath("cancelled"), &cancel); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms.front() / 2));
+        QElapsedTimer w;
+        w.start();
+        cancel = true;
+        t.join();
+        stop.push_back(w.elapsed());
+    }
+    std::sort(stop.begin(), stop.end());
+    std::printf("cancel_wait_median_ms %lld\ncancel_wait_max_ms %lld\n", static_cast<long long>(stop[stop.size() / 2]),
+                static_cast<long long>(stop.back()));
     return 0;
 }
 
