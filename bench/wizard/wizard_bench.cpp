@@ -4,7 +4,8 @@
 //                                   size); clip_ms per run; then REPS clips stopped half-way: how
 //                                   long the stop takes (what closing the wizard waits for)
 //   wizard_bench open FILE          opens the wizard for a task of FILE and goes to the player page
-//                                   at once (the clip is made meanwhile); then closes it and does
+//                                   as soon as the first page is on the screen (the clip is made
+//                                   meanwhile); then closes it and does
 //                                   the same again (the clip is kept, the browser is warm)
 //   wizard_bench open-later FILE    opens the wizard, waits on page 1 until the clip is made and
 //                                   the browser has loaded the player in advance (a user choosing
@@ -32,6 +33,7 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <atomic>
@@ -155,6 +157,9 @@ bool OpenOnce(TfrmCustom& form, MediaItem& task, bool later, const char* prefix,
     form.SetTask(&task);
     clock.start();
     form.show();
+    // The user sees the first page before pressing anything.
+    if (WaitFor(clock, [&] { return form.windowHandle() && form.windowHandle()->isExposed(); }) < 0)
+        return false;
     if (later) {
         if (WaitFor(clock, [&] { return !form.PreviewClipPending(); }) < 0)
             return false;
