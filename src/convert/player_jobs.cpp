@@ -312,20 +312,45 @@ QString MakePreviewPlayer(const CustomSettings& s, const PlayerJobContext& ctx)
     FillCommonPlayerPart(s, g, true, ctx);
     FPMUIMediaOption* m = nullptr;
     createFPMUIMediaOption(g, &m);
-    copyFPMText(m->Title, "orvanesample");
-    m->Width = 320;
-    m->Height = 240;
-    if (s.SwfType == 1) {
-        copyFPMText(m->VideoFile, Std(folder + "templates/orvanesample.flv"));
-        copyFPMText(m->PictureFile, Std(folder + "templates/orvanesample.jpg"));
-    } else {
-        for (const char* ext : {".jpg", ".flv"}) {
-            const QString dest = out + "orvanesample" + ext;
-            if (!QFileInfo::exists(dest))
-                QFile::copy(folder + "templates/orvanesample" + ext, dest);
+    const QFileInfo own(ctx.previewVideo);
+    if (!ctx.previewVideo.isEmpty() && own.isFile()) {
+        // The task's own clip lies in the preview folder already: a progressive player names it
+        // beside itself.
+        const QString picture = ctx.previewPicture.isEmpty() || !QFileInfo(ctx.previewPicture).isFile()
+                                    ? QString() : ctx.previewPicture;
+        copyFPMText(m->Title, Std(own.completeBaseName()));
+        m->Width = ctx.previewVideoWidth > 0 ? ctx.previewVideoWidth : s.Width;
+        m->Height = ctx.previewVideoHeight > 0 ? ctx.previewVideoHeight : s.Height;
+        if (s.SwfType == 1) {
+            copyFPMText(m->VideoFile, Std(own.absoluteFilePath()));
+            copyFPMText(m->PictureFile, Std(picture));
+        } else {
+            // A progressive player loads its video from beside itself.
+            for (const QString& file : {own.absoluteFilePath(), picture}) {
+                if (file.isEmpty() || QDir(QFileInfo(file).absolutePath()) == QDir(out))
+                    continue;
+                QFile::remove(out + QFileInfo(file).fileName());
+                QFile::copy(file, out + QFileInfo(file).fileName());
+            }
+            copyFPMText(m->VideoFile, Std(own.fileName()));
+            copyFPMText(m->PictureFile, Std(picture.isEmpty() ? QString() : QFileInfo(picture).fileName()));
         }
-        copyFPMText(m->VideoFile, "orvanesample.flv");
-        copyFPMText(m->PictureFile, "orvanesample.jpg");
+    } else {
+        copyFPMText(m->Title, "orvanesample");
+        m->Width = 320;
+        m->Height = 240;
+        if (s.SwfType == 1) {
+            copyFPMText(m->VideoFile, Std(folder + "templates/orvanesample.flv"));
+            copyFPMText(m->PictureFile, Std(folder + "templates/orvanesample.jpg"));
+        } else {
+            for (const char* ext : {".jpg", ".flv"}) {
+                const QString dest = out + "orvanesample" + ext;
+                if (!QFileInfo::exists(dest))
+                    QFile::copy(folder + "templates/orvanesample" + ext, dest);
+            }
+            copyFPMText(m->VideoFile, "orvanesample.flv");
+            copyFPMText(m->PictureFile, "orvanesample.jpg");
+        }
     }
     g->IsPreview = 1;
     generateFLVPlayer(g);

@@ -21,6 +21,12 @@ struct PlayerJobContext {
     // Where the wizard's preview player and its sample copies go: a folder of the running
     // instance (the program folder may be shared and read-only). Empty: programFolder + "temp/".
     QString previewFolder;
+    // The wizard's preview plays this video (a clip of the task's own, made in the preview folder)
+    // and shows this picture before it plays; empty: the program's sample.
+    QString previewVideo;
+    QString previewPicture;
+    int previewVideoWidth = 0;  // the clip's frame size
+    int previewVideoHeight = 0;
 };
 
 // The player of one output. stem: output path without extension; name: output name without
@@ -46,7 +52,8 @@ void AddSlideMedia(const CustomSettings& s, const QString& memberStem, const QSt
 int FinishSlidePlayer(const CustomSettings& s, player_maker::FPMUIGroupOption* group,
                       int totalLengthSeconds);
 
-// The wizard's preview: writes "orvane.swf" into the preview folder and returns its path.
+// The wizard's preview: writes "orvane.swf" into the preview folder and returns its path. It
+// plays ctx.previewVideo when given, else the sample.
 QString MakePreviewPlayer(const CustomSettings& s, const PlayerJobContext& ctx = {});
 
 // The record rules, exposed for the jobs' tests.

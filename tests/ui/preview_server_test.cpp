@@ -229,6 +229,18 @@ private slots:
         };
         for (const auto& c : cases)
             QVERIFY2(Served(*c.server, Base(*c.server) + c.path) == c.want, c.path.constData());
+        // The browser may keep the program's emulator (and its compiled code) but never a
+        // preview's own file, which changes with every preview; a folder of the same name of
+        // its own is its own.
+        const struct { PreviewServer* server; QByteArray path, cache; } caching[] = {
+            {&wizard, "ruffle/ruffle.js", "Cache-Control: private, max-age=86400\r\n"},
+            {&wizard, "orvane.html", "Cache-Control: no-store\r\n"},
+            {&own, "ruffle/ruffle.js", "Cache-Control: no-store\r\n"},
+        };
+        for (const auto& c : caching) {
+            const QByteArray reply = Get(*c.server, Base(*c.server) + c.path);
+            QVERIFY2(reply.left(reply.indexOf("\r\n\r\n") + 2).contains(c.cache), reply.constData());
+        }
     }
 
     // Another user's processes get 404 for every path, the right address included, though they

@@ -374,6 +374,13 @@ void TfrmMain::customizeClick()
     if (sel.empty() || !sel.front()->item() || !sel.front()->item()->settings)
         return;
     frmCustom->SetTask(sel.front()->item());
+    if (sel.front()->item()->IsGroupNode()) {
+        // The preview shows the group's first video.
+        std::vector<const MediaItem*> members;
+        for (int i = 0; i < sel.front()->childCount(); ++i)
+            members.push_back(sel.front()->child(i)->item());
+        frmCustom->SetPreviewMembers(members);
+    }
     RunModal(frmCustom);
     TaskListChanged();
 }

@@ -119,7 +119,11 @@ void TfrmCustom::LayOutExtras()
     m_decoHint->setGeometry(12, decoFont->geometry().bottom() + 16, tabDecoratePanel->width() - 24, 48);
 }
 
-TfrmCustom::~TfrmCustom() { delete m_lists; }  // m_previewDir goes with its files
+TfrmCustom::~TfrmCustom()
+{
+    m_clipMaker.reset();  // its thread ends before the preview folder goes
+    delete m_lists;       // m_previewDir goes with its files
+}
 
 QString TfrmCustom::ProgramFolderPath() const
 {
@@ -332,8 +336,15 @@ int TfrmCustom::SelectedSwfType() const
 void TfrmCustom::SetTask(MediaItem* task)
 {
     m_task = task;
+    m_clipSource = task ? PreviewSourceOf(*task) : PreviewClipSource{};
     if (task && task->settings)
         wizard::CopyTaskToCurrent(*task->settings, CurrentCustomSettings());
+}
+
+void TfrmCustom::SetPreviewMembers(const std::vector<const MediaItem*>& members)
+{
+    if (m_task)
+        m_clipSource = PreviewSourceOf(*m_task, members);
 }
 
 void TfrmCustom::showEvent(QShowEvent* e)
@@ -345,10 +356,15 @@ void TfrmCustom::showEvent(QShowEvent* e)
 void TfrmCustom::hideEvent(QHideEvent* e)
 {
     SkinnedForm::hideEvent(e);
+    // A clip still being made is of no use any more; one made is kept for the next showing.
+    if (m_clipMaker)
+        m_clipMaker->Cancel();
 #ifdef RM_HAVE_WEBVIEW
     // A hidden wizard must not go on playing the preview's sound.
     if (m_webView)
         static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(QStringLiteral("about:blank")));
+    m_preparedPlayer.clear();
+    m_previewLoaded = false;
 #endif
 }
 
@@ -378,6 +394,12 @@ void TfrmCustom::FormShow()
     m_refWidth = width->value();
     m_refHeight = height->value();
     cus_flv->hide();
+    // The task's own video is made ready for the preview while the user is on the first pages,
+    // and the browser starts once the first page is on the screen.
+    if (g_previewEnabled) {
+        RequestOwnClip();
+        QTimer::singleShot(100, this, &TfrmCustom::PreparePreview);
+    }
 }
 
 void TfrmCustom::FillFromTask()

@@ -5,6 +5,7 @@
 // web view). The wizard edits the current settings as its scratch record and writes the task's
 // own record only on OK. The rules without widgets live in wizard_logic.h.
 
+#include "ui/custom/preview_clip_maker.h"
 #include "ui/toolkit/skinned_form.h"
 #include "ui/custom/wizard_logic.h"
 
@@ -51,6 +52,9 @@ public:
     // settings, except the profile group, into the current settings. Then show it modally.
     void SetTask(MediaItem* task);
     MediaItem* Task() const { return m_task; }
+    // For a merge or slide group: its members in order, the first with a video gives the preview
+    // its picture (call after SetTask; without it the group's own media is used).
+    void SetPreviewMembers(const std::vector<const MediaItem*>& members);
     // Builds the three template galleries from the program folder (once; later calls do
     // nothing). Runs by itself on the first showing when nobody called it.
     void FillTemplateGalleries(const QString& programFolder = QString());
@@ -84,6 +88,14 @@ public:
     QString PreviewUrl() const { return m_previewUrl; }
     // Whether the preview says it is loading (its player not standing yet).
     bool PreviewLoadingShown() const { return previewLoading && previewLoading->isVisible(); }
+    // The video the preview player was last written with: the clip of the task's own video, or
+    // empty for the program's sample. Empty too while the clip is still being made.
+    QString PreviewVideo() const { return m_previewVideo; }
+    // The clip of the task's own video is being made (the preview waits for it).
+    bool PreviewClipPending() const;
+    // The emulator has loaded the player of the latest preview (false while it loads, and when
+    // it gave up).
+    bool PreviewPlayerLoaded() const { return m_previewLoaded; }
     // This instance's own folder for the preview player and its page (created on first use in
     // the user's runtime or cache folder, removed with the wizard); empty when none could be made.
     QString PreviewFolder();
@@ -282,8 +294,17 @@ private:
     void DisableTimer();
     void ToggleTimer();
     void SpinChange(QSpinBox* box, int32_t& field);
+    bool WebViewWanted() const;
+    void EnsureLoadingIndication();
     void EnsureWebView();
     void NavigatePreview();
+    // Writes the preview player and has the browser show it; inAdvance: before the player page
+    // is shown (the page then keeps that player when it is still the one asked for).
+    void WritePreview(bool inAdvance);
+    void PreparePreview();
+    // Asks for the clip of the task's own video at the size on page 1 (made once, then kept).
+    PreviewClipMaker::State RequestOwnClip();
+    void OwnClipDone();
     QString ProgramFolderPath() const;
 
     int m_page = 1;
@@ -298,6 +319,12 @@ private:
     bool m_keepTaskProfile = false;
     int m_refreshCount = 0;
     QString m_previewUrl;
+    QString m_previewVideo;
+    bool m_previewLoaded = false;
+    int m_navigatedRefresh = 0;    // the preview number of the page the browser shows
+    QByteArray m_preparedPlayer;   // the player loaded in advance, until the player page opens
+    PreviewClipSource m_clipSource;  // where the preview's own video comes from
+    std::unique_ptr<PreviewClipMaker> m_clipMaker;
     QString m_galleryFolder;
     bool m_galleriesBuilt = false;
     bool m_pageThreeEntered = false;  // this showing: the browser control is fitted

@@ -60,15 +60,45 @@ using namespace wizard_ui;
 
 // ------------------------------------------------------------------ preview
 
+bool TfrmCustom::WebViewWanted() const
+{
+#ifdef RM_HAVE_WEBVIEW
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")
+           && !qEnvironmentVariableIsSet("RM_NO_WEBVIEW");
+#else
+    return false;
+#endif
+}
+
+void TfrmCustom::EnsureLoadingIndication()
+{
+    if (previewLoading || !WebViewWanted())
+        return;
+    // Until the player stands, the place says that it is coming.
+    previewLoading = new QFrame(webBrowser);
+    previewLoading->setObjectName(QStringLiteral("previewLoading"));
+    previewLoading->setStyleSheet(QStringLiteral("#previewLoading { background: rgba(0,0,0,170); border-radius: 6px; }"
+                                                 "#previewLoading QLabel { color: white; }"));
+    auto* loadingLayout = new QVBoxLayout(previewLoading);
+    loadingLayout->setContentsMargins(14, 10, 14, 12);
+    auto* loadingText = new QLabel(QStringLiteral("Loading the preview…"), previewLoading);
+    loadingText->setAlignment(Qt::AlignCenter);
+    loadingLayout->addWidget(loadingText);
+    auto* busy = new QProgressBar(previewLoading);
+    busy->setRange(0, 0);  // moving, with no end to show
+    busy->setTextVisible(false);
+    busy->setMaximumHeight(8);
+    loadingLayout->addWidget(busy);
+    previewLoading->hide();
+}
+
 void TfrmCustom::EnsureWebView()
 {
 #ifdef RM_HAVE_WEBVIEW
-    if (m_webView)
+    if (m_webView || !WebViewWanted())
         return;
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")
-        || qEnvironmentVariableIsSet("RM_NO_WEBVIEW"))
-        return;
+    EnsureLoadingIndication();
     // Chromium refuses to run its sandbox as root (containers, CI); the preview only shows local
     // files of the program folder.
     PrepareWebEngineFlags();
@@ -91,23 +121,8 @@ void TfrmCustom::EnsureWebView()
     webBrowser->layout()->addWidget(view);
     WebViewKeys::Guard(view);
     m_webView = view;
-    // Until the player stands, the place says that it is coming.
-    previewLoading = new QFrame(webBrowser);
-    previewLoading->setObjectName(QStringLiteral("previewLoading"));
-    previewLoading->setStyleSheet(QStringLiteral("#previewLoading { background: rgba(0,0,0,170); border-radius: 6px; }"
-                                                 "#previewLoading QLabel { color: white; }"));
-    auto* loadingLayout = new QVBoxLayout(previewLoading);
-    loadingLayout->setContentsMargins(14, 10, 14, 12);
-    auto* loadingText = new QLabel(QStringLiteral("Loading the preview…"), previewLoading);
-    loadingText->setAlignment(Qt::AlignCenter);
-    loadingLayout->addWidget(loadingText);
-    auto* busy = new QProgressBar(previewLoading);
-    busy->setRange(0, 0);  // moving, with no end to show
-    busy->setTextVisible(false);
-    busy->setMaximumHeight(8);
-    loadingLayout->addWidget(busy);
-    previewLoading->hide();
-    connect(view, &QWebEngineView::loadFinished, this, [this](bool) { WatchPreviewLoading(m_refreshCount, 120); });
+    previewLoading->raise();
+    connect(view, &QWebEngineView::loadFinished, this, [this](bool) { WatchPreviewLoading(m_navigatedRefresh, 120); });
     imgPanel->raise();
 #endif
 }
@@ -141,6 +156,8 @@ void TfrmCustom::NavigatePreview()
         f.write(html.toUtf8());
     f.close();
     m_previewUrl = m_server->BaseUrl() + QStringLiteral("orvane.html?n=%1").arg(m_refreshCount);
+    m_navigatedRefresh = m_refreshCount;
+    m_previewLoaded = false;
     static_cast<QWebEngineView*>(m_webView)->setUrl(QUrl(m_previewUrl));
     ShowPreviewLoading(true);
 #endif
@@ -163,7 +180,7 @@ void TfrmCustom::WatchPreviewLoading(int refresh, int triesLeft)
 {
 #ifdef RM_HAVE_WEBVIEW
     // A newer preview watches for itself; the emulator says when its player has loaded.
-    if (!m_webView || refresh != m_refreshCount)
+    if (!m_webView || refresh != m_navigatedRefresh)
         return;
     if (triesLeft <= 0) {
         ShowPreviewLoading(false);
@@ -176,9 +193,10 @@ void TfrmCustom::WatchPreviewLoading(int refresh, int triesLeft)
                                        "var r=p.readyState;if(r===undefined&&p.ruffle){try{r=p.ruffle().readyState;}catch(e){}}"
                                        "return r>=2;})()"),
                         [self, refresh, triesLeft](const QVariant& loaded) {
-                            if (!self || refresh != self->m_refreshCount)
+                            if (!self || refresh != self->m_navigatedRefresh)
                                 return;
                             if (loaded.toBool()) {
+                                self->m_previewLoaded = true;
                                 self->ShowPreviewLoading(false);
                                 return;
                             }
@@ -218,20 +236,103 @@ QString TfrmCustom::PreviewFolder()
     return m_previewDir->isValid() ? m_previewDir->path() + QLatin1Char('/') : QString();
 }
 
+PreviewClipMaker::State TfrmCustom::RequestOwnClip()
+{
+    if (!m_clipMaker)
+        m_clipMaker = std::make_unique<PreviewClipMaker>([this] { OwnClipDone(); });
+    if (!m_task || !m_task->settings)
+        return m_clipMaker->Request({}, CurrentCustomSettings(), QString());
+    // The output's picture: the task's profile values at the size page 1 shows now.
+    CustomSettings s;
+    CopyCustomSettings(s, *m_task->settings);
+    s.Width = width->value();
+    s.Height = height->value();
+    s.BackgrounColor = CurrentCustomSettings().BackgrounColor;
+    return m_clipMaker->Request(m_clipSource, s, PreviewFolder());
+}
+
+void TfrmCustom::OwnClipDone()
+{
+    // The preview that waited for the clip is made now; before the player page, in advance.
+    if (!isVisible())
+        return;
+    if (m_page == 3)
+        RefreshPreview();
+    else
+        PreparePreview();
+}
+
+bool TfrmCustom::PreviewClipPending() const
+{
+    return m_clipMaker && m_clipMaker->state() == PreviewClipMaker::State::Making;
+}
+
+void TfrmCustom::PreparePreview()
+{
+    // While the user is on the first pages the browser starts and loads the player the player
+    // page is going to show, so that it stands when the page opens.
+    if (!g_previewEnabled || !isVisible() || m_page == 3 || !WebViewWanted())
+        return;
+    EnsureWebView();
+    if (!m_webView || PreviewClipPending())
+        return;  // OwnClipDone comes back
+    ++m_refreshCount;
+    WritePreview(true);
+}
+
 void TfrmCustom::RefreshPreview()
 {
     ++m_refreshCount;
     if (!g_previewEnabled)
         return;
+    // The place says at once that the player is coming: before the browser starts (which holds
+    // the wizard up for a moment the first time) and before anything is made.
+    EnsureLoadingIndication();
+    if (!m_webView && previewLoading && isVisible()) {
+        ShowPreviewLoading(true);
+        customize_BG3->repaint();
+    }
+    WritePreview(false);
+}
+
+void TfrmCustom::WritePreview(bool inAdvance)
+{
     PlayerJobContext ctx;
     ctx.programFolder = ProgramFolderPath();
     ctx.previewFolder = PreviewFolder();
     if (ctx.previewFolder.isEmpty())
         return;
+    EnsureWebView();
+    switch (RequestOwnClip()) {
+    case PreviewClipMaker::State::Making:
+        // The player waits for the task's own video (OwnClipDone); the sample would only
+        // hold it up.
+        m_previewVideo.clear();
+        m_preparedPlayer.clear();
+        ShowPreviewLoading(true);
+        return;
+    case PreviewClipMaker::State::Ready:
+        ctx.previewVideo = m_clipMaker->clip().video;
+        ctx.previewPicture = m_clipMaker->clip().picture;
+        ctx.previewVideoWidth = m_clipMaker->clip().width;
+        ctx.previewVideoHeight = m_clipMaker->clip().height;
+        break;
+    default:
+        break;  // no own video, or one that could not be read: the sample
+    }
+    m_previewVideo = ctx.previewVideo;
     ctx.wizardHeight = height->value();
     ctx.previewWidth = webBrowser->width();
     ctx.previewHeight = webBrowser->height();
-    MakePreviewPlayer(CurrentCustomSettings(), ctx);
+    QFile swf(MakePreviewPlayer(CurrentCustomSettings(), ctx));
+    const QByteArray player = swf.open(QIODevice::ReadOnly) ? swf.readAll() : QByteArray();
+    // The player loaded in advance is the one asked for: it stays as it is.
+    if (!inAdvance && m_webView && !player.isEmpty() && player == m_preparedPlayer) {
+        m_preparedPlayer.clear();
+        ShowPreviewLoading(!m_previewLoaded);
+        return;
+    }
+    m_preparedPlayer = inAdvance ? player : QByteArray();
     NavigatePreview();
 }
 

@@ -279,8 +279,10 @@ QString PreviewServer::FileInside(const QString& root, const QString& path)
     return real;
 }
 
-QString PreviewServer::FileFor(const QString& urlPath) const
+QString PreviewServer::FileFor(const QString& urlPath, bool* fromFallback) const
 {
+    if (fromFallback)
+        *fromFallback = false;
     QString root = m_root;
     QString rel = urlPath;
     for (const auto& [name, folder] : m_fallbacks) {
@@ -288,6 +290,8 @@ QString PreviewServer::FileFor(const QString& urlPath) const
         if (rel.startsWith(prefix) && !QFileInfo(m_root + prefix).isDir()) {
             root = folder;
             rel = rel.mid(prefix.size() - 1);
+            if (fromFallback)
+                *fromFallback = true;
             break;
         }
     }
@@ -322,8 +326,9 @@ void PreviewServer::Answer(Connection* c)
     const QByteArray prefix = "/t/" + m_token + '/';
     const bool tokenOk = SameBytes(target.left(prefix.size()), prefix);
     QString file;
+    bool programFile = false;
     if (hosts == 1 && hostOk && tokenOk && !c->stranger && request.size() >= 2 && (get || headOnly))
-        file = FileFor(QUrl::fromPercentEncoding(target.mid(prefix.size() - 1)));
+        file = FileFor(QUrl::fromPercentEncoding(target.mid(prefix.size() - 1)), &programFile);
     if (!file.isEmpty()) {
         c->file.setFileName(file);
         if (!c->file.open(QIODevice::ReadOnly))
@@ -341,7 +346,11 @@ void PreviewServer::Answer(Connection* c)
     } else {
         reply = "HTTP/1.1 200 OK\r\nContent-Type: " + ContentType(file) + "\r\nContent-Length: "
               + QByteArray::number(c->file.size())
-              + "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
+              // The emulator's files do not change while the program runs: the browser keeps
+              // them and its compiled code, so that a new preview does not compile it again.
+              // The preview's own files change with every preview.
+              + (programFile ? "\r\nCache-Control: private, max-age=86400" : "\r\nCache-Control: no-store")
+              + "\r\nConnection: close\r\n\r\n";
         c->remaining = get ? c->file.size() : 0;
     }
     // From here the timer watches the reader's progress.
@@ -362,7 +371,7 @@ void PreviewServer::AddFallback(const QString&, const QString&) {}
 void PreviewServer::Accept() {}
 void PreviewServer::Answer(Connection*) {}
 void PreviewServer::Forget(Connection*) {}
-QString PreviewServer::FileFor(const QString&) const { return QString(); }
+QString PreviewServer::FileFor(const QString&, bool*) const { return QString(); }
 
 #endif
 

@@ -65,7 +65,8 @@ private:
     template <class Match> bool DropOldestWaiting(Match match);
     // The file a request path (below the token) names, or empty when it names nothing that may
     // be served.
-    QString FileFor(const QString& urlPath) const;
+    // fromFallback: the file is one of a fallback folder's (the program's own, unchanging files).
+    QString FileFor(const QString& urlPath, bool* fromFallback = nullptr) const;
 
     QTcpServer* m_server = nullptr;
     QByteArray m_token;
