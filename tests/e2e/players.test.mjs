@@ -199,17 +199,17 @@ function onOutput(m, [x, y, w, hh]) {
   return { x: x * sx, y: y * sy, w: w * sx, h: hh * sy };
 }
 
-// The decoration once it is up and stays put: the bounds of the pixels is() picks in two grabs
-// in a row alike. A picture loaded from beside the player may first show at its own size.
+// The decoration once it is up and stays put: the bounds of the pixels is() picks alike in three
+// grabs in a row. A picture loaded from beside the player may first show at its own size.
 async function settledBounds(page, m, is) {
-  let last = null;
+  let last = null, alike = 0;
   const same = (a, b) => a && b && a.x === b.x && a.y === b.y && a.w === b.w && a.h === b.h;
   return h.waitUntil(async () => {
     const png = await h.shot(page, m.width, m.height);
     const b = h.bounds(png, is);
-    const settled = same(last, b);
+    alike = same(last, b) ? alike + 1 : 0;
     last = b;
-    return settled ? { png, b } : null;
+    return alike >= 2 ? { png, b } : null;
   }, Boolean, { timeout: 30000 });
 }
 
