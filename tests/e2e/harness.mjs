@@ -226,6 +226,22 @@ export function share(png, x, y, w, h, rgb, tol = 60) {
   return hit / n;
 }
 
+// The smallest rectangle holding every pixel for which is([r, g, b]) holds, with their count;
+// null when there is none.
+export function bounds(png, is) {
+  let x0 = Infinity, y0 = Infinity, x1 = -1, y1 = -1, n = 0;
+  for (let y = 0; y < png.height; y++) {
+    for (let x = 0; x < png.width; x++) {
+      const i = (y * png.width + x) * 4;
+      if (!is([png.data[i], png.data[i + 1], png.data[i + 2]])) continue;
+      x0 = Math.min(x0, x); x1 = Math.max(x1, x);
+      y0 = Math.min(y0, y); y1 = Math.max(y1, y);
+      n++;
+    }
+  }
+  return n ? { x: x0, y: y0, w: x1 - x0 + 1, h: y1 - y0 + 1, n } : null;
+}
+
 export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
 // Calls probe() until ok(value) holds or the (generous) limit passes; returns the last value, for

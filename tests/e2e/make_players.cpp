@@ -102,14 +102,15 @@ int main(int argc, char** argv)
         return 1;
 
     QJsonArray manifest;
+    // A scenario's video (and its thumbnail) shows source: a test pattern unless given.
     auto output = [&](const QString& name, const rm::CustomSettings& s, QJsonObject meta,
-                      double seconds = 3.0) -> bool {
+                      double seconds = 3.0, const std::string& source = {}) -> bool {
         const QString dir = out + name + "/";
         QDir().mkpath(dir);
         const QString stem = dir + name;
-        if (!Make(stem + ".flv", FlvSpec(seconds)))
+        if (!Make(stem + ".flv", FlvSpec(seconds, source)))
             return false;
-        if (!Make(stem + ".jpg", JpegSpec(320, 240, "testsrc2=s={w}x{h}:r={r}:d={d}")))
+        if (!Make(stem + ".jpg", JpegSpec(320, 240, source.empty() ? "testsrc2=s={w}x{h}:r={r}:d={d}" : source)))
             return false;
         rm::MakeOutputPlayer(s, stem, name, int(seconds), ctx);
         if (!QFile::exists(stem + ".swf")) {
@@ -118,6 +119,7 @@ int main(int argc, char** argv)
         }
         meta["name"] = name;
         meta["swf"] = name + "/" + name + ".swf";
+        meta["seconds"] = seconds;
         meta["width"] = s.Width;
         meta["height"] = s.Height;
         manifest.append(meta);
@@ -158,6 +160,94 @@ int main(int argc, char** argv)
                       {"creditBg", QJsonArray{0, 0, 160}}, {"creditText", QJsonArray{255, 255, 0}},
                       {"creditBox", QJsonArray{20, 100, 280, 40}}});
         ctx.wizardHeight = 0;
+    }
+    {
+        // A closing credit after a short clip.
+        rm::CustomSettings s = Base();
+        s.SwfType = 1;
+        s.IsCreditTail = 1;
+        rm::SetText(s.Tail_textContent, "THE END");
+        rm::SetText(s.Tail_fontType, "DejaVu Sans");
+        s.Tail_fontSize = 40;
+        s.Tail_fontX = 40;
+        s.Tail_fontColor = {255, 200, 0};
+        s.Tail_backgroundColor = {96, 0, 128};
+        s.Tail_duration = 4;
+        ctx.wizardHeight = 240;
+        ok &= output("t1_tail", s,
+                     {{"type", 1}, {"controls", true}, {"autoPlay", true}, {"tailSeconds", 4},
+                      {"tailBg", QJsonArray{96, 0, 128}}, {"tailText", QJsonArray{255, 200, 0}},
+                      {"tailBox", QJsonArray{40, 100, 240, 40}}},
+                     2.0);
+        ctx.wizardHeight = 0;
+    }
+    // Decorations as the wizard stores them, for a 640 x 480 output: the wizard fits that into
+    // its 440 x 380 preview area as a 440 x 330 preview and keeps the rectangles in preview
+    // pixels, with the output's size over the preview's as the scales. The video under them is
+    // plain grey, and no controls are drawn, so that only the decoration has colour.
+    {
+        const int previewW = 440, previewH = 330;
+        const std::string grey = "color=c=0x404040:s={w}x{h}:r={r}:d={d}";
+        auto placed = [&](int fileType, int x, int y, int w, int h) {
+            rm::CustomSettings s = Base();
+            s.Width = 640;
+            s.Height = 480;
+            s.IsHideAll = 1;
+            s.IsDecorate = 1;
+            s.FileType = fileType;
+            s.dscale = double(s.Width) * s.Height / (double(previewW) * previewH);
+            s.dscale_X = double(s.Width) / previewW;
+            s.dscale_Y = double(s.Height) / previewH;
+            s.Dec_X = x;
+            s.Dec_Y = y;
+            s.Dec_Width = w;
+            s.Dec_Height = h;
+            if (fileType == 1) {
+                s.Dec_img_X = x;
+                s.Dec_img_Y = y;
+                s.Dec_img_Width = w;
+                s.Dec_img_Height = h;
+            } else {
+                s.Dec_text_X = x;
+                s.Dec_text_Y = y;
+                s.Dec_text_Width = w;
+                s.Dec_text_Height = h;
+            }
+            return s;
+        };
+        const QJsonArray preview{previewW, previewH};
+        // A 160 x 80 logo, its left half red and its right half blue: the wizard fits it to
+        // 100 x 50, and the user drags it to 40, 30. Embedded (type 1) and loaded from beside
+        // the player (type 2).
+        const QString logo = out + "logo.jpg";
+        ok &= Make(logo, JpegSpec(160, 80, "color=c=red:s={w}x{h}:r={r}:d={d},"
+                                           "drawbox=x=iw/2:y=0:w=iw/2:h=ih:color=blue:t=fill"));
+        for (int type : {1, 2}) {
+            rm::CustomSettings s = placed(1, 40, 30, 100, 50);
+            s.SwfType = type;
+            rm::SetText(s.Dec_imagePath, logo);
+            ok &= output(QString("placed_logo_t%1").arg(type), s,
+                         {{"type", type}, {"controls", false}, {"autoPlay", true},
+                          {"placed", QJsonObject{{"kind", "logo"}, {"preview", preview},
+                                                 {"rect", QJsonArray{40, 30, 100, 50}},
+                                                 {"left", QJsonArray{255, 0, 0}},
+                                                 {"right", QJsonArray{0, 0, 255}}}}},
+                         20.0, grey);
+        }
+        // A text at 60, 200 of the preview in DejaVu Sans of 16 pixels: the wizard's label for
+        // it is 49 x 19.
+        rm::CustomSettings s = placed(2, 60, 200, 49, 19);
+        s.SwfType = 1;
+        rm::SetText(s.Dec_textContent, "HHHH");
+        rm::SetText(s.Dec_fontType, "DejaVu Sans");
+        s.Dec_fontSize = 16;
+        s.Dec_fontColor = {255, 230, 0};
+        ok &= output("placed_text_t1", s,
+                     {{"type", 1}, {"controls", false}, {"autoPlay", true},
+                      {"placed", QJsonObject{{"kind", "text"}, {"preview", preview},
+                                             {"rect", QJsonArray{60, 200, 49, 19}}, {"text", "HHHH"},
+                                             {"fontPx", 16}, {"colour", QJsonArray{255, 230, 0}}}}},
+                     20.0, grey);
     }
     {
         rm::CustomSettings s = Decorated(red, 16, 16, 80, 60, "landing.html");

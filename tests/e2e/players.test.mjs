@@ -1,6 +1,7 @@
 // Generated players played by Ruffle in headless Chromium: the picture moves, a click starts a
-// player without auto play, "Hide All" hides the controls, the decoration and the head credit
-// show where they belong. The SWFs are also read with an independent parser.
+// player without auto play, "Hide All" hides the controls, the decoration and the credits show
+// where they belong, and a decoration keeps the place, shape and size the wizard showed. The SWFs
+// are also read with an independent parser.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -9,6 +10,7 @@ import path from 'node:path';
 import { execFileSync } from 'node:child_process';
 import { parseSwf } from 'swf-parser';
 import { TagType } from 'swf-types';
+import { PNG } from 'pngjs';
 import * as h from './harness.mjs';
 
 const skip = h.chromiumMissing();
@@ -40,6 +42,7 @@ after(async () => {
 async function open(name) {
   const m = byName(name);
   const page = await browser.context.newPage();
+  if (m.width > 400 || m.height > 320) await page.setViewportSize({ width: m.width, height: m.height });
   await page.goto(`${srv.base}/${name}.html`);
   await h.waitLoaded(page);
   return { page, m };
@@ -106,10 +109,11 @@ test('every player is a valid SWF with the runtime, its configuration and the fr
       assert.equal(stream.codec, 2, 'Sorenson H.263');
       const sprite = movie.tags.find((t) => t.type === TagType.DefineSprite);
       assert.equal(sprite.frameCount, stream.frameCount);
-      assert.ok(sprite.frameCount >= 70 && sprite.frameCount <= 80, `3 s at 25 fps, got ${sprite.frameCount}`);
+      const frames = m.seconds * 25;
+      assert.ok(Math.abs(sprite.frameCount - frames) <= 5, `${m.name}: ${m.seconds} s at 25 fps, got ${sprite.frameCount}`);
       const inner = sprite.tags.map((t) => t.type);
       assert.ok(inner.includes(TagType.SoundStreamHead), 'stream sound head');
-      assert.ok(inner.filter((t) => t === TagType.SoundStreamBlock).length > 50, 'sound blocks');
+      assert.ok(inner.filter((t) => t === TagType.SoundStreamBlock).length > frames * 2 / 3, 'sound blocks');
       assert.equal(inner.filter((t) => t === TagType.VideoFrame).length, stream.frameCount);
       assert.ok(symbols.some((s) => s.name === 'RmVideoClip' && s.id === sprite.id));
     } else {
@@ -185,6 +189,72 @@ test('t1_deco_wide: a decoration picture fills the rectangle drawn for it', { sk
   }
   const below = h.share(shot, x + 4, y + hh + 6, w - 8, 20, [255, 0, 0], 90);
   assert.ok(below < 0.2, `red below the rectangle (${below})`);
+  await page.close();
+});
+
+// What the wizard showed, in output pixels: a rectangle of its preview scaled by the output's
+// size over the preview's.
+function onOutput(m, [x, y, w, hh]) {
+  const sx = m.width / m.placed.preview[0], sy = m.height / m.placed.preview[1];
+  return { x: x * sx, y: y * sy, w: w * sx, h: hh * sy };
+}
+
+// The decoration once it is up and stays put: the bounds of the pixels is() picks alike in three
+// grabs in a row. A picture loaded from beside the player may first show at its own size.
+async function settledBounds(page, m, is) {
+  let last = null, alike = 0;
+  const same = (a, b) => a && b && a.x === b.x && a.y === b.y && a.w === b.w && a.h === b.h;
+  return h.waitUntil(async () => {
+    const png = await h.shot(page, m.width, m.height);
+    const b = h.bounds(png, is);
+    alike = same(last, b) ? alike + 1 : 0;
+    last = b;
+    return alike >= 2 ? { png, b } : null;
+  }, Boolean, { timeout: 30000 });
+}
+
+// Strong red, blue and yellow: more than half the colour over the grey video.
+const reddish = ([r, g, b]) => r - Math.max(g, b) > 80;
+const bluish = ([r, g, b]) => b - Math.max(r, g) > 80;
+const yellowish = ([r, g, b]) => Math.min(r, g) - b > 80;
+
+for (const name of ['placed_logo_t1', 'placed_logo_t2']) {
+  test(`${name}: a logo keeps its shape, its sides and the place the wizard showed`, { skip }, async () => {
+    const { page, m } = await open(name);
+    const want = onOutput(m, m.placed.rect);
+    const got = await settledBounds(page, m, (c) => reddish(c) || bluish(c));
+    assert.ok(got, 'the logo never showed');
+    const { png, b } = got;
+    if (process.env.RM_E2E_SHOTS) fs.writeFileSync(path.join(process.env.RM_E2E_SHOTS, `${name}.png`), PNG.sync.write(png));
+    const at = `measured ${JSON.stringify(b)}, expected ${JSON.stringify(want)}`;
+    // 160 x 80: twice as wide as high, as in the wizard
+    assert.ok(Math.abs(b.w - 2 * b.h) <= 4, `the logo is not 2:1: ${at}`);
+    for (const k of ['x', 'y', 'w', 'h']) assert.ok(Math.abs(b[k] - want[k]) <= 3, `${k} is off: ${at}`);
+    // red on the left, blue on the right (inner thirds, away from the seam)
+    const third = Math.floor(b.w / 3);
+    const left = h.share(png, b.x + 2, b.y + 2, third - 4, b.h - 4, m.placed.left, 90);
+    const right = h.share(png, b.x + b.w - third + 2, b.y + 2, third - 4, b.h - 4, m.placed.right, 90);
+    assert.ok(left > 0.9 && right > 0.9, `the logo's halves are not in their places (left ${left}, right ${right})`);
+    await page.close();
+  });
+}
+
+test('placed_text_t1: a text keeps its place and its size relative to the video', { skip }, async () => {
+  const { page, m } = await open('placed_text_t1');
+  const got = await settledBounds(page, m, yellowish);
+  assert.ok(got, 'the text never showed');
+  const { png, b } = got;
+  if (process.env.RM_E2E_SHOTS) fs.writeFileSync(path.join(process.env.RM_E2E_SHOTS, 'placed_text_t1.png'), PNG.sync.write(png));
+  // The letters' box in the wizard's label: DejaVu Sans capitals stand 0.729 of the size below
+  // the ascender at 0.928, an H starts 0.098 right of the pen and advances 0.752 and is 0.556
+  // wide. Scaled to the output, it is where and as large as the output's letters must be.
+  const px = m.placed.fontPx, [x, y] = m.placed.rect;
+  const n = m.placed.text.length;
+  const want = onOutput(m, [x + 0.098 * px, y + (0.928 - 0.729) * px, ((n - 1) * 0.752 + 0.556) * px, 0.729 * px]);
+  const at = `measured ${JSON.stringify(b)}, expected ${JSON.stringify(want)}`;
+  assert.ok(Math.abs(b.x - want.x) <= 3 && Math.abs(b.y - want.y) <= 3, `the text is not in its place: ${at}`);
+  assert.ok(Math.abs(b.h - want.h) <= 2, `the letters are not as high as in the wizard: ${at}`);
+  assert.ok(Math.abs(b.w - want.w) <= 4, `the text is not as wide as in the wizard: ${at}`);
   await page.close();
 });
 
@@ -265,6 +335,25 @@ test('a head credit shows its text on its background before the video', { skip }
   const b = await h.waitUntil(grab, (png) => h.share(png, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5,
     { timeout: m.creditSeconds * 1000 + 20000 });
   assert.ok(h.share(b, 4, 4, m.width - 8, 60, m.creditBg, 40) < 0.5, 'the video did not follow the credit');
+  await page.close();
+});
+
+test('a tail credit shows its text on its background after the video', { skip }, async () => {
+  const { page, m } = await open('t1_tail');
+  const [x, y, w, hh] = m.tailBox;
+  const grab = () => h.shot(page, m.width, m.height);
+  const background = (png) => h.share(png, 4, 4, m.width - 8, 60, m.tailBg, 40);
+  const text = (png) => h.share(png, x, y, w, hh, m.tailText, 120);
+  // First the video (its test pattern), without the credit.
+  const video = await h.waitUntil(grab, (png) => background(png) < 0.1 && h.colourful(png, 4, 4, m.width - 8, 60) > 0.3);
+  assert.ok(background(video) < 0.1 && h.colourful(video, 4, 4, m.width - 8, 60) > 0.3, 'the video did not play before the credit');
+  const a = await h.waitUntil(grab, (png) => background(png) > 0.9 && text(png) > 0.05,
+    { timeout: m.seconds * 1000 + 20000 });
+  assert.ok(background(a) > 0.9, `credit background missing after the video (${background(a)})`);
+  assert.ok(text(a) > 0.05, `credit text missing (${text(a)})`);
+  assert.ok(h.share(a, 4, 4, m.width - 8, 60, m.tailText, 120) < 0.01, 'text outside its place');
+  const b = await h.waitUntil(grab, (png) => background(png) < 0.5, { timeout: m.tailSeconds * 1000 + 20000 });
+  assert.ok(background(b) < 0.5, 'the credit stayed past its duration');
   await page.close();
 });
 
