@@ -16,13 +16,16 @@ int Conversion::BuildVideoGraph(const AVFrame* f, AVRational tb, ConvertInput* i
 {
     avfilter_graph_free(&m_vgraph);
     m_vgraph = avfilter_graph_alloc();
-    m_vgraph->nb_threads = 1;
     AVRational sar = f->sample_aspect_ratio.num > 0 ? f->sample_aspect_ratio : AVRational{1, 1};
     PictureSettings ps = PictureSettingsOf(*in);
     PictureSource src{f->width, f->height, sar.num, sar.den, m_segmentRotation,
                       m_segmentInterlaced || f->interlaced_frame != 0};
     src.Mirror = m_segmentMirror;
     TakePictureColour(src, f);
+    // Tone-mapping a full-size HDR picture in floating point is by far the heaviest step of any
+    // chain: its filters work in slices on both cores while the decoder waits for the queue to
+    // drain. Elsewhere one thread suffices (the scaler has its own slices).
+    m_vgraph->nb_threads = IsHdr(src) ? 2 : 1;
     PictureTarget target{m_width, m_height, 0};
     target.ColorMatrix = m_outMatrix;
     target.FullRange = m_outFullRange;
