@@ -98,7 +98,9 @@ private slots:
                     countdownShown = clock.elapsed();
                     now = GlobalRect(countdown->PowerOffNowButton());
                     cancel = GlobalRect(countdown->CancelButton());
-                    cancelFocused = countdown->CancelButton()->hasFocus();
+                    // The widget that takes the keys once the box is active (on a busy machine the
+                    // box is often seen here before the window system has activated it).
+                    cancelFocused = countdown->focusWidget() == countdown->CancelButton();
                     QTimer::singleShot(0, countdown->CancelButton(), &QAbstractButton::click);
                 }
             }
