@@ -194,15 +194,13 @@ inline std::string AlphaClip(const std::string& codec)
                          picture + " -c:v " + codec + " -pix_fmt " + (codec == "png" ? "rgba" : "argb") + " -an");
 }
 
-// A copy of a file whose display matrix is av_display_rotation_set(`degrees`) mirrored by
-// av_display_matrix_flip (as front cameras, and the ffmpeg tool's -display_rotation and
-// -display_hflip from 6.0, write it).
-inline std::string MirroredCopy(const std::string& in, const std::string& name, int degrees)
+// A copy of `in` at `out` (MP4, streams copied) whose picture stream carries a display matrix of
+// av_display_rotation_set(`degrees`), mirrored by av_display_matrix_flip when `mirror`.
+inline bool DisplayMatrixCopy(const std::string& in, const std::string& out, int degrees, bool mirror)
 {
-    const std::string out = FixtureDir() + "/" + name;
     AVFormatContext* ic = nullptr;
     if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0)
-        return "";
+        return false;
     avformat_find_stream_info(ic, nullptr);
     AVFormatContext* oc = nullptr;
     avformat_alloc_output_context2(&oc, nullptr, "mp4", out.c_str());
@@ -214,7 +212,8 @@ inline std::string MirroredCopy(const std::string& in, const std::string& name, 
         if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
             auto* m = reinterpret_cast<int32_t*>(av_stream_new_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, 36));
             av_display_rotation_set(m, degrees);
-            av_display_matrix_flip(m, 1, 0);
+            if (mirror)
+                av_display_matrix_flip(m, 1, 0);
         }
     }
     bool ok = avio_open(&oc->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(oc, nullptr) >= 0;
@@ -229,7 +228,15 @@ inline std::string MirroredCopy(const std::string& in, const std::string& name, 
     avio_closep(&oc->pb);
     avformat_free_context(oc);
     avformat_close_input(&ic);
-    return ok ? out : "";
+    return ok;
+}
+
+// A mirrored copy in FixtureDir() (as front cameras, and the ffmpeg tool's -display_rotation and
+// -display_hflip from 6.0, write it); "" on failure.
+inline std::string MirroredCopy(const std::string& in, const std::string& name, int degrees)
+{
+    const std::string out = FixtureDir() + "/" + name;
+    return DisplayMatrixCopy(in, out, degrees, true) ? out : "";
 }
 
 } // namespace rmtest::colour

@@ -25,6 +25,7 @@
 #include "engines/converter/filter_graph.h"
 #include "engines/messages/result_codes.h"
 #include "engines/converter/ffprobe_reader.h"
+#include "support/colour_fixtures.h"
 #include "support/media_fixture.h"
 
 extern "C" {
@@ -421,35 +422,7 @@ namespace {
 // A copy of a file whose picture stream says "turn me by `degrees` clockwise to show me".
 bool RemuxWithRotation(const std::string& in, const std::string& out, int degrees)
 {
-    AVFormatContext* ic = nullptr;
-    if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0)
-        return false;
-    avformat_find_stream_info(ic, nullptr);
-    AVFormatContext* oc = nullptr;
-    avformat_alloc_output_context2(&oc, nullptr, "mp4", out.c_str());
-    for (unsigned i = 0; i < ic->nb_streams; ++i) {
-        AVStream* st = avformat_new_stream(oc, nullptr);
-        avcodec_parameters_copy(st->codecpar, ic->streams[i]->codecpar);
-        st->codecpar->codec_tag = 0;
-        st->time_base = ic->streams[i]->time_base;
-        if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-            auto* m = reinterpret_cast<int32_t*>(av_stream_new_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, 36));
-            av_display_rotation_set(m, -degrees);
-        }
-    }
-    bool ok = avio_open(&oc->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(oc, nullptr) >= 0;
-    AVPacket* pkt = av_packet_alloc();
-    while (ok && av_read_frame(ic, pkt) >= 0) {
-        av_packet_rescale_ts(pkt, ic->streams[pkt->stream_index]->time_base, oc->streams[pkt->stream_index]->time_base);
-        ok = av_interleaved_write_frame(oc, pkt) >= 0;
-        av_packet_unref(pkt);
-    }
-    ok = ok && av_write_trailer(oc) >= 0;
-    av_packet_free(&pkt);
-    avio_closep(&oc->pb);
-    avformat_free_context(oc);
-    avformat_close_input(&ic);
-    return ok;
+    return rmtest::colour::DisplayMatrixCopy(in, out, -degrees, false);
 }
 } // namespace
 
